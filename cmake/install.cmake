@@ -1,0 +1,25 @@
+# Installation: library, headers (registered by webjson_public_headers), CMake package and
+# pkg-config file.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS webjson EXPORT webjsonTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT webjsonTargets NAMESPACE webjson::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/webjson)
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/webjsonConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/webjsonConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/webjson)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/webjsonConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/webjsonConfig.cmake
+              ${PROJECT_BINARY_DIR}/webjsonConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/webjson)
+
+# pkg-config: a static build also needs the messaging library and the thread library.
+set(WEBJSON_PC_LIBS_PRIVATE "${WEBJSON_MESSAGING_PC_LIBS} -pthread")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/webjson.pc.in ${PROJECT_BINARY_DIR}/webjson.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/webjson.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

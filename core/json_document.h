@@ -1,0 +1,55 @@
+// Document root: owns one schema tree and writes or reads it as a whole JSON text.
+#ifndef WEBJSON_JSON_DOCUMENT_H
+#define WEBJSON_JSON_DOCUMENT_H
+
+#include <pthread.h>
+
+#include <istream>
+#include <ostream>
+
+#include "json_list.h"
+#include "webjson_export.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+// Base of every document. A derived constructor does `_root = BuildSchema();`. In every
+// operation a null list means the document's own tree; another list is used in its place.
+// Failures print one of four lines on std::cout: "Write Document Error",
+// "Compile Document failed", "Read Document Error", "Format Document failed".
+// With neither a list nor a tree, the operations print the failure line and return false.
+// No operation locks anything; a document is used by one thread at a time.
+class WEBJSON_API JsonDocumentSchema {
+public:
+    JsonDocumentSchema();
+    // Deletes the tree, then destroys the mutex.
+    virtual ~JsonDocumentSchema();
+
+    // Creates the document's tree and returns its root object; called by derived constructors.
+    virtual JsonSchemaList* BuildSchema() = 0;
+    // Writes the tree to stream, without a key. Does not flush.
+    virtual bool GenerateDocumentStream(std::ostream& stream, JsonSchemaList* list);
+    // Resets the tree, then fills it from stream; resets it again when the text does not fit.
+    virtual bool ProcessDocumentStream(std::istream& stream, JsonSchemaList* list);
+    // Returns every value of the tree to its default and empties every array.
+    virtual void _reset_schema(JsonSchemaList* list);
+
+    // Writes the tree to the file at path (created or truncated).
+    bool GenerateDocument(const char* path, JsonSchemaList* list);
+    // Fills the tree from the file at path; the tree is untouched when it cannot be opened.
+    bool ProcessDocument(const char* path, JsonSchemaList* list);
+
+protected:
+    JsonSchemaList* _root;
+    // Initialised and destroyed with the document; the library never locks it.
+    pthread_mutex_t _mutex;
+
+private:
+    JsonDocumentSchema(const JsonDocumentSchema&) = delete;
+    JsonDocumentSchema& operator=(const JsonDocumentSchema&) = delete;
+};
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI
+
+#endif  // WEBJSON_JSON_DOCUMENT_H

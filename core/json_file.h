@@ -1,0 +1,42 @@
+// File node: the content of a file carried as one Base64 string.
+#ifndef WEBJSON_JSON_FILE_H
+#define WEBJSON_JSON_FILE_H
+
+#include <vector>
+
+#include "json_schema.h"
+#include "webjson_export.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+// Reads its file once, at construction, and keeps the Base64 text (RFC 4648 alphabet, "="
+// padding, no line breaks). Written only: reading a document that hands it a member fails.
+class WEBJSON_API JsonSchemaFile : public JsonSchema {
+public:
+    // An unreadable path gives the empty text, without any report.
+    JsonSchemaFile(const char* name, const char* path);
+    ~JsonSchemaFile() override;
+
+    // Replaces the text with the encoding of the file at path ("" when it cannot be read).
+    void FileToData(const char* path);
+    // Writes the decoded bytes to path, replacing its content; nothing when it cannot be opened.
+    void DataToFile(const char* path);
+
+    // Does nothing: the text stays.
+    void Reset() override;
+    // A node with the same name and the empty text.
+    JsonSchema* Clone() override;
+    bool Compile(JsonWriteDocument& writer, bool withName) override;
+    // Always fails for an enabled node; the text is not changed.
+    bool Format(JsonReadDocument& reader, bool withName) override;
+
+protected:
+    // The Base64 text followed by exactly one zero byte.
+    std::vector<char> _data;
+};
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI
+
+#endif  // WEBJSON_JSON_FILE_H

@@ -1,0 +1,91 @@
+// Token writer and reader: the two ends of the JSON text.
+//
+// Schema nodes call JsonWriteDocument::Serialize from their Compile and
+// JsonReadDocument::Deserialize from their Format, one call per value or bracket. Neither class
+// knows the schema. Both keep their errors only in the state of the stream they work on: once
+// the stream is not good, every later call returns false and touches nothing.
+#ifndef WEBJSON_JSON_STREAM_H
+#define WEBJSON_JSON_STREAM_H
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "webjson_export.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+// Kind of item handed to Serialize, Deserialize and Peek (passed as unsigned int).
+enum JsonToken : unsigned int {
+    JSON_INT = 0,           // int*
+    JSON_BOOL = 1,          // bool*
+    JSON_DOUBLE = 2,        // double*
+    JSON_STRING = 3,        // std::string*
+    JSON_FILE = 4,          // std::vector<char>* holding zero-terminated text; write only
+    JSON_OBJECT_BEGIN = 5,  // no value
+    JSON_OBJECT_END = 6,    // no value
+    JSON_ARRAY_BEGIN = 7,   // no value
+    JSON_ARRAY_END = 8,     // no value
+    JSON_KEY = 9,           // std::string* receiving a member name (reader)
+    JSON_SKIP = 10          // no value; the reader skips one value of any kind
+};
+
+// Writes tokens as compact JSON text: no whitespace, keys unescaped, doubles in the stream's
+// general notation with _decimal significant digits. Not owning the stream; no buffering.
+class WEBJSON_API JsonWriteDocument {
+public:
+    explicit JsonWriteDocument(std::ostream& stream);
+    ~JsonWriteDocument();
+
+    // Precision for the doubles that follow; 16 and above are ignored.
+    void SetDecimal(unsigned int decimal);
+
+    // Writes one item, preceded by a comma where needed and by "name": when name is not empty.
+    // Returns false, writing nothing, when the stream is not good on entry.
+    bool Serialize(unsigned int token, std::string& name, void* value);
+
+    // Replaces out with the JSON-escaped form of in (without the quotes).
+    void _string_to_json(std::string& in, std::string& out);
+
+private:
+    void _write_escaped(const char* data, std::size_t size);
+
+    std::ostream& _stream;
+    bool _first;
+    unsigned int _decimal;
+};
+
+// Reads tokens in the order the schema asks for them, with one character of look-ahead.
+// Every mismatch sets the stream's failbit; nothing is printed or thrown.
+class WEBJSON_API JsonReadDocument {
+public:
+    explicit JsonReadDocument(std::istream& stream);
+    ~JsonReadDocument();
+
+    // Reads one item, expecting the key name first when name is not empty. Returns whether the
+    // stream is still good (the end of the text counts as not good).
+    bool Deserialize(unsigned int token, std::string& name, void* value);
+
+    // Skips whitespace; true when the next character is "}" (JSON_OBJECT_END) or "]"
+    // (JSON_ARRAY_END). Consumes nothing else.
+    bool Peek(unsigned int token);
+
+    // Reading routines; each reports failure only through the stream's failbit.
+    void _read_bool(std::istream& stream, bool& value);
+    void _read_string(std::istream& stream, std::string& out);
+    void _read_char(std::istream& stream, char c);
+    void _read_int32(std::istream& stream, int& value);
+    void _read_double(std::istream& stream, double& value);
+
+private:
+    void _skip_value();
+
+    std::istream& _stream;
+    bool _first;
+};
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI
+
+#endif  // WEBJSON_JSON_STREAM_H

@@ -1,0 +1,14 @@
+// Symbol visibility for the webjson library.
+//
+// The library is built with hidden visibility; every class that programs use or derive from is
+// marked WEBJSON_API so that its members, virtual table and type information are exported.
+#ifndef WEBJSON_EXPORT_H
+#define WEBJSON_EXPORT_H
+
+#if defined(__GNUC__) || defined(__clang__)
+#define WEBJSON_API __attribute__((visibility("default")))
+#else
+#define WEBJSON_API
+#endif
+
+#endif  // WEBJSON_EXPORT_H

@@ -1,0 +1,2 @@
+// Parameter node (placeholder until the parameter binding lands).
+#include "json_param.h"

@@ -1,0 +1,7 @@
+#include "qm_mailbox.h"
+
+QmMailbox* QmMbAgent::m_svr = nullptr;
+
+QmMailbox::~QmMailbox() = default;
+
+int QmMailbox::MsgCall(unsigned int, unsigned long, int) { return 0; }

@@ -1,0 +1,12 @@
+// Umbrella header: every public header of the webjson library.
+#ifndef WEBJSON_WEBJSON_H
+#define WEBJSON_WEBJSON_H
+
+#include "json_stream.h"
+#include "json_schema.h"
+#include "json_file.h"
+#include "json_list.h"
+#include "json_document.h"
+#include "json_param.h"
+
+#endif  // WEBJSON_WEBJSON_H
