@@ -652,16 +652,28 @@ void JsonSchemaFile::FileToData(const char* path) {
         file.clear();
         file.seekg(0, std::ios::beg);
 
-        std::istreambuf_iterator<char> in(file), end;
-        while (in != end) {
-            unsigned int b[3] = {0, 0, 0};
-            unsigned int k = 0;
-            while (k < 3 && in != end) b[k++] = static_cast<unsigned char>(*in++);
+        // Read through the stream (not its buffer) so that read errors, such as a directory's,
+        // end the text instead of throwing.
+        char chunk[4096];
+        unsigned int b[3] = {0, 0, 0};
+        unsigned int k = 0;
+        auto emit = [this, &b, &k]() {
             _data.push_back(base64_alphabet[b[0] >> 2]);
             _data.push_back(base64_alphabet[((b[0] & 0x03) << 4) | (b[1] >> 4)]);
             _data.push_back(k >= 2 ? base64_alphabet[((b[1] & 0x0F) << 2) | (b[2] >> 6)] : '=');
             _data.push_back(k == 3 ? base64_alphabet[b[2] & 0x3F] : '=');
+            b[0] = b[1] = b[2] = 0;
+            k = 0;
+        };
+        while (file.good()) {
+            file.read(chunk, sizeof chunk);
+            std::streamsize n = file.gcount();
+            for (std::streamsize i = 0; i < n; ++i) {
+                b[k++] = static_cast<unsigned char>(chunk[i]);
+                if (k == 3) emit();
+            }
         }
+        if (k > 0) emit();
     }
     _data.push_back('\0');
 }

@@ -1,18 +1,161 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <vector>
 
-#include <webjson/webjson.h>
+#include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
+using testing_support::FailingOutBuf;
+using testing_support::Write;
 
-TEST(JsonWriteDocument, Smoke) {
+namespace {
+
+std::string Escape(const std::string& in) {
+    std::ostringstream sink;
+    JsonWriteDocument writer(sink);
+    std::string source = in, out = "stale";
+    writer._string_to_json(source, out);
+    return out;
+}
+
+std::string WriteDouble(double value, unsigned int decimal) {
+    JsonSchemaDouble node("", value, decimal);
+    return Write(node);
+}
+
+}  // namespace
+
+TEST(JsonWriteDocument, WritesCompactNestedDocument) {
+    JsonSchemaList root("");
+    root.AddNew(new JsonSchemaInt("a", 1));
+    root.AddNew(new JsonSchemaBool("b", true));
+    root.AddNew(new JsonSchemaString("c", "x\"y"));
+    auto* d = new JsonSchemaList("d");
+    d->AddNew(new JsonSchemaDouble("e", 2.5, 3));
+    root.AddNew(d);
+    auto* f = new JsonSchemaOrderedList("f");
+    f->AddNew(new JsonSchemaInt("", 1));
+    f->AddNew(new JsonSchemaInt("", 2));
+    root.AddNew(f);
+    EXPECT_EQ(Write(root), R"({"a":1,"b":true,"c":"x\"y","d":{"e":2.5},"f":[1,2]})");
+}
+
+TEST(JsonWriteDocument, CommasAroundEmptyContainersAndDisabledMembers) {
+    JsonSchemaOrderedList outer("");
+    outer.AddNew(new JsonSchemaOrderedList("ignored"));
+    outer.AddNew(new JsonSchemaInt("", 1));
+    EXPECT_EQ(Write(outer), "[[],1]");
+
+    JsonSchemaList object("n");
+    EXPECT_EQ(Write(object, true), R"("n":{})");
+    auto* hidden = new JsonSchemaInt("b", -2);
+    object.AddNew(new JsonSchemaInt("a", 1));
+    object.AddNew(hidden);
+    object.AddNew(new JsonSchemaBool("c", false));
+    EXPECT_EQ(Write(object), R"({"a":1,"b":-2,"c":false})");
+    hidden->SetEnable(false);
+    EXPECT_EQ(Write(object), R"({"a":1,"c":false})");
+}
+
+TEST(JsonWriteDocument, EscapesControlBytesQuotesAndBackslashesOnly) {
+    EXPECT_EQ(Escape(std::string("\t\"\\/\x01", 5)), R"(\t\"\\/\u0001)");
+    EXPECT_EQ(Escape("\b\f\n\r"), R"(\b\f\n\r)");
+    EXPECT_EQ(Escape(std::string("\x00\x1F\x0B", 3)), R"(\u0000\u001F\u000B)");
+    // DEL, high bytes and multi-byte UTF-8 pass through unchanged
+    EXPECT_EQ(Escape("\x7F\x80\xFF\xE2\x82\xAC"), "\x7F\x80\xFF\xE2\x82\xAC");
+    EXPECT_EQ(Escape(""), "");
+
+    JsonSchemaString node("s", std::string("a\x1Fz").c_str());
+    EXPECT_EQ(Write(node, true), R"("s":"a\u001Fz")");
+}
+
+TEST(JsonWriteDocument, KeysAreWrittenAsTheyAre) {
+    JsonSchemaInt node("we\"ird", 3);
+    EXPECT_EQ(Write(node, true), "\"we\"ird\":3");
+}
+
+TEST(JsonWriteDocument, DoublesUseSignificantDigits) {
+    struct Case {
+        double value;
+        unsigned int decimal;
+        const char* text;
+    } cases[] = {
+        {3.14159, 3, "3.14"},     {0.5, 3, "0.5"},         {2.0, 3, "2"},
+        {1234.5, 3, "1.23e+03"},  {0.00001, 3, "1e-05"},   {3.14159, 2, "3.1"},
+        {3.14159, 0, "3"},        {-2.5, 15, "-2.5"},      {0.1, 15, "0.1"},
+        {123456.0, 6, "123456"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(WriteDouble(c.value, c.decimal), c.text);
+    }
+}
+
+TEST(JsonWriteDocument, DecimalOf16OrMoreKeepsThePrecisionInForce) {
     std::ostringstream out;
-    JsonWriteDocument w(out);
+    JsonWriteDocument writer(out);
+    double value = 3.14159;
+    writer.SetDecimal(2);
+    writer.SetDecimal(16);
+    writer.Serialize(JSON_DOUBLE, JsonSchema::_nullstr, &value);
+    EXPECT_EQ(out.str(), "3.1");
+
+    JsonSchemaDouble wide("", 3.14159, 40);  // a node's own setting is ignored the same way
+    EXPECT_EQ(Write(wide), "3.14");
+}
+
+TEST(JsonWriteDocument, NullValuesWriteOnlySeparatorAndKey) {
+    std::ostringstream out;
+    JsonWriteDocument writer(out);
+    std::string key = "k";
+    EXPECT_TRUE(writer.Serialize(JSON_ARRAY_BEGIN, JsonSchema::_nullstr, nullptr));
+    for (unsigned int token = JSON_INT; token <= JSON_FILE; ++token) {
+        EXPECT_TRUE(writer.Serialize(token, key, nullptr));
+    }
+    EXPECT_TRUE(writer.Serialize(JSON_KEY, key, nullptr));
+    EXPECT_TRUE(writer.Serialize(JSON_SKIP, JsonSchema::_nullstr, nullptr));
+    EXPECT_TRUE(writer.Serialize(99, JsonSchema::_nullstr, nullptr));
+    EXPECT_TRUE(writer.Serialize(JSON_ARRAY_END, JsonSchema::_nullstr, nullptr));
+    EXPECT_EQ(out.str(), R"(["k":,"k":,"k":,"k":,"k":,"k":,,])");
+}
+
+TEST(JsonWriteDocument, FileTokenStopsAtTheFirstZeroByte) {
+    std::ostringstream out;
+    JsonWriteDocument writer(out);
+    std::vector<char> data = {'Y', '"', '\0', 'Z'};
+    writer.Serialize(JSON_FILE, JsonSchema::_nullstr, &data);
+    std::vector<char> unterminated = {'a', 'b'};
+    writer.Serialize(JSON_FILE, JsonSchema::_nullstr, &unterminated);
+    EXPECT_EQ(out.str(), R"("Y\"","ab")");
+}
+
+TEST(JsonWriteDocument, FailedStreamWritesNothing) {
+    std::ostringstream out;
+    out.setstate(std::ios::failbit);
+    JsonWriteDocument writer(out);
     int v = 1;
-    std::string a = "a";
-    w.Serialize(JSON_OBJECT_BEGIN, JsonSchema::_nullstr, nullptr);
-    w.Serialize(JSON_INT, a, &v);
-    w.Serialize(JSON_OBJECT_END, JsonSchema::_nullstr, nullptr);
-    EXPECT_EQ(out.str(), "{\"a\":1}");
+    EXPECT_FALSE(writer.Serialize(JSON_INT, JsonSchema::_nullstr, &v));
+    out.clear();
+    EXPECT_TRUE(writer.Serialize(JSON_INT, JsonSchema::_nullstr, &v));
+    EXPECT_EQ(out.str(), "1");  // no comma: the refused item did not count as written
+}
+
+TEST(JsonWriteDocument, WriteErrorShowsOnTheNextItemForEveryCutOff) {
+    JsonSchemaList root("");
+    root.AddNew(new JsonSchemaString("name", "value"));
+    root.AddNew(new JsonSchemaInt("n", 12345));
+    const std::string full = Write(root);
+    for (std::size_t limit = 0; limit < full.size(); ++limit) {
+        SCOPED_TRACE(limit);
+        FailingOutBuf buf(limit);
+        std::ostream out(&buf);
+        JsonWriteDocument writer(out);
+        bool ok = root.Compile(writer, false);
+        EXPECT_EQ(buf.text, full.substr(0, limit));
+        // only a failure inside the closing bracket goes unreported
+        if (limit + 1 < full.size()) {
+            EXPECT_FALSE(ok);
+        }
+        EXPECT_TRUE(out.bad());
+    }
 }
