@@ -8,5 +8,8 @@
 #include "json_list.h"
 #include "json_document.h"
 #include "json_param.h"
+#include "json_scene_attribute.h"
+#include "json_scene_request.h"
+#include "json_scene.h"
 
 #endif  // WEBJSON_WEBJSON_H
