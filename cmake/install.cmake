@@ -19,7 +19,7 @@ install(FILES ${PROJECT_BINARY_DIR}/webjsonConfig.cmake
               ${PROJECT_BINARY_DIR}/webjsonConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/webjson)
 
-# pkg-config: a static build also needs the messaging library and the thread library.
-set(WEBJSON_PC_LIBS_PRIVATE "${WEBJSON_MESSAGING_PC_LIBS} -pthread")
+# pkg-config: a static build also needs the thread library.
+set(WEBJSON_PC_LIBS_PRIVATE "-pthread")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/webjson.pc.in ${PROJECT_BINARY_DIR}/webjson.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/webjson.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
