@@ -7,6 +7,17 @@
 #include "json_schema.h"
 #include "webjson_export.h"
 
+// The messaging library's declarations (the stand-in's or the device's). QmMbAgent::MsgCall is
+// defined by this library, which hides its symbols by default: keep these visible so that the
+// agent call is exported.
+#if defined(__GNUC__) || defined(__clang__)
+#pragma GCC visibility push(default)
+#endif
+#include "qm_mailbox.h"
+#if defined(__GNUC__) || defined(__clang__)
+#pragma GCC visibility pop
+#endif
+
 // Kind of a device parameter; values outside the four listed are written as nothing and
 // skipped when read.
 enum JParamType : uint32_t {
@@ -26,9 +37,23 @@ struct idx_t {
 
 // Writing the node fetches the parameter's value with one get message (mid | 0x800D);
 // reading it sends the value read with one set message (mid | 0x800B). The node's name, and so
-// its JSON key, is the parameter id text "%X.%X.%X.%X.%X.%X" followed by the type letter.
+// its JSON key, is the parameter id text "%X.%X.%X.%X.%X.%X" (mid, param, index words 1 to 4)
+// followed by the type letter: "s" string, "b" bool, "i" every other type.
+//
+// Messages go through QmMbAgent::MsgCall with the address of a QmMsgRecord: param, the index
+// words, status 0, the length (4, or for text 256 on a get and the text's length on a set) and
+// the data's address. The status word and the call's result are ignored.
+//  - Before a get, the buffer is zero: a server that does not answer gives 0 (written as 0,
+//    the enum text at 0, "false") or the empty text.
+//  - Written forms: int as a number; enum as the display text at the value (a null entry or a
+//    value not below the count gives the value in "%u"); string as the answer up to its first
+//    zero byte, at most 256 bytes; bool as the string "true" (value not 0) or "false".
+//  - Read forms: int a number; enum a string converted like atoi, saturated to the int range
+//    (as the device's C library does) so that overlong digits are safe; string a string,
+//    sent up to its first zero byte; bool a string, exactly "true" sends 1, anything else 0.
+//  - A type outside the four is neither written nor sent; its member's value is skipped.
 class WEBJSON_API JsonSchemaParam : public DocumentAPI::JsonDocumentAPI::JsonSchema {
-public:
+  public:
     // texts: optional display texts for PARAM_ENUM, not owned; must outlive the node.
     JsonSchemaParam(JParamType type, unsigned int mid, unsigned int param, idx_t idx,
                     const char** texts, unsigned int count);
@@ -45,7 +70,7 @@ public:
     virtual uint32_t GetParam();
     virtual JParamType GetParamType();
 
-protected:
+  protected:
     uint32_t _mid;
     uint32_t _param;
     idx_t _idx;

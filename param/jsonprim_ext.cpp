@@ -1,9 +1,168 @@
 // Parameter node and the library's messaging agent call.
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 #include "json_param.h"
 #include "qm_mailbox.h"
+
+using DocumentAPI::JsonDocumentAPI::JSON_INT;
+using DocumentAPI::JsonDocumentAPI::JSON_SKIP;
+using DocumentAPI::JsonDocumentAPI::JSON_STRING;
+using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
+using DocumentAPI::JsonDocumentAPI::JsonSchema;
+using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
+
+static_assert(sizeof(unsigned long) >= sizeof(void*), "a record's address must fit MsgCall's data");
+static_assert(sizeof(void*) != 4 || sizeof(QmMsgRecord) == 32,
+              "the message record must be eight 32-bit words");
+static_assert(sizeof(idx_t) == 16, "idx_t is four 32-bit words");
+
+namespace {
+
+constexpr unsigned int kSetId = 0x800B;
+constexpr unsigned int kGetId = 0x800D;
+// Size of the buffer a text get offers the server.
+constexpr uint32_t kTextSize = 256;
+
+// Sends one message about the parameter (param, idx) and returns when the server has handled it.
+void send(unsigned int id, uint32_t param, const idx_t& idx, uint32_t length, void* data) {
+    QmMsgRecord record{};
+    record.param = param;
+    record.idx[0] = idx.w1;
+    record.idx[1] = idx.w2;
+    record.idx[2] = idx.w3;
+    record.idx[3] = idx.w4;
+    record.status = 0;
+    record.length = length;
+    record.data = data;
+    QmMbAgent::MsgCall(id, reinterpret_cast<unsigned long>(&record));
+}
+
+// atoi's reading (leading blanks, sign, decimal digits; 0 without digits), saturated to the int
+// range instead of undefined on overflow.
+int to_int(const char* text) {
+    long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+}  // namespace
 
 // Forwards to the control server's mailbox; a program that has not set m_svr sends nothing.
 int QmMbAgent::MsgCall(unsigned int id, unsigned long data) {
     if (m_svr != nullptr) m_svr->MsgCall(id, data, 0);
     return 0;
+}
+
+JsonSchemaParam::JsonSchemaParam(JParamType type, unsigned int mid, unsigned int param, idx_t idx,
+                                 const char** texts, unsigned int count)
+    : JsonSchema(""),
+      _mid(mid),
+      _param(param),
+      _idx(idx),
+      _type(type),
+      _texts(texts),
+      _count(texts != nullptr ? count : 0) {
+    const char letter = type == PARAM_STRING ? 's' : type == PARAM_BOOL ? 'b' : 'i';
+    char name[64];  // six fields of up to 8 digits, five dots, the letter and the zero
+    std::snprintf(name, sizeof name, "%X.%X.%X.%X.%X.%X%c", static_cast<unsigned int>(_mid),
+                  static_cast<unsigned int>(_param), static_cast<unsigned int>(_idx.w1),
+                  static_cast<unsigned int>(_idx.w2), static_cast<unsigned int>(_idx.w3),
+                  static_cast<unsigned int>(_idx.w4), letter);
+    SetName(name);
+}
+
+JsonSchemaParam::~JsonSchemaParam() {}
+
+void JsonSchemaParam::Reset() {}
+
+JsonSchema* JsonSchemaParam::Clone() {
+    return new JsonSchemaParam(_type, _mid, _param, _idx, nullptr, 0);
+}
+
+uint32_t JsonSchemaParam::GetMid() {
+    return _mid;
+}
+uint32_t JsonSchemaParam::GetParam() {
+    return _param;
+}
+JParamType JsonSchemaParam::GetParamType() {
+    return _type;
+}
+
+bool JsonSchemaParam::Compile(JsonWriteDocument& writer, bool withName) {
+    if (!_enable) return true;
+    std::string& key = _key(withName);
+    const unsigned int id = _mid | kGetId;
+
+    switch (_type) {
+        case PARAM_INT: {
+            int value = 0;
+            send(id, _param, _idx, sizeof value, &value);
+            return writer.Serialize(JSON_INT, key, &value);
+        }
+        case PARAM_ENUM: {
+            uint32_t value = 0;
+            send(id, _param, _idx, sizeof value, &value);
+            std::string text;
+            if (value < _count && _texts[value] != nullptr) {
+                text = _texts[value];
+            } else {
+                char number[16];
+                std::snprintf(number, sizeof number, "%u", static_cast<unsigned int>(value));
+                text = number;
+            }
+            return writer.Serialize(JSON_STRING, key, &text);
+        }
+        case PARAM_STRING: {
+            char buffer[kTextSize] = {};
+            send(id, _param, _idx, kTextSize, buffer);
+            const void* end = std::memchr(buffer, '\0', kTextSize);
+            std::string text(buffer, end != nullptr ? static_cast<const char*>(end) - buffer
+                                                    : static_cast<std::ptrdiff_t>(kTextSize));
+            return writer.Serialize(JSON_STRING, key, &text);
+        }
+        case PARAM_BOOL: {
+            uint32_t value = 0;
+            send(id, _param, _idx, sizeof value, &value);
+            std::string text = value != 0 ? "true" : "false";
+            return writer.Serialize(JSON_STRING, key, &text);
+        }
+        default:
+            return true;
+    }
+}
+
+bool JsonSchemaParam::Format(JsonReadDocument& reader, bool withName) {
+    if (!_enable) return true;
+    std::string& key = _key(withName);
+    const unsigned int id = _mid | kSetId;
+
+    if (_type == PARAM_INT) {
+        int value = 0;
+        if (!reader.Deserialize(JSON_INT, key, &value)) return false;
+        send(id, _param, _idx, sizeof value, &value);
+        return true;
+    }
+    if (_type != PARAM_ENUM && _type != PARAM_STRING && _type != PARAM_BOOL) {
+        return reader.Deserialize(JSON_SKIP, key, nullptr);
+    }
+
+    std::string text;
+    if (!reader.Deserialize(JSON_STRING, key, &text)) return false;
+    if (_type == PARAM_STRING) {
+        // The text up to its first zero byte, followed by that zero.
+        send(id, _param, _idx, static_cast<uint32_t>(std::strlen(text.c_str())), &text[0]);
+        return true;
+    }
+    uint32_t value = _type == PARAM_BOOL ? (text == "true" ? 1u : 0u)
+                                         : static_cast<uint32_t>(to_int(text.c_str()));
+    send(id, _param, _idx, sizeof value, &value);
+    return true;
 }
