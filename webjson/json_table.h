@@ -1,0 +1,75 @@
+// Data table: a ready-made document for the browser's table view.
+//
+// The document is one object with the members "iTotalRecords" (rows added), "sColumns"
+// (column titles), "download" (always false), "aaSorting" (default sort orders as
+// ["column","asc"|"desc"] pairs) and "aaData" (one array per row). Declare the columns first:
+// AddTableRow fills as many cells as there are columns at the time of the call.
+//
+//   JsonTable table;
+//   table.AddTableColumn("Name");
+//   const char* row[] = {"a"};
+//   table.AddTableRow(row, 1);
+//   table.GenerateDocument("/tmp/table.json", nullptr);
+//
+// The table is write-only: reading one is refused. Not thread-safe; one thread at a time.
+#ifndef WEBJSON_JSON_TABLE_H
+#define WEBJSON_JSON_TABLE_H
+
+#include <cstdint>
+#include <istream>
+
+#include "json_document.h"
+#include "json_list.h"
+#include "json_schema.h"
+#include "webjson_export.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+class WEBJSON_API JsonTable : public JsonDocumentSchema {
+  public:
+    JsonTable();
+    ~JsonTable() override;
+
+    // The empty table: the five members above, no columns, no rows.
+    JsonSchemaList* BuildSchema() override;
+
+    // Appends a column title (null is taken as "").
+    void AddTableColumn(const char* title);
+    // Appends a row of one text cell per column: cells[i], or "" when cells is null, i is not
+    // below count or cells[i] is null. Texts beyond the column count are ignored.
+    void AddTableRow(const char** cells, unsigned count);
+    // Appends a row without cells, to be filled with AddTableCell.
+    void AddTableRowEmpty();
+    // Appends a node of any kind to the last row, which then owns it. Without a row the call
+    // is ignored and the caller keeps the node. After a reset of the tree (_reset_schema) the
+    // row count may exceed the rows present; the cell then goes to the last row present, and
+    // with none it is ignored as above.
+    void AddTableCell(JsonSchema* cell);
+    // Deletes every row and sets the row count to 0; "iTotalRecords" keeps its value until
+    // the next row is added. Columns and sorting entries stay.
+    void ClearTableRows();
+    // Appends a default sort order: the column index as decimal text and "asc" or "desc".
+    void SetColumnDefaultSorting(int column, bool ascending);
+
+    // Refused: reads nothing, leaves the tree as it is and returns false.
+    bool ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) override;
+
+  protected:
+    // Borrowed from the tree, which owns them.
+    JsonSchemaInt* _total_records;
+    JsonSchemaArray<JsonSchemaString>* _columns;
+    JsonSchemaBool* _download;
+    JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>* _sorting;
+    JsonSchemaArray<JsonSchemaArray<JsonSchema>>* _data;
+    int32_t _column_count;
+    int32_t _row_count;
+
+  private:
+    void _row_added();
+};
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI
+
+#endif  // WEBJSON_JSON_TABLE_H

@@ -1,0 +1,102 @@
+// Data table document.
+#include "json_table.h"
+
+#include <cstdio>
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+namespace {
+
+const char* text_or_empty(const char* text) {
+    return text ? text : "";
+}
+
+}  // namespace
+
+JsonTable::JsonTable()
+    : _total_records(nullptr),
+      _columns(nullptr),
+      _download(nullptr),
+      _sorting(nullptr),
+      _data(nullptr),
+      _column_count(0),
+      _row_count(0) {
+    _root = BuildSchema();
+}
+
+JsonTable::~JsonTable() {}
+
+JsonSchemaList* JsonTable::BuildSchema() {
+    _total_records = new JsonSchemaInt("iTotalRecords", 0);
+    _columns = new JsonSchemaArray<JsonSchemaString>("sColumns", nullptr);
+    _download = new JsonSchemaBool("download", false);
+    _sorting = new JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>("aaSorting", nullptr);
+    _data = new JsonSchemaArray<JsonSchemaArray<JsonSchema>>("aaData", nullptr);
+
+    JsonSchemaList* root = new JsonSchemaList("");
+    root->AddNew(_total_records);
+    root->AddNew(_columns);
+    root->AddNew(_download);
+    root->AddNew(_sorting);
+    root->AddNew(_data);
+    return root;
+}
+
+void JsonTable::AddTableColumn(const char* title) {
+    _columns->AddNew(new JsonSchemaString("title", text_or_empty(title)));
+    ++_column_count;
+}
+
+void JsonTable::AddTableRow(const char** cells, unsigned count) {
+    auto* row = new JsonSchemaArray<JsonSchema>("AADataEntry", nullptr);
+    _data->AddNew(row);
+    for (int32_t i = 0; i < _column_count; ++i) {
+        const char* text = "";
+        if (cells != nullptr && static_cast<uint32_t>(i) < count && cells[i] != nullptr) {
+            text = cells[i];
+        }
+        row->AddNew(new JsonSchemaString("AAData", text));
+    }
+    _row_added();
+}
+
+void JsonTable::AddTableRowEmpty() {
+    _data->AddNew(new JsonSchemaArray<JsonSchema>("AADataEntry", nullptr));
+    _row_added();
+}
+
+void JsonTable::AddTableCell(JsonSchema* cell) {
+    if (_row_count == 0 || cell == nullptr) return;
+    // Normally the last row present is row _row_count - 1; after a reset of the tree the
+    // count is stale and the rows present are the only ones a cell can go to.
+    unsigned int rows = _data->Size();
+    if (rows == 0) return;
+    _data->GetArray(rows - 1)->AddNew(cell);
+}
+
+void JsonTable::ClearTableRows() {
+    _data->Clear();
+    _row_count = 0;
+}
+
+void JsonTable::SetColumnDefaultSorting(int column, bool ascending) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", column);
+    auto* entry = new JsonSchemaArray<JsonSchemaString>("AASorting", nullptr);
+    entry->AddNew(new JsonSchemaString("Column", text));
+    entry->AddNew(new JsonSchemaString("Direction", ascending ? "asc" : "desc"));
+    _sorting->AddNew(entry);
+}
+
+bool JsonTable::ProcessDocumentStream(std::istream&, JsonSchemaList*) {
+    return false;
+}
+
+void JsonTable::_row_added() {
+    ++_row_count;
+    _total_records->SetValue(static_cast<int>(_row_count));
+}
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI
