@@ -131,8 +131,8 @@ TEST_F(SceneRequest, SharesTheObjectPrototypeWithOtherArrays) {
     using Objects = JsonSchemaArray<JsonSchemaList>;
     ASSERT_EQ(Objects::_ref, 0);
     {
-        // An empty prototype in force (a plot's series): every pair reads as an empty object.
-        Objects series("series", new JsonSchemaList(""));
+        // A time plot's empty series prototype in force: every pair reads as an empty object.
+        JsonTimePlot plot("Load", "cpu", "%", 60, 5, nullptr, JsonTimePlot::PLOT_TIME);
         JsonSceneRequestVsysCtrl request;
         EXPECT_TRUE(Process(request, Pair("1.1.0.0.0.0i", "1")));
         EXPECT_TRUE(mailbox.sent.empty());
