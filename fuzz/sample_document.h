@@ -14,6 +14,15 @@ namespace sample {
 
 using namespace DocumentAPI::JsonDocumentAPI;
 
+// An array built with prototype; the prototype is deleted when another one of its element type
+// is already in force (the array neither keeps nor deletes it then).
+template <typename T>
+JsonSchemaArray<T>* NewArray(const char* name, T* prototype) {
+    auto* array = new JsonSchemaArray<T>(name, prototype);
+    if (JsonSchemaArray<T>::_element != prototype) delete prototype;
+    return array;
+}
+
 class SampleDocument : public JsonDocumentSchema {
   public:
     SampleDocument() { _root = BuildSchema(); }
@@ -47,12 +56,12 @@ class SampleDocument : public JsonDocumentSchema {
         ordered->AddNew(point);
         root->AddNew(ordered);
 
-        root->AddNew(new JsonSchemaArray<JsonSchemaInt>("ints", new JsonSchemaInt("", 0)));
-        root->AddNew(
-            new JsonSchemaArray<JsonSchemaString>("strings", new JsonSchemaString("", "")));
+        root->AddNew(NewArray("ints", new JsonSchemaInt("", 0)));
+        root->AddNew(NewArray("strings", new JsonSchemaString("", "")));
 
         // Elements: {"name":s,"value":s,"more":{"n":i},"tags":[s...]}; the tags use the string
-        // prototype registered above.
+        // prototype registered above. Clones of a list are plain lists, so "more" is strict in
+        // every element read.
         auto* element = new JsonSchemaList("");
         element->AddNew(new JsonSchemaString("name", ""));
         element->AddNew(new JsonSchemaString("value", ""));
@@ -60,10 +69,8 @@ class SampleDocument : public JsonDocumentSchema {
         more->AddNew(new JsonSchemaInt("n", 0));
         element->AddNew(more);
         element->AddNew(new JsonSchemaArray<JsonSchemaString>("tags", nullptr));
-        root->AddNew(new JsonSchemaArray<JsonSchemaList>("objects", element));
-
-        root->AddNew(new JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>(
-            "rows", new JsonSchemaArray<JsonSchemaString>("", nullptr)));
+        root->AddNew(NewArray("objects", element));
+        root->AddNew(NewArray("rows", new JsonSchemaArray<JsonSchemaString>("", nullptr)));
         root->AddNew(new JsonSchemaArray<JsonSchema>("skipped", nullptr));
 
         auto* nested = new JsonSchemaList("nested");
@@ -108,7 +115,7 @@ inline const char* FullText() {
     return R"({"i":-12,"b":true,"d":3.25,"s":"q\"\\\n\u0001\u00FF\/","u":"","strict":{"y":"Y",)"
            R"("x":5},"open":{"flag":false,"a":2,"a":3},"ordered":[9,0.125,"p",{"z":4}],)"
            R"("ints":[1,-2,3],"strings":["a","b,c"],"objects":[{"name":"n","value":"v","more":)"
-           R"({"n":6},"tags":["t1","t2"]},{"tags":[],"more":{},"value":"","name":"m"}],)"
+           R"({"n":6},"tags":["t1","t2"]},{"tags":[],"more":{"n":0},"value":"","name":"m"}],)"
            R"("rows":[["r1"],[],["r2","r3"]],"skipped":[1,[2],{"a":3}],"nested":{"inner":{)"
            R"("deep":[{"k":true}]}}})";
 }
