@@ -1,0 +1,233 @@
+// webjson-demo: a device program that serves the browser views of a simulated head end.
+//
+// Usage: webjson-demo [--port N] [--viewer DIR] [--out DIR]
+//   --port N      listen on 127.0.0.1:N (default 8080; 0 picks a free port)
+//   --viewer DIR  the static viewer pages (default: the source tree's examples/viewer)
+//   --out DIR     write every document once into DIR as <name>.json and exit
+//
+// Routes: GET /doc/<name>.json (table, plot, scatter, tree, scene), POST /doc/scene.json (a
+// scene request), GET /debug/server.json (the simulated server's table and last set messages),
+// and every other GET from the viewer directory.
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "demo_device.h"
+
+#ifndef WEBJSON_DEMO_VIEWER_DIR
+#define WEBJSON_DEMO_VIEWER_DIR "viewer"
+#endif
+
+namespace {
+
+struct Options {
+    int port = 8080;
+    std::string viewer = WEBJSON_DEMO_VIEWER_DIR;
+    std::string out;
+};
+
+constexpr std::size_t kMaxPost = 64 * 1024;
+constexpr int kSamplesForFiles = 60;
+
+void Usage(std::ostream& out) {
+    out << "usage: webjson-demo [--port N] [--viewer DIR] [--out DIR]\n"
+           "  --port N      listen on 127.0.0.1:N (default 8080; 0 picks a free port)\n"
+           "  --viewer DIR  static viewer pages (default " WEBJSON_DEMO_VIEWER_DIR
+           ")\n"
+           "  --out DIR     write every document once into DIR and exit\n";
+}
+
+// Returns 0 to go on, or the exit status: 0 after --help, 2 for a bad command line.
+int ParseArguments(int argc, char** argv, Options& options, bool& done) {
+    done = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            Usage(std::cout);
+            done = true;
+            return 0;
+        }
+        if ((arg == "--port" || arg == "--viewer" || arg == "--out") && i + 1 < argc) {
+            const std::string value = argv[++i];
+            if (arg == "--viewer") {
+                options.viewer = value;
+            } else if (arg == "--out") {
+                options.out = value;
+            } else {
+                char* end = nullptr;
+                const long port = std::strtol(value.c_str(), &end, 10);
+                if (value.empty() || *end != '\0' || port < 0 || port > 65535) {
+                    std::cerr << "webjson-demo: not a port: " << value << "\n";
+                    done = true;
+                    return 2;
+                }
+                options.port = static_cast<int>(port);
+            }
+            continue;
+        }
+        std::cerr << "webjson-demo: unknown or incomplete argument: " << arg << "\n";
+        Usage(std::cerr);
+        done = true;
+        return 2;
+    }
+    return 0;
+}
+
+// --out: a minute of simulated time with the plots sampling every step (their period is 0
+// here), then each document written once.
+int WriteFiles(const Options& options) {
+    DemoDevice device(options.viewer + "/img", 0);
+    for (int i = 0; i < kSamplesForFiles; ++i)
+        device.Advance(1000);
+    int status = 0;
+    for (const std::string& name : DemoDevice::DocumentNames()) {
+        const std::string path = options.out + "/" + name + ".json";
+        std::ofstream file(path, std::ios::out | std::ios::trunc);
+        if (!file || !device.WriteDocument(name, file) || !(file << std::flush)) {
+            std::cerr << "webjson-demo: cannot write " << path << "\n";
+            status = 1;
+            continue;
+        }
+        std::cout << path << "\n";
+    }
+    return status;
+}
+
+void SendJson(httplib::Response& res, int status, const std::string& body) {
+    res.status = status;
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(body, "application/json");
+}
+
+// A JSON error body; the texts passed here are fixed words of this program, never input.
+void SendError(httplib::Response& res, int status, const char* message) {
+    SendJson(res, status, std::string("{\"error\":\"") + message + "\"}");
+}
+
+void AddRoutes(httplib::Server& server, DemoDevice& device) {
+    server.Get(R"(/doc/([a-z]+)\.json)",
+               [&device](const httplib::Request& req, httplib::Response& res) {
+                   std::ostringstream text;
+                   if (!device.WriteDocument(req.matches[1].str(), text)) {
+                       SendError(res, 404, "no such document");
+                       return;
+                   }
+                   SendJson(res, 200, text.str());
+               });
+    server.Post("/doc/scene.json", [&device](const httplib::Request& req, httplib::Response& res) {
+        unsigned sent = 0;
+        switch (device.PostSceneRequest(req.body, &sent)) {
+            case DemoDevice::PostResult::kApplied:
+                SendJson(res, 200,
+                         "{\"result\":\"applied\",\"sent\":" + std::to_string(sent) + "}");
+                return;
+            case DemoDevice::PostResult::kRefused:
+                SendError(res, 422, "the control server refused a value");
+                return;
+            case DemoDevice::PostResult::kUnreadable:
+                break;
+        }
+        SendError(res, 400, "not a scene request: expected attributes as name and value pairs");
+    });
+    server.Get("/debug/server.json", [&device](const httplib::Request&, httplib::Response& res) {
+        std::ostringstream text;
+        device.WriteServerState(text);
+        SendJson(res, 200, text.str());
+    });
+    // Errors of the routes above keep their JSON body; other ones get a short one.
+    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty()) return;
+        if (res.status == 404)
+            SendError(res, 404, "not found");
+        else if (res.status == 413)
+            SendError(res, 413, "request too large");
+        else
+            SendError(res, res.status, "bad request");
+    });
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
+                                    std::exception_ptr) { SendError(res, 500, "internal error"); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool done = false;
+    const int status = ParseArguments(argc, argv, options, done);
+    if (done) return status;
+    if (!options.out.empty()) return WriteFiles(options);
+
+    // SIGINT and SIGTERM are taken by one thread with sigwait; block them everywhere else.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+    DemoDevice device(options.viewer + "/img");
+    httplib::Server server;
+    server.set_payload_max_length(kMaxPost);
+    // Idle browser connections hold a worker each; a short wait lets Ctrl+C stop promptly.
+    server.set_keep_alive_timeout(1);
+    if (!server.set_mount_point("/", options.viewer)) {
+        std::cerr << "webjson-demo: no viewer pages in " << options.viewer << " (see --viewer)\n";
+        return 1;
+    }
+    AddRoutes(server, device);
+
+    int port = options.port;
+    if (port == 0) {
+        port = server.bind_to_any_port("127.0.0.1");
+    } else if (!server.bind_to_port("127.0.0.1", port)) {
+        port = -1;
+    }
+    if (port <= 0) {
+        std::cerr << "webjson-demo: cannot listen on 127.0.0.1:" << options.port << "\n";
+        return 1;
+    }
+
+    std::mutex stop_mutex;
+    std::condition_variable stop_cv;
+    bool stopping = false;
+    std::thread ticker([&] {
+        std::unique_lock<std::mutex> lock(stop_mutex);
+        while (!stop_cv.wait_for(lock, std::chrono::milliseconds(250), [&] { return stopping; }))
+            device.Tick();
+    });
+    std::atomic<bool> signalled{false};
+    std::thread signals([&] {
+        int signal = 0;
+        sigwait(&stop_signals, &signal);
+        signalled = true;
+        server.stop();
+    });
+
+    std::cout << "webjson-demo: serving the views at http://127.0.0.1:" << port
+              << "/ (Ctrl+C stops)" << std::endl;
+    const bool listened = server.listen_after_bind();
+
+    {
+        std::lock_guard<std::mutex> lock(stop_mutex);
+        stopping = true;
+    }
+    stop_cv.notify_all();
+    ticker.join();
+    // The signal thread is still waiting when the server stopped on its own.
+    if (!signalled) pthread_kill(signals.native_handle(), SIGTERM);
+    signals.join();
+    std::cout << "webjson-demo: stopped" << std::endl;
+    return listened ? 0 : 1;
+}

@@ -1,0 +1,327 @@
+// End-to-end test of the demo program and the viewer pages in headless Chromium: what each view
+// draws is compared with the document it was served, and changes made in the scene's forms are
+// followed to the simulated control server and back into the next scene document.
+//
+// Environment: WEBJSON_DEMO (the demo program), WEBJSON_SCREENSHOTS (folder for one picture per
+// view), CHROMIUM (the browser, default /usr/bin/chromium).
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const demoPath = process.env.WEBJSON_DEMO || path.join(here, '../../build/demo/examples/webjson-demo');
+const shotDir = process.env.WEBJSON_SCREENSHOTS || path.join(here, '../../build/demo/screenshots');
+const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
+
+let demo;
+let demoExit;
+let base;
+let context;
+let profile;
+const pageErrors = [];
+
+function startDemo() {
+  return new Promise((resolve, reject) => {
+    const child = spawn(demoPath, ['--port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+    let output = '';
+    const timer = setTimeout(() => reject(new Error(`no address from the demo: ${output}`)), 15000);
+    child.on('error', reject);
+    demoExit = new Promise((done) => child.on('exit', (code, signal) => done({ code, signal, output })));
+    child.stdout.on('data', (chunk) => {
+      output += chunk;
+      const match = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(output);
+      if (match && !base) {
+        clearTimeout(timer);
+        resolve({ child, address: match[0] });
+      }
+    });
+  });
+}
+
+before(async () => {
+  mkdirSync(shotDir, { recursive: true });
+  const started = await startDemo();
+  demo = started.child;
+  base = started.address;
+  profile = mkdtempSync(path.join(tmpdir(), 'webjson-e2e-'));
+  context = await chromium.launchPersistentContext(profile, {
+    executablePath: browserPath,
+    headless: true,
+    viewport: { width: 1100, height: 760 },
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  context.setDefaultTimeout(15000);
+  context.on('page', (page) => {
+    page.on('pageerror', (error) => pageErrors.push(`${page.url()}: ${error.message}`));
+    page.on('console', (message) => {
+      if (message.type() === 'error') pageErrors.push(`${page.url()}: ${message.text()}`);
+    });
+  });
+});
+
+after(async () => {
+  if (context) await context.close();
+  if (profile) rmSync(profile, { recursive: true, force: true });
+  if (demo && demo.exitCode === null) demo.kill('SIGTERM');
+});
+
+async function openView(file) {
+  const page = await context.newPage();
+  await page.goto(new URL(file, base).href);
+  return page;
+}
+
+async function serverState() {
+  const response = await fetch(new URL('debug/server.json', base));
+  assert.equal(response.status, 200);
+  return response.json();
+}
+
+function parameter(state, id) {
+  const entry = state.parameters.find((p) => p.id === id);
+  assert.ok(entry, `no parameter ${id} on the server`);
+  return entry.value;
+}
+
+// Polls until check() returns a truthy value (which is returned) or the time is up.
+async function eventually(check, what, ms = 10000) {
+  const end = Date.now() + ms;
+  for (;;) {
+    const result = await check();
+    if (result) return result;
+    if (Date.now() > end) assert.fail(`timed out waiting for ${what}`);
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+}
+
+test('the table shows every row of its document in the default order', async () => {
+  const page = await openView('table.html?refresh=0');
+  await page.waitForFunction(() => window.viewerDocuments.table
+    && document.querySelectorAll('#table tbody tr').length === window.viewerDocuments.table.aaData.length);
+  const { doc, titles, rows } = await page.evaluate(() => ({
+    doc: window.viewerDocuments.table,
+    titles: [...document.querySelectorAll('#table thead th')].map((th) => th.textContent.trim()),
+    rows: [...document.querySelectorAll('#table tbody tr')].map((tr) => [...tr.cells].map((td) => td.textContent)),
+  }));
+  assert.deepEqual(titles, doc.sColumns);
+  assert.equal(doc.iTotalRecords, doc.aaData.length);
+  assert.ok(doc.aaSorting.length > 0, 'the demo table names a default order');
+  const expected = [...doc.aaData].sort((a, b) => {
+    for (const [column, direction] of doc.aaSorting) {
+      const [x, y] = [a[Number(column)], b[Number(column)]];
+      const order = typeof x === 'number' ? x - y : String(x).localeCompare(String(y));
+      if (order !== 0) return direction === 'desc' ? -order : order;
+    }
+    return 0;
+  });
+  assert.deepEqual(rows, expected.map((row) => row.map(String)));
+  await page.screenshot({ path: path.join(shotDir, 'table.png'), fullPage: true });
+  await page.close();
+});
+
+test('the plots draw every point of their documents and refresh at their period', async () => {
+  const page = await openView('plot.html');
+  await page.waitForFunction(() => {
+    const docs = window.viewerDocuments;
+    return docs.plot && docs.scatter && docs.plot.series[0].y.length >= 2 && docs.scatter.series[0].x.length >= 2;
+  }, null, { timeout: 20000 });
+  const drawn = () => page.evaluate(() => {
+    const points = (id) => [...document.querySelectorAll(`#${id} circle.point`)]
+      .map((c) => [Number(c.dataset.x), Number(c.dataset.y)]);
+    return { plot: window.viewerDocuments.plot, scatter: window.viewerDocuments.scatter,
+      time: points('plot'), pairs: points('scatter') };
+  });
+  const first = await drawn();
+  assert.equal(first.plot.refresh, 1000);
+  assert.deepEqual(first.time.map(([, y]) => y), first.plot.series[0].y);
+  const { x, y } = first.scatter.series[0];
+  assert.deepEqual(first.pairs, x.map((value, i) => [value, y[i]]));
+  // A period later the view has fetched again and drawn the new sample.
+  await eventually(async () => (await drawn()).time.length > first.time.length, 'a new sample on the time plot');
+  await page.screenshot({ path: path.join(shotDir, 'plot.png'), fullPage: true });
+  await page.close();
+});
+
+test('the tree shows every node with its type and can be folded', async () => {
+  const page = await openView('tree.html?refresh=0');
+  await page.waitForFunction(() => window.viewerDocuments.tree && document.querySelector('#tree-root .node'));
+  await page.click('#expand');
+  const { doc, nodes } = await page.evaluate(() => ({
+    doc: window.viewerDocuments.tree,
+    nodes: [...document.querySelectorAll('#tree-root .node')].map((node) => ({
+      label: node.querySelector('.label').textContent,
+      type: node.querySelector('.type')?.textContent ?? '',
+      value: node.querySelector('.value')?.textContent ?? '',
+    })),
+  }));
+  const flat = [];
+  (function walk(node) {
+    flat.push({ label: node.label, type: node.type, value: node.value });
+    node.children.forEach(walk);
+  })(doc);
+  assert.deepEqual(nodes, flat);
+  assert.ok(flat.some((n) => n.type === 'service') && flat.some((n) => n.type === 'pmt'));
+  assert.ok(flat.some((n) => n.label === 'Unknown Service'), 'a service without a name');
+
+  await page.click('#collapse');
+  assert.equal(await page.locator('#tree-root details[open]').count(), 0);
+  await page.click('#tree-root summary');
+  assert.equal(await page.locator('#tree-root details[open]').count(), 1);
+  await page.click('#expand');
+  await page.screenshot({ path: path.join(shotDir, 'tree.png'), fullPage: true });
+  await page.close();
+});
+
+test('the scene places its images and parts and builds forms from the actions', async () => {
+  const page = await openView('scene.html?refresh=0');
+  await page.waitForFunction(() => window.viewerDocuments.scene && document.querySelector('.part'));
+  const doc = await page.evaluate(() => window.viewerDocuments.scene);
+
+  for (const image of doc.images) {
+    const img = page.locator(`figure[data-image="${image.id}"] img`);
+    const source = await img.getAttribute('src');
+    if (image.url) assert.equal(source, image.url);
+    else assert.equal(source, `data:image/png;base64,${image.data}`);
+    assert.ok(await img.evaluate((node) => node.complete && node.naturalWidth > 0), `image ${image.id} loaded`);
+  }
+  assert.ok(doc.images.some((i) => i.data) && doc.images.some((i) => i.url), 'one embedded, one by URL');
+
+  for (const part of doc.scene.parts) {
+    const button = page.locator(`figure[data-image="${part.image}"] .part[data-part-id="${part.id}"]`);
+    assert.deepEqual(await button.evaluate((node) => [node.style.left, node.style.top, node.textContent]),
+      [`${part.position.x}px`, `${part.position.y}px`, part.label + (part.status.label || '')]);
+  }
+
+  await page.click('.part[data-part-id="div_panel_Encoder"]');
+  const encoder = doc.scene.parts.find((p) => p.id === 'div_panel_Encoder');
+  const kinds = await page.locator('#attributes-area .attr').evaluateAll((rows) => rows.map((r) => r.dataset.action));
+  for (const kind of ['text', 'slider', 'enum', 'check', 'button']) assert.ok(kinds.includes(kind), `a ${kind} form`);
+  // Hidden attributes stay hidden; those in an attribute table are shown there only.
+  const table = encoder['attribute-tables'][0];
+  const visible = encoder.attributes.filter((a) => a.displayable && !table.layout.rows.names.includes(a.label));
+  assert.equal(kinds.length, visible.length);
+  assert.deepEqual(await page.locator('.attr-table tbody tr').evaluateAll((rows) => rows.map((r) => r.cells[0].textContent)),
+    table.layout.rows.names);
+  await page.close();
+});
+
+test('a change made in a form reaches the control server and comes back in the scene', async () => {
+  const page = await openView('scene.html?refresh=0');
+  await page.waitForFunction(() => window.viewerDocuments.scene && document.querySelector('.part'));
+  const sceneValue = (label) => page.evaluate((wanted) => window.viewerDocuments.scene.scene.parts
+    .flatMap((p) => p.attributes).find((a) => a.label === wanted).value, label);
+  const posted = () => page.waitForResponse((r) => r.url().endsWith('/doc/scene.json') && r.request().method() === 'POST');
+  const reloaded = () => page.waitForResponse((r) => r.url().endsWith('/doc/scene.json') && r.request().method() === 'GET');
+
+  // Text field.
+  await page.click('.part[data-part-id="div_panel_Encoder"]');
+  const name = page.locator('.attr[data-name="100.1.0.0.0.0s"] input');
+  await name.fill('Evening News');
+  let reply = posted();
+  let next = reloaded();
+  await page.locator('.attr[data-name="100.1.0.0.0.0s"] button').click();
+  assert.equal((await reply).status(), 200);
+  await next;
+  let state = await serverState();
+  assert.equal(parameter(state, '100.1.0.0.0.0s'), 'Evening News');
+  assert.deepEqual(state.messages.at(-1), { id: '810B', kind: 'set', param: '100.1.0.0.0.0s', status: 0, value: 'Evening News' });
+  await eventually(async () => (await sceneValue('Service name')) === 'Evening News', 'the new name in the scene');
+  assert.equal(await page.locator('.attr[data-name="100.1.0.0.0.0s"] input').inputValue(), 'Evening News');
+
+  // Option list: the option's value is posted, the device answers with its text.
+  next = reloaded();
+  await page.selectOption('.attr[data-name="100.3.0.0.0.0i"] select', '1');
+  await next;
+  assert.equal(parameter(await serverState(), '100.3.0.0.0.0i'), 1);
+  await eventually(async () => (await sceneValue('Resolution')) === '720p', 'the new resolution');
+
+  // Slider: the raw value is posted.
+  next = reloaded();
+  await page.locator('.attr[data-name="100.2.0.0.0.0i"] input').evaluate((input) => {
+    input.value = '8000';
+    input.dispatchEvent(new Event('change', { bubbles: true }));
+  });
+  await next;
+  assert.equal(parameter(await serverState(), '100.2.0.0.0.0i'), 8000);
+  assert.equal(await page.locator('.attr[data-name="100.2.0.0.0.0i"] output').textContent(), '8.0 Mbit/s');
+
+  // Check boxes: the ticked position is posted and comes back checked.
+  next = reloaded();
+  await page.locator('.attr[data-name="100.4.0.0.0.0i"] input[value="2"]').check();
+  await next;
+  assert.equal(parameter(await serverState(), '100.4.0.0.0.0i'), 2);
+  assert.ok(await page.locator('.attr[data-name="100.4.0.0.0.0i"] input[value="2"]').isChecked());
+
+  // Button on a boolean: posts the opposite value; the device reports the output off.
+  await page.click('.part[data-part-id="div_panel_Output"]');
+  next = reloaded();
+  await page.click('.attr[data-name="200.1.0.0.0.0b"] button');
+  await next;
+  assert.equal(parameter(await serverState(), '200.1.0.0.0.0b'), 0);
+  await eventually(async () => (await sceneValue('Output')) === 'false', 'the output switched off');
+  assert.match(await page.locator('.part[data-part-id="div_panel_Output"]').getAttribute('class'), /severity-warning/);
+
+  // Apply: two edits wait, then go out in one post.
+  await page.locator('.attr[data-name="200.2.0.0.0.0s"] input').fill('239.2.2.2');
+  await page.locator('.attr[data-name="200.2.0.0.0.0s"] input').press('Tab');
+  await page.locator('.attr[data-name="200.3.0.0.0.0i"] input').fill('5000');
+  await page.locator('.attr[data-name="200.3.0.0.0.0i"] input').press('Tab');
+  assert.equal(await page.locator('.attr.pending').count(), 2);
+  assert.equal(parameter(await serverState(), '200.2.0.0.0.0s'), '239.1.1.1', 'nothing sent before Apply');
+  reply = posted();
+  next = reloaded();
+  await page.locator('.attr[data-action="apply"] button').click();
+  const request = (await reply).request();
+  assert.deepEqual(JSON.parse(request.postData()).attributes.map((a) => a.name), ['200.2.0.0.0.0s', '200.3.0.0.0.0i']);
+  await next;
+  state = await serverState();
+  assert.equal(parameter(state, '200.2.0.0.0.0s'), '239.2.2.2');
+  assert.equal(parameter(state, '200.3.0.0.0.0i'), 5000);
+  assert.equal(await page.locator('.attr.pending').count(), 0);
+
+  await page.screenshot({ path: path.join(shotDir, 'scene.png'), fullPage: true });
+  await page.close();
+});
+
+test('bad requests get an HTTP error and the demo keeps serving', async () => {
+  const post = (body) => fetch(new URL('doc/scene.json', base), { method: 'POST', body });
+  const cases = [
+    ['text that is not JSON', post('attributes?'), 400],
+    ['a pair without a value', post('{"attributes":[{"name":"100.1.0.0.0.0s"}]}'), 400],
+    ['a parameter the server does not know', post('{"attributes":[{"name":"400.9.0.0.0.0i","value":"1"}]}'), 422],
+    ['a body over the size limit', post(`{"attributes":[],"pad":"${'x'.repeat(70000)}"}`), 413],
+    ['an unknown document', fetch(new URL('doc/nothing.json', base)), 404],
+    ['a post to a document that takes none', fetch(new URL('doc/table.json', base), { method: 'POST', body: '{}' }), 404],
+  ];
+  for (const [what, pending, status] of cases) {
+    const response = await pending;
+    assert.equal(response.status, status, what);
+    assert.ok(typeof (await response.json()).error === 'string', `${what}: a JSON error`);
+  }
+  assert.equal((await fetch(new URL('doc/table.json', base))).status, 200);
+});
+
+test('the overview shows every view and no page reported an error', async () => {
+  const page = await openView('index.html');
+  await page.waitForFunction(() => [...document.querySelectorAll('iframe')].every((frame) => {
+    const docs = frame.contentWindow.viewerDocuments;
+    return docs && Object.keys(docs).length > 0;
+  }), null, { timeout: 20000 });
+  await page.waitForTimeout(1500);
+  await page.screenshot({ path: path.join(shotDir, 'overview.png'), fullPage: true });
+  await page.close();
+  assert.deepEqual(pageErrors, []);
+});
+
+test('the demo stops cleanly on SIGTERM', async () => {
+  demo.kill('SIGTERM');
+  const { code, output } = await demoExit;
+  assert.equal(code, 0);
+  assert.match(output, /stopped/);
+});
