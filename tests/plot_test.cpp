@@ -3,20 +3,13 @@
 #include <climits>
 #include <sstream>
 #include <string>
-#include <vector>
 
-#include <webjson/webjson.h>
+#include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
+using testing_support::Write;
 
 namespace {
-
-std::string Text(JsonSchema& node) {
-    std::ostringstream out;
-    JsonWriteDocument writer(out);
-    EXPECT_TRUE(node.Compile(writer, false));
-    return out.str();
-}
 
 std::string Text(JsonDocumentSchema& document) {
     std::ostringstream out;
@@ -45,20 +38,25 @@ JPlotPoint Diagonal() {
 
 TEST(JsonTimePlot, WritesTimeAndScatterPlots) {
     Plot load("Load", "cpu", "%", 60, 5, nullptr, JsonTimePlot::PLOT_TIME);
-    EXPECT_EQ(Text(load), R"({"title":"Load","xtitle":"","ytitle":"%","maxpoints":60,)"
-                          R"("refresh":5000,"interactive":false,)"
-                          R"("series":[{"name":"cpu","x":"time","y":[]}]})");
+    const std::string head = R"({"title":"Load","xtitle":"","ytitle":"%","maxpoints":60,)"
+                             R"("refresh":5000,"interactive":false,)";
+    EXPECT_EQ(Text(load), head + R"("series":[{"name":"cpu","x":"time","y":[]}]})");
     for (int v : {7, 9, 4})
         load.Y()->AddDataPoint(v);
-    EXPECT_EQ(Text(load), R"({"title":"Load","xtitle":"","ytitle":"%","maxpoints":60,)"
-                          R"("refresh":5000,"interactive":false,)"
-                          R"("series":[{"name":"cpu","x":"time","y":[7,9,4]}]})");
+    EXPECT_EQ(Text(load), head + R"("series":[{"name":"cpu","x":"time","y":[7,9,4]}]})");
+
+    load.SetPlotDimension(0, 300);
+    load.SetPlotDimension(400, -1);
+    load.SetPlotDimension(400, 300);
+    load.SetPlotDimension(400, 300);
+    EXPECT_EQ(Text(load), head + R"("series":[{"name":"cpu","x":"time","y":[7,9,4]}],)"
+                                 R"("width":400,"height":300,"width":400,"height":300})");
 
     Plot scatter("S", "s", "Y", 10, 1, "X", JsonTimePlot::PLOT_SCATTER);
-    scatter.X()->AddDataPoint(1);
-    scatter.Y()->AddDataPoint(5);
-    scatter.X()->AddDataPoint(2);
-    scatter.Y()->AddDataPoint(6);
+    for (int v : {1, 2}) {
+        scatter.X()->AddDataPoint(v);
+        scatter.Y()->AddDataPoint(v + 4);
+    }
     EXPECT_EQ(Text(scatter), R"({"title":"S","xtitle":"X","ytitle":"Y","maxpoints":10,)"
                              R"("refresh":1000,"type":"scatter","interactive":false,)"
                              R"("series":[{"name":"s","x":[1,2],"y":[5,6]}]})");
@@ -90,7 +88,7 @@ TEST(JsonDataSeries, KeepsAtMostCapacityPoints) {
         JsonDataSeries series("s", c.capacity, c.mode, nullptr);
         for (int v = 1; v <= c.points; ++v)
             series.AddDataPoint(v);
-        EXPECT_EQ(Text(series), c.expected);
+        EXPECT_EQ(Write(series), c.expected);
     }
 }
 
@@ -101,44 +99,41 @@ TEST(JsonDataSeries, RingRestartsAfterResetAndClonesKeepTheBound) {
     series.Reset();
     for (int v = 7; v <= 10; ++v)
         series.AddDataPoint(v);
-    EXPECT_EQ(Text(series), "[7,10,9]");
+    EXPECT_EQ(Write(series), "[7,10,9]");
 
-    JsonSchema* copy = series.Clone();
-    auto* clone = dynamic_cast<JsonDataSeries*>(copy);
-    ASSERT_NE(clone, nullptr);
+    JsonSchema* clone = series.Clone();
     EXPECT_EQ(clone->GetName(), "");
-    EXPECT_EQ(Text(*clone), "[]");
+    EXPECT_EQ(Write(*clone), "[]");
     for (int v = 1; v <= 4; ++v)
-        clone->AddDataPoint(v);
-    EXPECT_EQ(Text(*clone), "[1,4,3]");  // capacity 3 and ring mode came along
-    delete copy;
+        static_cast<JsonDataSeries*>(clone)->AddDataPoint(v);
+    EXPECT_EQ(Write(*clone), "[1,4,3]");  // capacity 3 and ring mode came along
+    delete clone;
 }
 
 TEST(JsonTimePlot, SamplesThroughTheSourceOfItsType) {
     next_value = 0;
     Plot time_plot("T", "n", "y", 2, 0, nullptr, JsonTimePlot::PLOT_TIME);
-    time_plot.Process();                 // no source: nothing
-    time_plot.SetPointSource(Diagonal);  // not the time plot's source: nothing
+    time_plot.Process();                 // no source
+    time_plot.SetPointSource(Diagonal);  // not the source of a time plot
     time_plot.Process();
-    EXPECT_EQ(Text(*time_plot.Y()), "[]");
+    EXPECT_EQ(Write(*time_plot.Y()), "[]");
     time_plot.SetValueSource(Counter);
     for (int i = 0; i < 3; ++i)
         time_plot.Process();  // refresh 0: every call samples
-    EXPECT_EQ(Text(*time_plot.Y()), "[2,3]");
+    EXPECT_EQ(Write(*time_plot.Y()), "[2,3]");
 
     next_value = 0;
     Plot scatter("S", "n", "y", 2, 0, nullptr, JsonTimePlot::PLOT_SCATTER);
     scatter.SetPointSource(Diagonal);
     for (int i = 0; i < 3; ++i)
         scatter.Process();
-    EXPECT_EQ(Text(*scatter.X()), "[1,3]");
-    EXPECT_EQ(Text(*scatter.Y()), "[-1,-3]");
+    EXPECT_EQ(Write(*scatter.X()), "[1,3]");
+    EXPECT_EQ(Write(*scatter.Y()), "[-1,-3]");
 
     Plot other("O", "n", "y", 2, 0, nullptr, static_cast<JsonTimePlot::JPlotType>(7));
     other.SetValueSource(Counter);
     other.SetPointSource(Diagonal);
     other.Process();
-    EXPECT_EQ(other.X(), nullptr);
     EXPECT_EQ(other.Y(), nullptr);
     EXPECT_NE(Text(other).find(R"("interactive":false,"series":[{"name":"n"}]})"),
               std::string::npos);
@@ -150,9 +145,8 @@ TEST(JsonTimePlot, LongRefreshPeriodsWaitAndAreWrittenInMilliseconds) {
         const char* written;
         bool samples;
     } cases[] = {
-        {2, R"("refresh":2000,)", false},
         {3600, R"("refresh":3600000,)", false},
-        {INT_MAX, R"("refresh":2147483647,)", false},  // no overflow of the clock either
+        {INT_MAX, R"("refresh":2147483647,)", false},
         {-5, R"("refresh":-5000,)", true},
         {INT_MIN, R"("refresh":-2147483648,)", true},
     };
@@ -167,17 +161,6 @@ TEST(JsonTimePlot, LongRefreshPeriodsWaitAndAreWrittenInMilliseconds) {
     }
 }
 
-TEST(JsonTimePlot, DimensionsAreAppendedOnlyWhenBothArePositive) {
-    JsonTimePlot plot("T", "n", "y", 5, 1);
-    plot.SetPlotDimension(0, 300);
-    plot.SetPlotDimension(300, -1);
-    plot.SetPlotDimension(400, 300);
-    plot.SetPlotDimension(400, 300);
-    const std::string text = Text(plot);
-    EXPECT_EQ(text.substr(text.find("}]") + 2),
-              R"(,"width":400,"height":300,"width":400,"height":300})");
-}
-
 TEST(JsonTimePlot, RefusesToReadAndSurvivesAReset) {
     next_value = 0;
     Plot plot("T", "n", "y", 5, 0);
@@ -187,11 +170,9 @@ TEST(JsonTimePlot, RefusesToReadAndSurvivesAReset) {
     std::istringstream in(before);
     EXPECT_FALSE(plot.ProcessDocumentStream(in, nullptr));
     EXPECT_EQ(Text(plot), before);
-    plot.Process();
-    EXPECT_EQ(Text(*plot.Y()), "[1,2]");
 
     plot._reset_schema(nullptr);  // empties "series": the plot builds a fresh entry
     plot.Process();
     EXPECT_EQ(Text(plot), R"({"title":"","xtitle":"","ytitle":"","maxpoints":5,"refresh":0,)"
-                          R"("interactive":false,"series":[{"name":"","x":"time","y":[3]}]})");
+                          R"("interactive":false,"series":[{"name":"","x":"time","y":[2]}]})");
 }

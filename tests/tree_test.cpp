@@ -1,21 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 #include <string>
 
-#include <webjson/webjson.h>
+#include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
+using testing_support::Write;
 
 namespace {
-
-std::string Text(JsonSchema& node) {
-    std::ostringstream out;
-    JsonWriteDocument writer(out);
-    EXPECT_TRUE(node.Compile(writer, false));
-    return out.str();
-}
 
 std::string Text(JsonDocumentSchema& document) {
     std::ostringstream out;
@@ -23,19 +16,10 @@ std::string Text(JsonDocumentSchema& document) {
     return out.str();
 }
 
-std::string Leaf(const std::string& label, const std::string& type, const std::string& value) {
+std::string Node(const std::string& label, const std::string& type, const std::string& value,
+                 const std::string& children = "") {
     return R"({"label":")" + label + R"(","type":")" + type + R"(","value":")" + value +
-           R"(","children":[]})";
-}
-
-// The only child a service tree's first service holds.
-std::string FirstDetail(JsonTSServiceTree& ts) {
-    const std::string text = Text(ts);
-    const std::string marker = R"("children":[{"label":)";
-    std::size_t service = text.find(marker);
-    std::size_t detail = text.find(marker, service + 1);
-    if (detail == std::string::npos) return text;
-    return text.substr(detail + 12, text.size() - detail - 12 - 4);
+           R"(","children":[)" + children + "]}";
 }
 
 }  // namespace
@@ -43,48 +27,36 @@ std::string FirstDetail(JsonTSServiceTree& ts) {
 TEST(JsonTree, WritesNestedNodesInTheOrderAdded) {
     JsonTree a("A", "service", "#1");
     a.AddSubTreeNode(new JsonTree("B", "pmt", "256"));
-    EXPECT_EQ(Text(a), R"({"label":"A","type":"service","value":"#1","children":[)"
-                       R"({"label":"B","type":"pmt","value":"256","children":[]}]})");
+    EXPECT_EQ(Write(a), R"({"label":"A","type":"service","value":"#1","children":[)"
+                        R"({"label":"B","type":"pmt","value":"256","children":[]}]})");
 
     JsonTree root("r", "", "");
-    JsonTree* level = &root;
-    for (const char* label : {"1", "2", "3"}) {
-        auto* child = new JsonTree(label, "", "");
-        level->AddSubTreeNode(child);
-        level = child;
-    }
-    level->AddSubTreeNode(new JsonTree("4a", "", ""));
-    level->AddSubTreeNode(nullptr);
-    level->AddSubTreeNode(new JsonTree("4b", "", ""));
-    const std::string deepest = Leaf("4a", "", "") + "," + Leaf("4b", "", "");
-    EXPECT_EQ(Text(root), R"({"label":"r","type":"","value":"","children":[)"
-                          R"({"label":"1","type":"","value":"","children":[)"
-                          R"({"label":"2","type":"","value":"","children":[)"
-                          R"({"label":"3","type":"","value":"","children":[)" +
-                              deepest + "]}]}]}]}");
+    auto* one = new JsonTree("1", "", "");
+    auto* two = new JsonTree("2", "", "");
+    root.AddSubTreeNode(one);
+    one->AddSubTreeNode(two);
+    two->AddSubTreeNode(new JsonTree("3a", "", ""));
+    two->AddSubTreeNode(nullptr);
+    two->AddSubTreeNode(new JsonTree("3b", "", ""));
+    one->AddSubTreeNode(new JsonTree("2b", "", ""));
+    const std::string level2 = Node("2", "", "", Node("3a", "", "") + "," + Node("3b", "", ""));
+    EXPECT_EQ(Write(root), Node("r", "", "", Node("1", "", "", level2 + "," + Node("2b", "", ""))));
 }
 
-TEST(JsonTree, ResetRestoresTextsAndCloneCopiesNothing) {
+TEST(JsonTree, ResetRestoresTextsCloneCopiesNothingReadingIsRefused) {
     JsonTree node("L", "video", "V");
     node.AddSubTreeNode(new JsonTree("c", "", ""));
     JsonSchema* copy = node.Clone();
-    EXPECT_EQ(Text(*copy), Leaf("", "", ""));
+    EXPECT_EQ(Write(*copy), Node("", "", ""));
     delete copy;
 
     node.SetLabel("L2");
     node.SetData("V2");
-    EXPECT_EQ(node.GetString("label"), std::string("L2"));
-    EXPECT_EQ(node.GetString("value"), std::string("V2"));
+    EXPECT_EQ(Write(node), Node("L2", "video", "V2", Node("c", "", "")));
+    EXPECT_FALSE(testing_support::Read(node, Node("X", "video", "V")));
+    EXPECT_EQ(Write(node), Node("L2", "video", "V2", Node("c", "", "")));
     node.Reset();
-    EXPECT_EQ(Text(node), Leaf("L", "video", "V"));
-}
-
-TEST(JsonTree, RefusesToBeRead) {
-    JsonTree node("L", "t", "v");
-    std::istringstream in(Leaf("X", "t", "v"));
-    JsonReadDocument reader(in);
-    EXPECT_FALSE(node.Format(reader, false));
-    EXPECT_EQ(Text(node), Leaf("L", "t", "v"));
+    EXPECT_EQ(Write(node), Node("L", "video", "V"));
 }
 
 TEST(JsonTree, ProgramAndLibraryShareTheArrayStatics) {
@@ -93,26 +65,24 @@ TEST(JsonTree, ProgramAndLibraryShareTheArrayStatics) {
     auto* built = new JsonTree("in library", "", "");  // its children array is built there
     EXPECT_EQ(Children::_ref, before + 1);
 
-    // A prototype set here is the one the library-built array reads with. (A tree prototype
-    // holds a children array of its own, so it is set directly rather than registered: a
-    // registered one would keep the count above zero for good.)
+    // A prototype set here is the one the library-built array reads with. It is set directly:
+    // a tree prototype holds a children array of its own, so a registered one would keep the
+    // count above zero for good.
     ASSERT_EQ(Children::_element, nullptr);
     JsonTree prototype("proto", "", "");
     Children::_element = &prototype;
     auto* children = static_cast<Children*>(built->GetObject("children"));
-    std::istringstream in("[{}]");
-    JsonReadDocument reader(in);
-    EXPECT_FALSE(children->Format(reader, false));  // the clone is a tree, which refuses
+    EXPECT_FALSE(testing_support::Read(*children, "[{}]"));  // the clone refuses to read
     Children::_element = nullptr;
     ASSERT_EQ(children->Size(), 1u);
-    EXPECT_EQ(Text(*children->GetArray(0)), Leaf("", "", ""));
+    EXPECT_EQ(Write(*children->GetArray(0)), Node("", "", ""));
     delete built;
     EXPECT_EQ(Children::_ref, before + 1);  // the prototype's own array is left
 }
 
 TEST(JsonTSServiceTree, WritesTransportWithServices) {
     JsonTSServiceTree ts("TS1");
-    EXPECT_EQ(Text(ts), Leaf("TS1", "transport", ""));
+    EXPECT_EQ(Text(ts), R"({"label":"TS1","type":"transport","value":"","children":[]})");
     JsonTree* news = ts.CreateService("News", 1);
     ts.AddPmtPid(news, 256);
     ts.AddCaInfo(news, 0xB00);
@@ -121,77 +91,57 @@ TEST(JsonTSServiceTree, WritesTransportWithServices) {
               R"x("type":"service","value":"#1","children":[{"label":"PMT PID","type":"pmt",)x"
               R"x("value":"256","children":[]},{"label":"CA Encryption","type":"",)x"
               R"x("value":"Encrypted (SystemID: 0xb00)","children":[]}]}]})x");
+
+    JsonTSServiceTree unnamed("T");
+    unnamed.CreateService("", 7);
+    unnamed.CreateService(nullptr, 0);
+    unnamed.CreateService("Sport 2", 4294967295u);
+    EXPECT_EQ(Text(unnamed), Node("T", "transport", "",
+                                  Node("Unknown Service", "service", "#7") + "," +
+                                      Node("Unknown Service", "service", "#0") + "," +
+                                      Node("Sport 2", "service", "#4294967295")));
 }
 
-TEST(JsonTSServiceTree, ServiceNamesAndNumbers) {
-    struct Case {
-        const char* name;
-        unsigned int number;
-        const char* label;
-        const char* value;
-    } cases[] = {
-        {"", 7, "Unknown Service", "#7"},
-        {nullptr, 0, "Unknown Service", "#0"},
-        {"Sport 2", 4294967295u, "Sport 2", "#4294967295"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        JsonTSServiceTree ts("T");
-        ts.CreateService(c.name, c.number);
-        EXPECT_EQ(Text(ts), R"({"label":"T","type":"transport","value":"","children":[)" +
-                                Leaf(c.label, "service", c.value) + "]}");
-    }
-}
-
-TEST(JsonTSServiceTree, DetailNodes) {
+TEST(JsonTSServiceTree, DetailNodesAndNullParents) {
     using Add = void (JsonTSServiceTree::*)(JsonTree*, unsigned int);
     struct Case {
         Add add;
         unsigned int number;
         std::string expected;
     } cases[] = {
-        {&JsonTSServiceTree::AddPmtPid, 0x1FFF, Leaf("PMT PID", "pmt", "8191")},
-        {&JsonTSServiceTree::AddPcrPid, 0, Leaf("PCR PID", "pcr", "0")},
-        {&JsonTSServiceTree::AddVideoPid, 70000, Leaf("Video PID", "video", "70000")},
-        {&JsonTSServiceTree::AddAudioPid, 4294967295u, Leaf("Audio PID", "audio", "4294967295")},
-        {&JsonTSServiceTree::AddPrivatePid, 33, Leaf("Private PID", "point", "33")},
-        {&JsonTSServiceTree::AddCaInfo, 0, Leaf("CA Encryption", "", "Free")},
+        {&JsonTSServiceTree::AddPmtPid, 0x1FFF, Node("PMT PID", "pmt", "8191")},
+        {&JsonTSServiceTree::AddPcrPid, 0, Node("PCR PID", "pcr", "0")},
+        {&JsonTSServiceTree::AddVideoPid, 70000, Node("Video PID", "video", "70000")},
+        {&JsonTSServiceTree::AddAudioPid, 4294967295u, Node("Audio PID", "audio", "4294967295")},
+        {&JsonTSServiceTree::AddPrivatePid, 33, Node("Private PID", "point", "33")},
+        {&JsonTSServiceTree::AddCaInfo, 0, Node("CA Encryption", "", "Free")},
         {&JsonTSServiceTree::AddCaInfo, 0x1802,
-         Leaf("CA Encryption", "", "Encrypted (SystemID: 0x1802)")},
-        {&JsonTSServiceTree::AddCaInfo, 0xFFFFFFFFu,
-         Leaf("CA Encryption", "", "Encrypted (SystemID: 0xffffffff)")},
+         Node("CA Encryption", "", "Encrypted (SystemID: 0x1802)")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
         JsonTSServiceTree ts("T");
-        JsonTree* service = ts.CreateService("S", 1);
-        (ts.*c.add)(service, c.number);
-        EXPECT_EQ(FirstDetail(ts), c.expected);
-
-        const std::string before = Text(ts);
+        (ts.*c.add)(ts.CreateService("S", 1), c.number);
         (ts.*c.add)(nullptr, c.number);
-        EXPECT_EQ(Text(ts), before);
+        EXPECT_EQ(Text(ts), Node("T", "transport", "", Node("S", "service", "#1", c.expected)));
     }
     JsonTSServiceTree ts("T");
     ts.AddServiceProvider(ts.CreateService("S", 1), "Provider \"One\"");
-    EXPECT_EQ(FirstDetail(ts), Leaf("Service Provider", "", R"(Provider \"One\")"));
+    EXPECT_NE(Text(ts).find(Node("Service Provider", "", R"(Provider \"One\")")),
+              std::string::npos);
 }
 
 TEST(JsonTSServiceTree, DetailsNestUnderAnyNodeAndReadingDropsServices) {
     JsonTSServiceTree ts("TS1");
-    JsonTree* service = ts.CreateService("S", 2);
     auto* pid = new JsonTree("Video PID", "video", "100");
-    service->AddSubTreeNode(pid);
+    ts.CreateService("S", 2)->AddSubTreeNode(pid);
     ts.AddCaInfo(pid, 0);
-    EXPECT_NE(Text(ts).find(R"("value":"100","children":[)" + Leaf("CA Encryption", "", "Free")),
+    EXPECT_NE(Text(ts).find(Node("Video PID", "video", "100", Node("CA Encryption", "", "Free"))),
               std::string::npos);
 
-    std::ostringstream console;
-    std::streambuf* old = std::cout.rdbuf(console.rdbuf());
     std::istringstream in(Text(ts));
-    bool result = ts.ProcessDocumentStream(in, nullptr);
-    std::cout.rdbuf(old);
-    EXPECT_FALSE(result);
-    EXPECT_EQ(console.str(), "Format Document failed\n");
-    EXPECT_EQ(Text(ts), Leaf("TS1", "transport", ""));
+    testing_support::CoutCapture console;
+    EXPECT_FALSE(ts.ProcessDocumentStream(in, nullptr));
+    EXPECT_EQ(console.Text(), "Format Document failed\n");
+    EXPECT_EQ(Text(ts), Node("TS1", "transport", ""));
 }
