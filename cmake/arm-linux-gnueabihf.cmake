@@ -3,6 +3,8 @@
 # (qemu-user or qemu-user-static), so ctest runs the test suite under emulation.
 #
 #   cmake -S . -B build/arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
+#   cmake --build build/arm -j2 && ctest --test-dir build/arm
+#   DESTDIR=/path/to/sysroot cmake --install build/arm --prefix /usr --strip
 #
 # WEBJSON_ARM_SYSROOT: where the target's libraries live (default /usr/arm-linux-gnueabihf);
 # qemu-arm is told to load the dynamic linker and libraries from there.
@@ -19,13 +21,19 @@ if(WEBJSON_ARM_STRIP)
   set(CMAKE_STRIP ${WEBJSON_ARM_STRIP} CACHE FILEPATH "" FORCE)
 endif()
 
-# Look for the target's libraries and headers in the target root only; programs (code
-# generators, pkg-config) come from the build machine.
-set(CMAKE_FIND_ROOT_PATH ${WEBJSON_ARM_SYSROOT})
+# Look for the target's libraries, headers and packages under the target roots only: the
+# toolchain's, plus any given with -DCMAKE_FIND_ROOT_PATH=<sysroot> (a device image holding an
+# installed webjson). Programs (code generators, pkg-config) come from the build machine.
+list(APPEND CMAKE_FIND_ROOT_PATH ${WEBJSON_ARM_SYSROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# pkg-config finds the target's .pc files only (Debian's multiarch folders), never the build
+# machine's: a library installed for the build machine alone is then absent, as it should be.
+set(ENV{PKG_CONFIG_LIBDIR}
+    "/usr/lib/${WEBJSON_ARM_TRIPLE}/pkgconfig:${WEBJSON_ARM_SYSROOT}/lib/pkgconfig:/usr/share/pkgconfig")
 
 find_program(WEBJSON_QEMU_ARM NAMES qemu-arm qemu-arm-static)
 if(WEBJSON_QEMU_ARM)
