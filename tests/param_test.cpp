@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <webjson/webjson.h>
@@ -16,35 +16,38 @@ using testing_support::Write;
 
 namespace {
 
-// One message as the server received it.
+// One message as the mailbox received it.
 struct Call {
     unsigned int id;
     int third;
-    QmMsgRecord record;
-    std::string sent;  // set: the bytes sent; for text also checks the terminating zero
+    std::vector<uint32_t> words;  // param, the four index words, status, length
+    std::string sent;             // a set's data bytes
 };
 
-// Records every message and answers gets with `word` (length 4) or `answer` (other lengths).
+// Records every message; answers a get of length 4 with `word` and any other get with `answer`.
 class RecordingServer : public QmMailbox {
   public:
     int MsgCall(unsigned int id, unsigned long data, int third) override {
-        QmMsgRecord* record = reinterpret_cast<QmMsgRecord*>(data);
-        Call call{id, third, *record, {}};
-        const char* bytes = static_cast<const char*>(record->data);
+        QmMsgRecord* r = reinterpret_cast<QmMsgRecord*>(data);
+        calls.push_back({id,
+                         third,
+                         {r->param, r->idx[0], r->idx[1], r->idx[2], r->idx[3],
+                          static_cast<uint32_t>(r->status), r->length},
+                         {}});
+        char* bytes = static_cast<char*>(r->data);
         if ((id & 0xF) == 0xD) {
-            if (record->length == 4) {
-                std::memcpy(record->data, &word, 4);
+            if (r->length == 4) {
+                std::memcpy(bytes, &word, 4);
             } else {
-                std::memcpy(record->data, answer.data(), std::min<size_t>(answer.size(), 256));
+                std::memcpy(bytes, answer.data(), std::min<size_t>(answer.size(), r->length));
             }
         } else {
-            call.sent.assign(bytes, record->length);
-            if (record->length != 4) {
-                EXPECT_EQ(bytes[record->length], '\0');
+            calls.back().sent.assign(bytes, r->length);
+            if (r->length != 4) {
+                EXPECT_EQ(bytes[r->length], '\0');  // a text is sent with its terminating zero
             }
         }
-        record->status = -1;  // ignored by the node
-        calls.push_back(call);
+        r->status = -1;  // ignored by the node
         return -1;
     }
     std::vector<Call> calls;
@@ -57,48 +60,44 @@ class ParamTest : public ::testing::Test {
     void SetUp() override { QmMbAgent::m_svr = &server; }
     void TearDown() override { QmMbAgent::m_svr = nullptr; }
 
-    // Checks that exactly one message about the node went out with id and length.
+    // Exactly one message went out, with this id and the record words of a kIdx node.
     void ExpectOneCall(unsigned int id, uint32_t length) {
         ASSERT_EQ(server.calls.size(), 1u);
-        const Call& call = server.calls[0];
-        EXPECT_EQ(call.id, id);
-        EXPECT_EQ(call.third, 0);
-        EXPECT_EQ(call.record.param, 0x2Au);
-        EXPECT_EQ(call.record.idx[0], 0u);
-        EXPECT_EQ(call.record.idx[1], 1u);
-        EXPECT_EQ(call.record.idx[2], 2u);
-        EXPECT_EQ(call.record.idx[3], 0xFFFFFFFFu);
-        EXPECT_EQ(call.record.status, 0);
-        EXPECT_EQ(call.record.length, length);
-        EXPECT_NE(call.record.data, nullptr);
+        EXPECT_EQ(server.calls[0].id, id);
+        EXPECT_EQ(server.calls[0].third, 0);
+        EXPECT_EQ(server.calls[0].words,
+                  (std::vector<uint32_t>{0x2A, 0, 1, 2, 0xFFFFFFFF, 0, length}));
     }
 
     RecordingServer server;
 };
 
 const char* kOffOn[] = {"Off", "On"};
+const char* kHole[] = {"Off", nullptr};
 const idx_t kIdx{0, 1, 2, 0xFFFFFFFF};
 const JParamType kOther = static_cast<JParamType>(7);
 
 }  // namespace
 
 TEST(JsonSchemaParam, NameIsTheIdText) {
+    const idx_t zero{0, 0, 0, 0};
+    const uint32_t max = 0xFFFFFFFF;
     struct Row {
         JParamType type;
         unsigned int mid, param;
         idx_t idx;
         const char* name;
     } rows[] = {
-        {PARAM_INT, 0x100, 0x2A, {0, 0, 0, 0}, "100.2A.0.0.0.0i"},
-        {PARAM_ENUM, 0x100, 0x2A, {0, 0, 0, 0}, "100.2A.0.0.0.0i"},
-        {PARAM_STRING, 0x100, 0x2A, {0, 0, 0, 0}, "100.2A.0.0.0.0s"},
+        {PARAM_INT, 0x100, 0x2A, zero, "100.2A.0.0.0.0i"},
+        {PARAM_ENUM, 0x100, 0x2A, zero, "100.2A.0.0.0.0i"},
+        {PARAM_STRING, 0x100, 0x2A, zero, "100.2A.0.0.0.0s"},
         {PARAM_BOOL, 0x100, 0x2C, {0, 1, 0, 0}, "100.2C.0.1.0.0b"},
-        {kOther, 0x100, 0x2A, {0, 0, 0, 0}, "100.2A.0.0.0.0i"},
-        {PARAM_INT, 0x100, 0x2A, {0xFFFFFFFF, 0, 0, 0}, "100.2A.FFFFFFFF.0.0.0i"},
+        {kOther, 0x100, 0x2A, zero, "100.2A.0.0.0.0i"},
+        {PARAM_INT, 0x100, 0x2A, {max, 0, 0, 0}, "100.2A.FFFFFFFF.0.0.0i"},
         {PARAM_BOOL,
-         0xFFFFFFFF,
-         0xFFFFFFFF,
-         {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
+         max,
+         max,
+         {max, max, max, max},
          "FFFFFFFF.FFFFFFFF.FFFFFFFF.FFFFFFFF.FFFFFFFF.FFFFFFFFb"},
     };
     for (const Row& row : rows) {
@@ -117,25 +116,26 @@ TEST_F(ParamTest, CompileWritesTheAnswerOfOneGet) {
         JParamType type;
         uint32_t word;
         std::string answer;
-        bool texts;  // with the display texts Off, On
+        const char** texts;
         std::string expected;
     } rows[] = {
-        {PARAM_INT, 0xFFFFFFFB, "", false, "-5"},
-        {PARAM_ENUM, 1, "", true, "\"On\""},
-        {PARAM_ENUM, 2, "", true, "\"2\""},
-        {PARAM_ENUM, 0xFFFFFFFF, "", true, "\"4294967295\""},
-        {PARAM_ENUM, 1, "", false, "\"1\""},
-        {PARAM_STRING, 0, std::string("ab\0cd", 5), false, "\"ab\""},
-        {PARAM_STRING, 0, full, false, "\"" + full + "\""},
-        {PARAM_BOOL, 5, "", false, "\"true\""},
-        {PARAM_BOOL, 0, "", false, "\"false\""},
+        {PARAM_INT, 0xFFFFFFFB, "", nullptr, "-5"},
+        {PARAM_ENUM, 1, "", kOffOn, "\"On\""},
+        {PARAM_ENUM, 2, "", kOffOn, "\"2\""},
+        {PARAM_ENUM, 0xFFFFFFFF, "", kOffOn, "\"4294967295\""},
+        {PARAM_ENUM, 1, "", kHole, "\"1\""},
+        {PARAM_ENUM, 1, "", nullptr, "\"1\""},
+        {PARAM_STRING, 0, std::string("ab\0cd", 5), nullptr, "\"ab\""},
+        {PARAM_STRING, 0, full, nullptr, "\"" + full + "\""},
+        {PARAM_BOOL, 5, "", nullptr, "\"true\""},
+        {PARAM_BOOL, 0, "", nullptr, "\"false\""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.expected.substr(0, 16));
         server.calls.clear();
         server.word = row.word;
         server.answer = row.answer;
-        JsonSchemaParam node(row.type, 0x100, 0x2A, kIdx, row.texts ? kOffOn : nullptr, 2);
+        JsonSchemaParam node(row.type, 0x100, 0x2A, kIdx, row.texts, 2);
         bool ok = false;
         EXPECT_EQ(Write(node, false, &ok), row.expected);
         EXPECT_TRUE(ok);
@@ -207,7 +207,6 @@ TEST_F(ParamTest, KindBitsOfTheMidMergeIntoTheIds) {
     ASSERT_EQ(server.calls.size(), 2u);
     EXPECT_EQ(server.calls[0].id, 0x800Fu);
     EXPECT_EQ(server.calls[1].id, 0x800Fu);
-    EXPECT_EQ(server.calls[1].sent, std::string("\x01\0\0\0", 4));
 }
 
 TEST_F(ParamTest, ListSendsOneMessagePerNodeInTreeOrder) {
@@ -226,7 +225,7 @@ TEST_F(ParamTest, ListSendsOneMessagePerNodeInTreeOrder) {
                      "\"100.2.0.1.2.FFFFFFFFi\":20}"));
     std::vector<std::pair<unsigned int, uint32_t>> seen;
     for (const Call& call : server.calls)
-        seen.emplace_back(call.id, call.record.param);
+        seen.emplace_back(call.id, call.words[0]);
     const std::vector<std::pair<unsigned int, uint32_t>> expected{
         {0x810D, 1}, {0x810D, 2}, {0x810D, 3}, {0x810B, 3}, {0x810B, 1}, {0x810B, 2}};
     EXPECT_EQ(seen, expected);
@@ -234,10 +233,9 @@ TEST_F(ParamTest, ListSendsOneMessagePerNodeInTreeOrder) {
 
 TEST(QmMbAgent, WithoutAServerNothingIsSentAndTheBufferStaysZero) {
     ASSERT_EQ(QmMbAgent::m_svr, nullptr);
-    QmMsgRecord record{};
-    EXPECT_EQ(QmMbAgent::MsgCall(0x810D, reinterpret_cast<unsigned long>(&record)), 0);
     JsonSchemaParam number(PARAM_INT, 0x100, 0x2A, kIdx, nullptr, 0);
     JsonSchemaParam text(PARAM_STRING, 0x100, 0x2A, kIdx, nullptr, 0);
     JsonSchemaParam choice(PARAM_ENUM, 0x100, 0x2A, kIdx, kOffOn, 2);
     EXPECT_EQ(Write(number) + Write(text) + Write(choice), "0\"\"\"Off\"");
+    EXPECT_EQ(QmMbAgent::MsgCall(0x810D, 0), 0);
 }
