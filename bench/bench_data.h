@@ -1,0 +1,110 @@
+// The three benchmark documents as plain C++ data, made deterministically, and the benchmark
+// case interface that every library's cases implement.
+#ifndef WEBJSON_BENCH_DATA_H
+#define WEBJSON_BENCH_DATA_H
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace bench {
+
+constexpr int kTableColumns = 6;
+
+struct TableData {
+    std::vector<std::string> columns;
+    // Default sort orders: column index as text and "asc" or "desc".
+    std::vector<std::pair<std::string, std::string>> sorting;
+    std::vector<std::array<std::string, kTableColumns>> rows;
+    bool operator==(const TableData& o) const {
+        return columns == o.columns && sorting == o.sorting && rows == o.rows;
+    }
+};
+
+struct RequestData {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    bool operator==(const RequestData& o) const { return pairs == o.pairs; }
+};
+
+struct Record {
+    int id = 0;
+    std::string name;
+    bool ok = false;
+    double level = 0.0;
+    std::array<int, 3> tags{};
+    bool operator==(const Record& o) const {
+        return id == o.id && name == o.name && ok == o.ok && level == o.level && tags == o.tags;
+    }
+};
+
+struct RecordsData {
+    std::vector<Record> records;
+    bool operator==(const RecordsData& o) const { return records == o.records; }
+};
+
+TableData MakeTable(int rows);
+RequestData MakeRequest(int pairs);
+RecordsData MakeRecords(int records);
+
+// The source data of the run and the text every reader reads (as webjson writes it).
+struct Corpus {
+    TableData table;
+    RequestData request;
+    RecordsData records;
+    std::string table_text;
+    std::string request_text;
+    std::string records_text;
+};
+const Corpus& TheCorpus();
+
+enum class Doc { kTable, kRequest, kRecords };
+enum class Kind { kWrite, kFillWrite, kRead };
+const char* DocName(Doc doc);
+const char* KindName(Kind kind);
+const std::string& DocText(Doc doc);
+
+// One measured operation. Write cases keep the text of their last run for Output(); read
+// cases keep the plain data of their last run for Matches().
+class Case {
+  public:
+    Case(Doc d, Kind k, std::string lib, std::string text)
+        : doc(d), kind(k), library(std::move(lib)), label(std::move(text)) {}
+    virtual ~Case() = default;
+
+    // Untimed preparation (trees, streams); called once before any Run.
+    virtual void Prepare() {}
+    // Drops what the last Run left behind (a filled tree), before the heap is measured.
+    virtual void Release() {}
+    // The timed operation.
+    virtual void Run() = 0;
+    // Write cases: the text written by the last Run.
+    virtual std::string Output() { return {}; }
+    // Read cases: whether the plain data read by the last Run equals the source.
+    virtual bool Matches() { return false; }
+    // Whether Output() must equal the reference text byte for byte (false: same JSON value).
+    virtual bool SameBytes() const { return true; }
+
+    const Doc doc;
+    const Kind kind;
+    const std::string library;
+    const std::string label;
+};
+
+using CaseList = std::vector<std::unique_ptr<Case>>;
+void AddWebjsonCases(CaseList& cases);
+void AddRapidjsonCases(CaseList& cases);
+void AddNlohmannCases(CaseList& cases);
+void AddFloorCases(CaseList& cases);
+
+// Whether two texts hold the same JSON value, members in any order.
+bool SameJsonValue(const std::string& a, const std::string& b);
+
+// The writer of the webjson reference text of each document (used to build TheCorpus).
+std::string WebjsonText(Doc doc, const Corpus& corpus);
+
+}  // namespace bench
+
+#endif  // WEBJSON_BENCH_DATA_H
