@@ -54,7 +54,8 @@ struct idx_t {
 //  - A type outside the four is neither written nor sent; its member's value is skipped.
 class WEBJSON_API JsonSchemaParam : public DocumentAPI::JsonDocumentAPI::JsonSchema {
   public:
-    // texts: optional display texts for PARAM_ENUM, not owned; must outlive the node.
+    // texts: optional display texts for PARAM_ENUM, not owned; must outlive the node. A null
+    // texts ignores count.
     JsonSchemaParam(JParamType type, unsigned int mid, unsigned int param, idx_t idx,
                     const char** texts, unsigned int count);
     ~JsonSchemaParam() override;
