@@ -8,9 +8,11 @@
 // Routes: GET /doc/<name>.json (table, plot, scatter, tree, scene), POST /doc/scene.json (a
 // scene request), GET /debug/server.json (the simulated server's table and last set messages),
 // and every other GET from the viewer directory.
+#if WEBJSON_DEMO_HTTP
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -39,7 +41,6 @@ struct Options {
     std::string out;
 };
 
-constexpr std::size_t kMaxPost = 64 * 1024;
 constexpr int kSamplesForFiles = 60;
 
 void Usage(std::ostream& out) {
@@ -106,6 +107,9 @@ int WriteFiles(const Options& options) {
     return status;
 }
 
+#if WEBJSON_DEMO_HTTP
+constexpr std::size_t kMaxPost = 64 * 1024;
+
 void SendJson(httplib::Response& res, int status, const std::string& body) {
     res.status = status;
     res.set_header("Cache-Control", "no-store");
@@ -161,15 +165,11 @@ void AddRoutes(httplib::Server& server, DemoDevice& device) {
                                     std::exception_ptr) { SendError(res, 500, "internal error"); });
 }
 
-}  // namespace
+#endif  // WEBJSON_DEMO_HTTP
 
-int main(int argc, char** argv) {
-    Options options;
-    bool done = false;
-    const int status = ParseArguments(argc, argv, options, done);
-    if (done) return status;
-    if (!options.out.empty()) return WriteFiles(options);
-
+#if WEBJSON_DEMO_HTTP
+// Serves until SIGINT or SIGTERM.
+int Serve(const Options& options) {
     // SIGINT and SIGTERM are taken by one thread with sigwait; block them everywhere else.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
@@ -230,4 +230,22 @@ int main(int argc, char** argv) {
     signals.join();
     std::cout << "webjson-demo: stopped" << std::endl;
     return listened ? 0 : 1;
+}
+#else
+int Serve(const Options&) {
+    std::cerr << "webjson-demo: this build has no HTTP server. Install the HTTP library\n"
+                 "(apt-get install libcpp-httplib-dev), run cmake again and rebuild; --out DIR\n"
+                 "writes the documents as files meanwhile.\n";
+    return 1;
+}
+#endif  // WEBJSON_DEMO_HTTP
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool done = false;
+    const int status = ParseArguments(argc, argv, options, done);
+    if (done) return status;
+    return options.out.empty() ? Serve(options) : WriteFiles(options);
 }

@@ -180,7 +180,7 @@ test('the tree shows every node with its type and can be folded', async () => {
 
 test('the scene places its images and parts and builds forms from the actions', async () => {
   const page = await openView('scene.html?refresh=0');
-  await page.waitForFunction(() => window.viewerDocuments.scene && document.querySelector('.part'));
+  await page.waitForSelector('#scene-layout[data-round]', { state: 'attached' });
   const doc = await page.evaluate(() => window.viewerDocuments.scene);
 
   for (const image of doc.images) {
@@ -213,77 +213,79 @@ test('the scene places its images and parts and builds forms from the actions', 
 
 test('a change made in a form reaches the control server and comes back in the scene', async () => {
   const page = await openView('scene.html?refresh=0');
-  await page.waitForFunction(() => window.viewerDocuments.scene && document.querySelector('.part'));
+  await page.waitForSelector('#scene-layout[data-round]', { state: 'attached' });
   const sceneValue = (label) => page.evaluate((wanted) => window.viewerDocuments.scene.scene.parts
     .flatMap((p) => p.attributes).find((a) => a.label === wanted).value, label);
-  const posted = () => page.waitForResponse((r) => r.url().endsWith('/doc/scene.json') && r.request().method() === 'POST');
-  const reloaded = () => page.waitForResponse((r) => r.url().endsWith('/doc/scene.json') && r.request().method() === 'GET');
+  // Runs action, then waits until the view has shown the scene document fetched after it.
+  const andReload = async (action) => {
+    const round = Number(await page.getAttribute('#scene-layout', 'data-round'));
+    const result = await action();
+    await page.waitForFunction((r) => Number(document.getElementById('scene-layout').dataset.round) > r, round);
+    return result;
+  };
+  const posting = () => page.waitForResponse((r) => r.url().endsWith('/doc/scene.json') && r.request().method() === 'POST');
 
   // Text field.
   await page.click('.part[data-part-id="div_panel_Encoder"]');
-  const name = page.locator('.attr[data-name="100.1.0.0.0.0s"] input');
-  await name.fill('Evening News');
-  let reply = posted();
-  let next = reloaded();
-  await page.locator('.attr[data-name="100.1.0.0.0.0s"] button').click();
-  assert.equal((await reply).status(), 200);
-  await next;
+  await page.locator('.attr[data-name="100.1.0.0.0.0s"] input').fill('Evening News');
+  const reply = await andReload(async () => {
+    const response = posting();
+    await page.locator('.attr[data-name="100.1.0.0.0.0s"] button').click();
+    return response;
+  });
+  assert.equal(reply.status(), 200);
   let state = await serverState();
   assert.equal(parameter(state, '100.1.0.0.0.0s'), 'Evening News');
   assert.deepEqual(state.messages.at(-1), { id: '810B', kind: 'set', param: '100.1.0.0.0.0s', status: 0, value: 'Evening News' });
-  await eventually(async () => (await sceneValue('Service name')) === 'Evening News', 'the new name in the scene');
+  assert.equal(await sceneValue('Service name'), 'Evening News');
   assert.equal(await page.locator('.attr[data-name="100.1.0.0.0.0s"] input').inputValue(), 'Evening News');
 
   // Option list: the option's value is posted, the device answers with its text.
-  next = reloaded();
-  await page.selectOption('.attr[data-name="100.3.0.0.0.0i"] select', '1');
-  await next;
+  await andReload(() => page.selectOption('.attr[data-name="100.3.0.0.0.0i"] select', '1'));
   assert.equal(parameter(await serverState(), '100.3.0.0.0.0i'), 1);
-  await eventually(async () => (await sceneValue('Resolution')) === '720p', 'the new resolution');
+  assert.equal(await sceneValue('Resolution'), '720p');
+  assert.equal(await page.locator('.attr[data-name="100.3.0.0.0.0i"] select').inputValue(), '1');
 
-  // Slider: the raw value is posted.
-  next = reloaded();
-  await page.locator('.attr[data-name="100.2.0.0.0.0i"] input').evaluate((input) => {
+  // Slider: the raw value is posted and shown scaled.
+  await andReload(() => page.locator('.attr[data-name="100.2.0.0.0.0i"] input').evaluate((input) => {
     input.value = '8000';
     input.dispatchEvent(new Event('change', { bubbles: true }));
-  });
-  await next;
+  }));
   assert.equal(parameter(await serverState(), '100.2.0.0.0.0i'), 8000);
+  assert.equal(await sceneValue('Video bitrate'), 8000);
   assert.equal(await page.locator('.attr[data-name="100.2.0.0.0.0i"] output').textContent(), '8.0 Mbit/s');
 
   // Check boxes: the ticked position is posted and comes back checked.
-  next = reloaded();
-  await page.locator('.attr[data-name="100.4.0.0.0.0i"] input[value="2"]').check();
-  await next;
+  await andReload(() => page.locator('.attr[data-name="100.4.0.0.0.0i"] input[value="2"]').check());
   assert.equal(parameter(await serverState(), '100.4.0.0.0.0i'), 2);
   assert.ok(await page.locator('.attr[data-name="100.4.0.0.0.0i"] input[value="2"]').isChecked());
 
   // Button on a boolean: posts the opposite value; the device reports the output off.
   await page.click('.part[data-part-id="div_panel_Output"]');
-  next = reloaded();
-  await page.click('.attr[data-name="200.1.0.0.0.0b"] button');
-  await next;
+  await andReload(() => page.click('.attr[data-name="200.1.0.0.0.0b"] button'));
   assert.equal(parameter(await serverState(), '200.1.0.0.0.0b'), 0);
-  await eventually(async () => (await sceneValue('Output')) === 'false', 'the output switched off');
+  assert.equal(await sceneValue('Output'), 'false');
   assert.match(await page.locator('.part[data-part-id="div_panel_Output"]').getAttribute('class'), /severity-warning/);
 
   // Apply: two edits wait, then go out in one post.
-  await page.locator('.attr[data-name="200.2.0.0.0.0s"] input').fill('239.2.2.2');
-  await page.locator('.attr[data-name="200.2.0.0.0.0s"] input').press('Tab');
-  await page.locator('.attr[data-name="200.3.0.0.0.0i"] input').fill('5000');
-  await page.locator('.attr[data-name="200.3.0.0.0.0i"] input').press('Tab');
+  for (const [name, value] of [['200.2.0.0.0.0s', '239.2.2.2'], ['200.3.0.0.0.0i', '5000']]) {
+    await page.locator(`.attr[data-name="${name}"] input`).fill(value);
+    await page.locator(`.attr[data-name="${name}"] input`).press('Tab');
+  }
   assert.equal(await page.locator('.attr.pending').count(), 2);
   assert.equal(parameter(await serverState(), '200.2.0.0.0.0s'), '239.1.1.1', 'nothing sent before Apply');
-  reply = posted();
-  next = reloaded();
-  await page.locator('.attr[data-action="apply"] button').click();
-  const request = (await reply).request();
-  assert.deepEqual(JSON.parse(request.postData()).attributes.map((a) => a.name), ['200.2.0.0.0.0s', '200.3.0.0.0.0i']);
-  await next;
+  const applied = await andReload(async () => {
+    const response = posting();
+    await page.locator('.attr[data-action="apply"] button').click();
+    return response;
+  });
+  assert.deepEqual(JSON.parse(applied.request().postData()).attributes,
+    [{ name: '200.2.0.0.0.0s', value: '239.2.2.2' }, { name: '200.3.0.0.0.0i', value: '5000' }]);
   state = await serverState();
   assert.equal(parameter(state, '200.2.0.0.0.0s'), '239.2.2.2');
   assert.equal(parameter(state, '200.3.0.0.0.0i'), 5000);
   assert.equal(await page.locator('.attr.pending').count(), 0);
+  assert.equal(await sceneValue('Port'), 5000);
 
   await page.screenshot({ path: path.join(shotDir, 'scene.png'), fullPage: true });
   await page.close();

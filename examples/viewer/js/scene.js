@@ -300,10 +300,14 @@ function render(doc) {
   layout.replaceChildren(sceneArea, attributeArea);
 }
 
+let rounds = 0;
+
 async function load() {
   const doc = await fetchDocument('scene');
   rendered.scene = doc;
   render(doc);
+  // Counts the documents shown, so that a reader can wait for the next one.
+  document.getElementById('scene-layout').dataset.round = String(++rounds);
 }
 
 load().catch((error) => showStatus(error.message, 'error'));
