@@ -21,5 +21,8 @@ install(FILES ${PROJECT_BINARY_DIR}/webjsonConfig.cmake
 
 # pkg-config: a static build also needs the thread library.
 set(WEBJSON_PC_LIBS_PRIVATE "-pthread")
+# Relocatable: webjson.pc finds the prefix from its own folder (libdir may be lib/<multiarch>).
+file(RELATIVE_PATH WEBJSON_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" WEBJSON_PC_TO_PREFIX "${WEBJSON_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/webjson.pc.in ${PROJECT_BINARY_DIR}/webjson.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/webjson.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
