@@ -4,6 +4,7 @@
 import { autoRefresh, el, fetchDocument, rendered, showStatus } from './common.js';
 
 const kReloadMs = 2000;
+let lastLoaded = Date.now();
 
 function csv(doc) {
   const quote = (cell) => `"${String(cell).replaceAll('"', '""')}"`;
@@ -19,6 +20,9 @@ function showInfo(doc) {
   }
 }
 
+// Load failures go to the status line instead of the library's alert boxes.
+DataTable.ext.errMode = (settings, note, message) => showStatus(message, 'error');
+
 async function start() {
   // The columns must be known before the table is built: one read of the document for them.
   const first = await fetchDocument('table');
@@ -28,6 +32,7 @@ async function start() {
     ajax: {
       url: 'doc/table.json',
       dataSrc: (doc) => {
+        lastLoaded = Date.now();
         rendered.table = doc;
         showInfo(doc);
         return doc.aaData;
@@ -37,7 +42,14 @@ async function start() {
     lengthChange: false,
   });
   table.on('draw', () => showStatus(`Updated ${new Date().toLocaleTimeString()}`));
-  if (autoRefresh) setInterval(() => table.ajax.reload(null, false), kReloadMs);
+  if (!autoRefresh) return;
+  setInterval(() => {
+    // The table library drops a request that got no answer at all without a word.
+    if (Date.now() - lastLoaded > 3 * kReloadMs) {
+      showStatus(`No answer from the device since ${new Date(lastLoaded).toLocaleTimeString()}`, 'error');
+    }
+    table.ajax.reload(null, false);
+  }, kReloadMs);
 }
 
 start().catch((error) => showStatus(error.message, 'error'));
