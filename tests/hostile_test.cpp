@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <ios>
@@ -134,6 +135,34 @@ TEST(HostileInput, EveryTestSuiteFileThroughBothEntryPoints) {
         accepted += OpenDocument().ProcessDocument(path.c_str(), nullptr) ? 1 : 0;
     }
     EXPECT_GT(accepted, 0);
+}
+
+// The view documents are written only: whatever they are handed, reading fails without a
+// crash; the table and the plot keep what they hold, the service tree is back at its defaults.
+TEST(HostileInput, WriteOnlyDocumentsRefuseEveryTestSuiteFile) {
+    const std::vector<std::filesystem::path> files = TestSuiteFiles();
+    if (files.empty()) GTEST_SKIP() << "no JSON test suite at " << TestSuiteDir();
+    JsonTable table;
+    table.AddTableColumn("Name");
+    const char* row[] = {"a"};
+    table.AddTableRow(row, 1);
+    JsonTimePlot plot("Load", "cpu", "%", 10, 0);
+    plot.SetValueSource([] { return 7; });
+    plot.Process();
+    JsonTSServiceTree fresh("ts");
+    JsonTSServiceTree services("ts");
+    const std::string tableText = Generate(table), plotText = Generate(plot);
+    CoutCapture quiet;
+    for (const auto& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        services.AddServiceProvider(services.CreateService("one", 1), "p");
+        EXPECT_FALSE(table.ProcessDocument(path.c_str(), nullptr));
+        EXPECT_FALSE(plot.ProcessDocument(path.c_str(), nullptr));
+        EXPECT_FALSE(services.ProcessDocument(path.c_str(), nullptr));
+        EXPECT_EQ(Generate(table), tableText);
+        EXPECT_EQ(Generate(plot), plotText);
+        EXPECT_EQ(Generate(services), Generate(fresh));
+    }
 }
 
 // What the reading rules make of a few of the corpus's files, for the lenient document.
