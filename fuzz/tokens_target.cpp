@@ -90,8 +90,9 @@ int FuzzTokens(const uint8_t* data, std::size_t size) {
             for (std::streamoff at = before; at < after; ++at) {
                 FUZZ_CHECK(IsSpace(text[static_cast<std::size_t>(at)]));
             }
-            if (found)
+            if (found) {
                 FUZZ_CHECK(text[static_cast<std::size_t>(after)] == (kind == 11 ? '}' : ']'));
+            }
             continue;
         }
 
