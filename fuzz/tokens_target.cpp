@@ -6,7 +6,7 @@
 //   0x20:     no value pointer.
 // Checked: the result is the stream's state; a failed stream stays failed and is not read;
 // Peek consumes whitespace only; every string, integer and boolean read comes back unchanged
-// through the writer and a fresh reader.
+// through the writer and a fresh reader, and the writer leaves no control character raw.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,6 +47,8 @@ void CheckRoundTrip(std::vector<Value>& values) {
         FUZZ_CHECK(writer.Serialize(v.token, none, p));
     }
     FUZZ_CHECK(writer.Serialize(JSON_ARRAY_END, none, nullptr));
+    for (char c : out.str())
+        FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20);  // all escaped
 
     std::istringstream in(out.str() + " ");  // a space so the last item does not end the text
     JsonReadDocument reader(in);
