@@ -24,6 +24,9 @@ public:
         port->AddNew(new JsonSchemaString("name", ""));
         port->AddNew(new JsonSchemaInt("speed", 0));
         _ports = new JsonSchemaArray<JsonSchemaList>("ports", port);
+        // All arrays of one element type share the first prototype registered; one offered
+        // while another is in force stays ours to free.
+        if (JsonSchemaArray<JsonSchemaList>::_element != port) delete port;
         root->AddNew(_ports);
         return root;
     }
