@@ -49,14 +49,11 @@ TableData MakeTable(int rows);
 RequestData MakeRequest(int pairs);
 RecordsData MakeRecords(int records);
 
-// The source data of the run and the text every reader reads (as webjson writes it).
+// The source data of the run.
 struct Corpus {
     TableData table;
     RequestData request;
     RecordsData records;
-    std::string table_text;
-    std::string request_text;
-    std::string records_text;
 };
 const Corpus& TheCorpus();
 
@@ -64,6 +61,8 @@ enum class Doc { kTable, kRequest, kRecords };
 enum class Kind { kWrite, kFillWrite, kRead };
 const char* DocName(Doc doc);
 const char* KindName(Kind kind);
+// The text of a document as webjson writes it: what the write cases must write (the same bytes
+// or the same JSON value) and what every read case reads.
 const std::string& DocText(Doc doc);
 
 // One measured operation. Write cases keep the text of their last run for Output(); read
@@ -74,7 +73,9 @@ class Case {
         : doc(d), kind(k), library(std::move(lib)), label(std::move(text)) {}
     virtual ~Case() = default;
 
-    // Untimed preparation (trees, streams); called once before any Run.
+    // Untimed preparation (trees, streams); called once before any Run. The write cases are
+    // prepared first, so that every library builds its tree on a heap not yet cut up by the
+    // trees made and dropped for the other cases.
     virtual void Prepare() {}
     // Drops what the last Run left behind (a filled tree), before the heap is measured.
     virtual void Release() {}

@@ -39,9 +39,11 @@ class WriteBytes : public Case {
 
 class ReadWhole : public Case {
   public:
-    explicit ReadWhole(Doc d)
-        : Case(d, Kind::kRead, "floor", "istream::read of the text"), _in(DocText(d)) {}
-    void Prepare() override { _text.resize(DocText(doc).size()); }
+    explicit ReadWhole(Doc d) : Case(d, Kind::kRead, "floor", "istream::read of the text") {}
+    void Prepare() override {
+        _in.str(DocText(doc));
+        _text.resize(DocText(doc).size());
+    }
     void Run() override {
         _in.clear();
         _in.seekg(0);
@@ -56,7 +58,8 @@ class ReadWhole : public Case {
 
 class ReadBytes : public Case {
   public:
-    explicit ReadBytes(Doc d) : Case(d, Kind::kRead, "floor", "sbumpc per byte"), _in(DocText(d)) {}
+    explicit ReadBytes(Doc d) : Case(d, Kind::kRead, "floor", "sbumpc per byte") {}
+    void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();
         _in.seekg(0);

@@ -141,9 +141,8 @@ template <typename Data>
 class ReadWalk : public Case {
   public:
     ReadWalk(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "nlohmann", "parse(istream) + walk"),
-          _source(source),
-          _in(DocText(d)) {}
+        : Case(d, Kind::kRead, "nlohmann", "parse(istream) + walk"), _source(source) {}
+    void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();
         _in.seekg(0);

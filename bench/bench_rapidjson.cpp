@@ -430,8 +430,8 @@ class ReadDomStream : public Case {
   public:
     ReadDomStream(Doc d, const Data& source)
         : Case(d, Kind::kRead, "rapidjson", "Document::ParseStream(IStreamWrapper) + walk"),
-          _source(source),
-          _in(DocText(d)) {}
+          _source(source) {}
+    void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();
         _in.seekg(0);
@@ -455,8 +455,8 @@ class ReadStringSax : public Case {
   public:
     ReadStringSax(Doc d, const Data& source)
         : Case(d, Kind::kRead, "rapidjson", "istream read into string + Reader (SAX)"),
-          _source(source),
-          _in(DocText(d)) {}
+          _source(source) {}
+    void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();
         _in.seekg(0, std::ios::end);

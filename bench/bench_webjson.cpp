@@ -225,8 +225,8 @@ class ReadWalk : public Case {
   public:
     ReadWalk(Doc d, const Data& source)
         : Case(d, Kind::kRead, "webjson", "ProcessDocumentStream(istringstream) + walk"),
-          _source(source),
-          _in(DocText(d)) {}
+          _source(source) {}
+    void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();
         _in.seekg(0);
