@@ -34,7 +34,7 @@ enum JsonToken : unsigned int {
 // Writes tokens as compact JSON text: no whitespace, keys unescaped, doubles in the stream's
 // general notation with _decimal significant digits. Not owning the stream; no buffering.
 class WEBJSON_API JsonWriteDocument {
-public:
+  public:
     explicit JsonWriteDocument(std::ostream& stream);
     ~JsonWriteDocument();
 
@@ -48,18 +48,19 @@ public:
     // Replaces out with the JSON-escaped form of in (without the quotes).
     void _string_to_json(std::string& in, std::string& out);
 
-private:
-    void _write_escaped(const char* data, std::size_t size);
-
+  private:
     std::ostream& _stream;
     bool _first;
+    // Whether the stream's locale writes numbers and booleans as the C locale does, so that
+    // they can be formatted here: 0 not yet known, 1 yes, 2 no (the stream formats them).
+    unsigned char _plain;
     unsigned int _decimal;
 };
 
 // Reads tokens in the order the schema asks for them, with one character of look-ahead.
 // Every mismatch sets the stream's failbit; nothing is printed or thrown.
 class WEBJSON_API JsonReadDocument {
-public:
+  public:
     explicit JsonReadDocument(std::istream& stream);
     ~JsonReadDocument();
 
@@ -78,7 +79,7 @@ public:
     void _read_int32(std::istream& stream, int& value);
     void _read_double(std::istream& stream, double& value);
 
-private:
+  private:
     void _skip_value();
 
     std::istream& _stream;

@@ -1,11 +1,18 @@
 // Schema document core: nodes, token writer and reader, containers, file node, document root.
 #include <cerrno>
+#include <cfloat>
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <locale>
+#include <streambuf>
+#include <typeinfo>
 
 #include "json_document.h"
 #include "json_file.h"
@@ -54,6 +61,360 @@ void fail(std::istream& stream) { stream.setstate(std::ios::failbit); }
 
 void print_line(const char* message) { std::cout << message << std::endl; }
 
+// Direct access to a stream buffer's get and put areas. Taking characters that the get area
+// holds, or storing characters where the put area has room, is all that sbumpc, sungetc and
+// sputn do in those cases; doing it here saves a call and the stream's checks per piece. Every
+// other case (an exhausted area, a failed stream) goes through the stream's own functions.
+struct BufferAccess : std::streambuf {
+    static char* Eback(const std::streambuf* b) { return (b->*&BufferAccess::eback)(); }
+    static char* Gptr(const std::streambuf* b) { return (b->*&BufferAccess::gptr)(); }
+    static char* Egptr(const std::streambuf* b) { return (b->*&BufferAccess::egptr)(); }
+    static void Gbump(std::streambuf* b, int n) { (b->*&BufferAccess::gbump)(n); }
+    static char* Pptr(const std::streambuf* b) { return (b->*&BufferAccess::pptr)(); }
+    static char* Epptr(const std::streambuf* b) { return (b->*&BufferAccess::epptr)(); }
+    static void Pbump(std::streambuf* b, int n) { (b->*&BufferAccess::pbump)(n); }
+};
+
+// Longest piece moved through an area at once (gbump and pbump take an int).
+const std::size_t kMaxPiece = std::size_t{1} << 30;
+
+// The pieces of one written item. They go straight into the put area while the stream is good
+// and its output functions would do nothing besides (no tied stream to flush, no unitbuf);
+// otherwise, and whenever the area is full, through put and write, which then also set the
+// stream's state as they always do.
+class Out {
+  public:
+    explicit Out(std::ostream& stream)
+        : _stream(stream),
+          _buffer(stream.rdbuf()),
+          _direct(_buffer != nullptr && stream.tie() == nullptr &&
+                  !(stream.flags() & std::ios::unitbuf)) {}
+
+    // Where n characters can be stored, or null.
+    char* Room(std::size_t n) {
+        if (!_direct || !_stream.good()) return nullptr;
+        char* p = BufferAccess::Pptr(_buffer);
+        if (p == nullptr || n > kMaxPiece) return nullptr;
+        return static_cast<std::size_t>(BufferAccess::Epptr(_buffer) - p) >= n ? p : nullptr;
+    }
+    // Marks the characters stored from Room(n) up to end as written.
+    void Commit(const char* end) {
+        BufferAccess::Pbump(_buffer, static_cast<int>(end - BufferAccess::Pptr(_buffer)));
+    }
+
+    void Put(char c) {
+        if (char* p = Room(1)) {
+            *p = c;
+            Commit(p + 1);
+        } else {
+            _stream.put(c);
+        }
+    }
+    void Write(const char* data, std::size_t size) {
+        if (char* p = Room(size)) {
+            std::memcpy(p, data, size);
+            Commit(p + size);
+        } else {
+            _stream.write(data, static_cast<std::streamsize>(size));
+        }
+    }
+
+  private:
+    std::ostream& _stream;
+    std::streambuf* _buffer;
+    bool _direct;
+};
+
+// Whether the stream's locale writes integers, doubles and booleans exactly as the C locale
+// does: the standard number formatter, no digit grouping, "." as decimal point, the words
+// true and false, and characters that widen to themselves.
+bool plain_numbers(const std::ostream& stream) {
+    const std::locale locale = stream.getloc();
+    if (typeid(std::use_facet<std::num_put<char>>(locale)) != typeid(std::num_put<char>)) {
+        return false;
+    }
+    const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(locale);
+    for (int c = 0; c < 256; ++c) {
+        if (ctype.widen(static_cast<char>(c)) != static_cast<char>(c)) return false;
+    }
+    const std::numpunct<char>& punct = std::use_facet<std::numpunct<char>>(locale);
+    return punct.grouping().empty() && punct.decimal_point() == '.' && punct.truename() == "true" &&
+           punct.falsename() == "false";
+}
+
+// The stream's flags and width leave an int in plain decimal.
+bool plain_int_format(const std::ostream& stream) {
+    const std::ios::fmtflags base = stream.flags() & std::ios::basefield;
+    return base != std::ios::oct && base != std::ios::hex &&
+           !(stream.flags() & std::ios::showpos) && stream.width() == 0;
+}
+
+// The stream's flags and width leave a double in the general notation, without extras.
+bool plain_double_format(const std::ostream& stream) {
+    const std::ios::fmtflags extras =
+        std::ios::floatfield | std::ios::showpoint | std::ios::showpos | std::ios::uppercase;
+    return !(stream.flags() & extras) && stream.width() == 0;
+}
+
+// Writes v in decimal at the end of buf (at least 11 characters); returns where it starts.
+char* format_int(int v, char* end) {
+    std::uint32_t u = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    char* p = end;
+    do {
+        *--p = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    if (v < 0) *--p = '-';
+    return p;
+}
+
+// Powers of ten that doubles hold exactly.
+const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+const int kMaxPow10 = 22;
+
+// v times 10 to the power s, with one rounding; false when s is out of the exact range.
+bool scale10(double v, int s, double& out) {
+    if (s < -kMaxPow10 || s > kMaxPow10) return false;
+    out = s >= 0 ? v * kPow10[s] : v / kPow10[-s];
+    return true;
+}
+
+// Writes v as printf's "%.*g" with the given precision (below 16) into out (at least 32
+// characters) and returns the length, when the rounding to that many significant digits is
+// certain from one correctly rounded scaling of v; returns 0 otherwise (the value is then
+// left to the stream). The result is exact: a value whose scaled form lies too close to a
+// rounding boundary, a tie included, is never formatted here.
+std::size_t format_general(double v, unsigned int precision, char* out) {
+#if FLT_EVAL_METHOD == 0
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    if (biased == 0x7FF || (biased == 0 && (bits << 1) != 0)) return 0;  // not finite, subnormal
+    char* o = out;
+    if (bits >> 63) *o++ = '-';
+    if (biased == 0) {  // zero
+        *o++ = '0';
+        return static_cast<std::size_t>(o - out);
+    }
+    const double a = std::fabs(v);
+    const int digits = precision == 0 ? 1 : static_cast<int>(precision);
+    // a lies in [2^(biased-1023), 2^(biased-1022)): its decimal exponent is e or e + 1.
+    int e = static_cast<int>(std::floor((biased - 1023) * 0.30102999566398120));
+    double y;
+    if (!scale10(a, digits - 1 - e, y)) return 0;
+    if (y >= kPow10[digits]) {
+        ++e;
+        if (!scale10(a, digits - 1 - e, y)) return 0;
+    }
+    // y is within a relative 2^-53 of the exact scaled value; round it to an integer only when
+    // its fraction is clearly away from one half.
+    double whole = std::floor(y);
+    const double fraction = y - whole;
+    if (std::fabs(fraction - 0.5) <= y * 0x1p-51) return 0;
+    std::uint64_t n = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (n >= static_cast<std::uint64_t>(kPow10[digits])) {
+        n /= 10;
+        ++e;
+    }
+    char d[16];
+    for (int i = digits - 1; i >= 0; --i) {
+        d[i] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    int kept = digits;  // significant digits without the trailing zeros
+    while (kept > 1 && d[kept - 1] == '0')
+        --kept;
+    if (e < -4 || e >= digits) {
+        *o++ = d[0];
+        if (kept > 1) {
+            *o++ = '.';
+            for (int i = 1; i < kept; ++i)
+                *o++ = d[i];
+        }
+        *o++ = 'e';
+        *o++ = e < 0 ? '-' : '+';
+        int x = e < 0 ? -e : e;
+        if (x >= 100) *o++ = static_cast<char>('0' + x / 100);
+        *o++ = static_cast<char>('0' + x / 10 % 10);
+        *o++ = static_cast<char>('0' + x % 10);
+    } else if (e >= 0) {
+        for (int i = 0; i <= e; ++i)
+            *o++ = d[i];
+        if (kept > e + 1) {
+            *o++ = '.';
+            for (int i = e + 1; i < kept; ++i)
+                *o++ = d[i];
+        }
+    } else {
+        *o++ = '0';
+        *o++ = '.';
+        for (int i = -1; i > e; --i)
+            *o++ = '0';
+        for (int i = 0; i < kept; ++i)
+            *o++ = d[i];
+    }
+    return static_cast<std::size_t>(o - out);
+#else
+    (void)v;
+    (void)precision;
+    (void)out;
+    return 0;
+#endif
+}
+
+// Whether a byte of a string value is written as it is.
+inline bool plain_byte(unsigned char c) { return c >= 0x20 && c != '"' && c != '\\'; }
+
+// Writes data escaped as by _string_to_json, between double quotes: plain runs in one piece.
+void write_string(Out& out, const char* data, std::size_t size) {
+    out.Put('"');
+    const char* run = data;
+    const char* end = data + size;
+    char buf[6];
+    for (const char* p = data; p != end; ++p) {
+        if (plain_byte(static_cast<unsigned char>(*p))) continue;
+        if (p != run) out.Write(run, static_cast<std::size_t>(p - run));
+        out.Write(buf, escape_byte(static_cast<unsigned char>(*p), buf));
+        run = p + 1;
+    }
+    if (end != run) out.Write(run, static_cast<std::size_t>(end - run));
+    out.Put('"');
+}
+
+// The text of one written item after its separator and key.
+struct Item {
+    enum Kind { kText, kQuoted, kFormatted };
+    const char* text = nullptr;  // the value as written (kText) or before escaping (kQuoted)
+    std::size_t size = 0;
+    Kind kind = kText;  // kFormatted: the stream formats the value
+};
+
+// Whether the stream's own output functions would do nothing but pass characters to its
+// buffer: no tied stream to flush first, no flush after each output.
+bool direct_output(const std::ostream& stream) {
+    return stream.tie() == nullptr && !(stream.flags() & std::ios::unitbuf);
+}
+
+// Whether numbers can be formatted here; known works out the answer once per writer.
+bool plain(const std::ostream& stream, unsigned char& known) {
+    if (known == 0) known = plain_numbers(stream) ? 1 : 2;
+    return known == 1;
+}
+
+// Whether one of the eight bytes of w needs an escape in a string value (a byte below 0x20, a
+// double quote or a backslash); the usual tests for a zero or small byte, on all bytes at once.
+template <typename Word>
+inline bool escape_in(Word w) {
+    const Word ones = static_cast<Word>(0x0101010101010101u);
+    const Word high = static_cast<Word>(0x8080808080808080u);
+    const Word quote = w ^ (ones * '"');
+    const Word backslash = w ^ (ones * '\\');
+    return (((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) |
+            ((backslash - ones) & ~backslash)) &
+           high;
+}
+
+// Copies the n bytes of a string value to p and returns the end of the copy, or returns null
+// when one of them needs an escape (some bytes may then have been stored).
+char* copy_plain(char* p, const char* s, std::size_t n) {
+    std::uint64_t w;
+    if (n >= 8) {
+        // eight bytes at a time; the last word overlaps the one before it
+        for (std::size_t i = 0;; i += 8) {
+            if (i + 8 > n) i = n - 8;
+            std::memcpy(&w, s + i, 8);
+            if (escape_in(w)) return nullptr;
+            std::memcpy(p + i, &w, 8);
+            if (i + 8 == n) return p + n;
+        }
+    }
+    if (n >= 4) {  // two words of four bytes, overlapping
+        std::uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        if (escape_in(a) || escape_in(b)) return nullptr;
+        std::memcpy(p, &a, 4);
+        std::memcpy(p + n - 4, &b, 4);
+        return p + n;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!plain_byte(static_cast<unsigned char>(s[i]))) return nullptr;
+        p[i] = s[i];
+    }
+    return p + n;
+}
+
+// Copies n bytes; short copies without a call.
+inline char* copy_bytes(char* to, const char* from, std::size_t n) {
+    if (n > 16) {
+        std::memcpy(to, from, n);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
+    return to + n;
+}
+
+// Stores the whole item (separator, key, value) into the put area and returns true, when the
+// area has room and a string value needs no escape; otherwise stores nothing and returns false.
+bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const Item& item) {
+    if (item.kind == Item::kFormatted) return false;
+    char* const start = BufferAccess::Pptr(buffer);
+    const std::size_t key = name.empty() ? 0 : name.size() + 3;
+    const std::size_t need = (comma ? 1 : 0) + key + item.size + (item.kind == Item::kQuoted ? 2 : 0);
+    if (start == nullptr || need > kMaxPiece ||
+        static_cast<std::size_t>(BufferAccess::Epptr(buffer) - start) < need) {
+        return false;
+    }
+    char* p = start;
+    if (comma) *p++ = ',';
+    if (key != 0) {
+        *p++ = '"';
+        p = copy_bytes(p, name.data(), name.size());
+        *p++ = '"';
+        *p++ = ':';
+    }
+    if (item.kind == Item::kQuoted) {
+        *p++ = '"';
+        p = copy_plain(p, item.text, item.size);
+        if (p == nullptr) return false;  // nothing committed
+        *p++ = '"';
+    } else {
+        p = copy_bytes(p, item.text, item.size);
+    }
+    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+    return true;
+}
+
+// Writes the item piece by piece, as the stream takes them.
+[[gnu::noinline]] void write_item(std::ostream& stream, bool comma, const std::string& name,
+                                  const Item& item, unsigned int token, void* value) {
+    Out out(stream);
+    if (comma) out.Put(',');
+    if (!name.empty()) {
+        out.Put('"');
+        out.Write(name.data(), name.size());
+        out.Write("\":", 2);
+    }
+    switch (item.kind) {
+        case Item::kFormatted:
+            if (token == JSON_INT) stream << *static_cast<int*>(value);
+            if (token == JSON_BOOL) stream << *static_cast<bool*>(value);
+            if (token == JSON_DOUBLE) stream << *static_cast<double*>(value);
+            break;
+        case Item::kQuoted:
+            write_string(out, item.text, item.size);
+            break;
+        default:
+            if (item.size == 1) {
+                out.Put(*item.text);
+            } else if (item.size != 0) {
+                out.Write(item.text, item.size);
+            }
+            break;
+    }
+}
+
 const char base64_alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Value of one Base64 character; 64 (the pad marker) for "=" and anything outside the alphabet.
@@ -73,7 +434,7 @@ unsigned int base64_value(char ch) {
 // Writer
 
 JsonWriteDocument::JsonWriteDocument(std::ostream& stream)
-    : _stream(stream), _first(true), _decimal(3) {}
+    : _stream(stream), _first(true), _plain(0), _decimal(3) {}
 
 JsonWriteDocument::~JsonWriteDocument() {}
 
@@ -94,86 +455,72 @@ void JsonWriteDocument::_string_to_json(std::string& in, std::string& out) {
     }
 }
 
-// Writes data escaped as by _string_to_json, straight into the stream: plain runs in one piece.
-void JsonWriteDocument::_write_escaped(const char* data, std::size_t size) {
-    char buf[6];
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        std::size_t n = escape_byte(static_cast<unsigned char>(data[i]), buf);
-        if (n == 0) continue;
-        if (i > run) _stream.write(data + run, static_cast<std::streamsize>(i - run));
-        _stream.write(buf, static_cast<std::streamsize>(n));
-        run = i + 1;
-    }
-    if (size > run) _stream.write(data + run, static_cast<std::streamsize>(size - run));
-}
-
 bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
     if (!_stream.good()) return false;
 
-    if (_first) {
-        _first = false;
-    } else if (token != JSON_OBJECT_END && token != JSON_ARRAY_END) {
-        _stream.put(',');
-    }
+    // separator: a comma before every item but the first and the closing brackets
+    const bool comma = !_first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
+    _first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
 
-    if (!name.empty()) {
-        _stream.put('"');
-        _stream.write(name.data(), static_cast<std::streamsize>(name.size()));
-        _stream.write("\":", 2);
-    }
-
+    // The value's text, when it is known here; numbers and booleans are formatted here only
+    // when the stream would write the same text, otherwise the stream formats them.
+    char buf[32];
+    Item item;
     switch (token) {
         case JSON_INT:
-            if (value) _stream << *static_cast<int*>(value);
+            if (!value) break;
+            if (plain(_stream, _plain) && plain_int_format(_stream)) {
+                item.text = format_int(*static_cast<int*>(value), buf + sizeof buf);
+                item.size = static_cast<std::size_t>(buf + sizeof buf - item.text);
+            } else {
+                item.kind = Item::kFormatted;
+            }
             break;
         case JSON_BOOL:
-            if (value) {
-                _stream.setf(std::ios::boolalpha);
-                _stream << *static_cast<bool*>(value);
+            if (!value) break;
+            _stream.setf(std::ios::boolalpha);
+            if (plain(_stream, _plain) && _stream.width() == 0) {
+                item.text = *static_cast<bool*>(value) ? "true" : "false";
+                item.size = *static_cast<bool*>(value) ? 4 : 5;
+            } else {
+                item.kind = Item::kFormatted;
             }
             break;
         case JSON_DOUBLE:
-            if (value) {
-                _stream.precision(static_cast<std::streamsize>(_decimal));
-                _stream << *static_cast<double*>(value);
+            if (!value) break;
+            _stream.precision(static_cast<std::streamsize>(_decimal));
+            if (plain(_stream, _plain) && plain_double_format(_stream)) {
+                item.size = format_general(*static_cast<double*>(value), _decimal, buf);
             }
+            item.text = buf;
+            if (item.size == 0) item.kind = Item::kFormatted;
             break;
         case JSON_STRING:
-            if (value) {
-                const std::string& text = *static_cast<std::string*>(value);
-                _stream.put('"');
-                _write_escaped(text.data(), text.size());
-                _stream.put('"');
-            }
+            if (!value) break;
+            item.text = static_cast<std::string*>(value)->data();
+            item.size = static_cast<std::string*>(value)->size();
+            item.kind = Item::kQuoted;
             break;
         case JSON_FILE:
-            if (value) {
+            if (!value) break;
+            {
                 // The text ends at the first zero byte (or at the end of the vector).
                 const std::vector<char>& data = *static_cast<std::vector<char>*>(value);
-                std::size_t size = 0;
-                while (size < data.size() && data[size] != '\0') ++size;
-                _stream.put('"');
-                _write_escaped(data.data(), size);
-                _stream.put('"');
+                while (item.size < data.size() && data[item.size] != '\0') ++item.size;
+                item.text = data.data();
             }
+            item.kind = Item::kQuoted;
             break;
-        case JSON_OBJECT_BEGIN:
-            _stream.put('{');
-            _first = true;
-            break;
-        case JSON_OBJECT_END:
-            _stream.put('}');
-            break;
-        case JSON_ARRAY_BEGIN:
-            _stream.put('[');
-            _first = true;
-            break;
-        case JSON_ARRAY_END:
-            _stream.put(']');
-            break;
+        case JSON_OBJECT_BEGIN: item.text = "{"; item.size = 1; break;
+        case JSON_OBJECT_END: item.text = "}"; item.size = 1; break;
+        case JSON_ARRAY_BEGIN: item.text = "["; item.size = 1; break;
+        case JSON_ARRAY_END: item.text = "]"; item.size = 1; break;
         default:  // JSON_KEY, JSON_SKIP and unknown tokens write nothing more
             break;
+    }
+
+    if (!direct_output(_stream) || !put_item(_stream.rdbuf(), comma, name, item)) {
+        write_item(_stream, comma, name, item, token, value);
     }
     return true;
 }
