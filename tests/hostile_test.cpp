@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ios>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,24 +46,70 @@ class OpenDocument : public JsonDocumentSchema {
     }
 };
 
-// Delivers the first `limit` characters of a text, then fails the way a broken device does:
-// the read throws, which the stream turns into its bad state.
-class ThrowingInBuf : public std::streambuf {
+// Hands out the first `limit` characters of a text in pieces of `piece` characters, each piece
+// in a heap block of its own and of its exact size (a read past a piece, or from a piece already
+// handed back, is caught by the sanitizers); then fails the way a broken device does: the read
+// throws, which the stream turns into its bad state.
+class ChunkedInBuf : public std::streambuf {
   public:
-    ThrowingInBuf(const std::string& text, std::size_t limit)
-        : _text(text.substr(0, std::min(limit, text.size()))), _limit(limit) {
-        setg(&_text[0], &_text[0], &_text[0] + _text.size());
-    }
+    ChunkedInBuf(const std::string& text, std::size_t limit, std::size_t piece)
+        : _text(text.substr(0, std::min(limit, text.size()))), _limit(limit), _piece(piece) {}
 
   protected:
     int_type underflow() override {
-        if (_limit <= _text.size()) throw std::ios_base::failure("device read error");
-        return traits_type::eof();
+        if (_pos == _text.size()) {
+            if (_limit <= _text.size()) throw std::ios_base::failure("device read error");
+            return traits_type::eof();
+        }
+        const std::size_t n = std::min(_piece, _text.size() - _pos);
+        _block.reset(new char[n]);
+        std::copy_n(_text.data() + _pos, n, _block.get());
+        _pos += n;
+        setg(_block.get(), _block.get(), _block.get() + n);
+        return traits_type::to_int_type(_block[0]);
     }
 
   private:
     std::string _text;
     std::size_t _limit;
+    std::size_t _piece;
+    std::size_t _pos = 0;
+    std::unique_ptr<char[]> _block;
+};
+
+// Takes the first `limit` characters written, through a put area of `room` characters in a heap
+// block of its exact size, then fails every write.
+class BufferedFailingOutBuf : public std::streambuf {
+  public:
+    BufferedFailingOutBuf(std::size_t limit, std::size_t room)
+        : _limit(limit), _room(room), _area(new char[room]) {
+        setp(_area.get(), _area.get() + _room);
+    }
+    std::string text;
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!Send()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return Send() ? 0 : -1; }
+
+  private:
+    // Passes the put area on; false when the limit cut it short.
+    bool Send() {
+        const std::size_t n = static_cast<std::size_t>(pptr() - pbase());
+        const std::size_t take = std::min(n, _limit - std::min(_limit, text.size()));
+        text.append(pbase(), take);
+        setp(_area.get(), _area.get() + _room);
+        return take == n;
+    }
+    std::size_t _limit;
+    std::size_t _room;
+    std::unique_ptr<char[]> _area;
 };
 
 std::filesystem::path TestSuiteDir() {
@@ -315,22 +362,35 @@ TEST(HostileInput, MegabyteStringsAndNumbers) {
     EXPECT_EQ(console.Text(), kFormatFailed);
 }
 
-// Output that fails after n bytes, for every n: the text is the first n bytes of the document
-// and the result is false with the line "Compile Document failed", except when only the last
-// item (the closing brace) is lost, which nothing comes after to notice.
+// Output that fails after n bytes, for every n, written straight or through a small buffer:
+// the bytes that arrive are the document's first n, in order. Unbuffered, the result is false
+// with the line "Compile Document failed" unless only the last item (the closing brace) is lost,
+// which nothing comes after to notice; buffered, the failure shows when the buffer is passed on,
+// so up to a buffer later.
 TEST(HostileInput, OutputFailingAfterEveryByteCount) {
     SampleDocument doc;
     ASSERT_TRUE(Process(doc, FullText()));
     const std::string full = Generate(doc);
+    const std::size_t room = 8;
     CoutCapture console;
     std::size_t failures = 0;
     for (std::size_t n = 0; n <= full.size(); ++n) {
         SCOPED_TRACE("fails after " + std::to_string(n) + " bytes");
-        FailingOutBuf buf(n);
-        std::ostream out(&buf);
-        const bool result = doc.GenerateDocumentStream(out, nullptr);
-        EXPECT_EQ(buf.text, full.substr(0, n));
+        FailingOutBuf straight(n);
+        std::ostream out(&straight);
+        bool result = doc.GenerateDocumentStream(out, nullptr);
+        EXPECT_EQ(straight.text, full.substr(0, n));
         EXPECT_EQ(result, n + 1 >= full.size());
+        failures += result ? 0 : 1;
+
+        BufferedFailingOutBuf buffered(n, room);
+        std::ostream bufferedOut(&buffered);
+        result = doc.GenerateDocumentStream(bufferedOut, nullptr);
+        buffered.pubsync();
+        EXPECT_EQ(buffered.text, full.substr(0, n));
+        if (n >= full.size() || n + room + 1 < full.size()) {
+            EXPECT_EQ(result, n >= full.size());
+        }
         failures += result ? 0 : 1;
     }
     std::string expected;
@@ -339,39 +399,41 @@ TEST(HostileInput, OutputFailingAfterEveryByteCount) {
     EXPECT_EQ(console.Text(), expected);
 }
 
-// Input that ends or breaks after n bytes, for every n: false, one line, the defaults; only the
-// whole text succeeds. The same for a scene post, which then sends nothing.
+// Input that ends or breaks after n bytes, for every n, handed out a byte, seven bytes or all
+// at a time: false, one line, the defaults; only the whole text succeeds. The same for a scene
+// post, which then sends nothing.
 TEST(HostileInput, InputFailingAfterEveryByteCount) {
     const std::string full = FullText();
     const std::string post = kPost;
     SampleDocument doc;
     SceneSetup setup;
     CoutCapture console;
-    for (int kind = 0; kind < 2; ++kind) {
-        for (std::size_t n = 0; n <= full.size(); ++n) {
-            SCOPED_TRACE((kind ? "throws" : "ends") + std::string(" after ") + std::to_string(n));
-            FailingInBuf ends(full, n);
-            ThrowingInBuf throws(full, n);
-            std::istream in(kind ? static_cast<std::streambuf*>(&throws) : &ends);
+    std::size_t reads = 0;
+    for (int kind = 0; kind < 3; ++kind) {
+        const std::size_t piece = kind == 1 ? 7 : full.size();
+        auto read = [&](JsonDocumentSchema& target, const std::string& text, std::size_t n) {
+            SCOPED_TRACE("kind " + std::to_string(kind) + ", " + std::to_string(n) + " bytes");
+            FailingInBuf ends(text, n);
+            ChunkedInBuf breaks(text, n, piece);
+            std::istream in(kind == 0 ? static_cast<std::streambuf*>(&ends) : &breaks);
             bool result = false;
-            EXPECT_NO_THROW(result = doc.ProcessDocumentStream(in, nullptr));
+            EXPECT_NO_THROW(result = target.ProcessDocumentStream(in, nullptr));
+            ++reads;
+            return result;
+        };
+        for (std::size_t n = 0; n <= full.size(); ++n) {
+            const bool result = read(doc, full, n);
             EXPECT_EQ(result, n == full.size());
             if (!result) {
                 EXPECT_EQ(Generate(doc), DefaultText());
             }
         }
-        for (std::size_t n = 0; n < post.size(); ++n) {
-            SCOPED_TRACE("post " + std::to_string(n));
-            FailingInBuf ends(post, n);
-            ThrowingInBuf throws(post, n);
-            std::istream in(kind ? static_cast<std::streambuf*>(&throws) : &ends);
-            EXPECT_FALSE(setup.scene.ProcessDocumentStream(in, nullptr));
-        }
+        for (std::size_t n = 0; n < post.size(); ++n)
+            EXPECT_FALSE(read(setup.scene, post, n));
     }
     EXPECT_TRUE(setup.server.Log().empty());
     const std::string said = console.Text();
-    EXPECT_EQ(static_cast<std::size_t>(std::count(said.begin(), said.end(), '\n')),
-              2 * full.size() + 2 * post.size());
+    EXPECT_EQ(static_cast<std::size_t>(std::count(said.begin(), said.end(), '\n')), reads - 3);
 }
 
 // The class-wide prototypes live exactly as long as the arrays of their type, also when reading
