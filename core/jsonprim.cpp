@@ -130,7 +130,8 @@ class Out {
 // true and false, and characters that widen to themselves.
 bool plain_numbers(const std::ostream& stream) {
     const std::locale locale = stream.getloc();
-    if (typeid(std::use_facet<std::num_put<char>>(locale)) != typeid(std::num_put<char>)) {
+    const std::num_put<char>& put = std::use_facet<std::num_put<char>>(locale);
+    if (typeid(put) != typeid(std::num_put<char>)) {
         return false;
     }
     const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(locale);
@@ -217,7 +218,7 @@ std::size_t format_general(double v, unsigned int precision, char* out) {
         n /= 10;
         ++e;
     }
-    char d[16];
+    char d[16] = {};
     for (int i = digits - 1; i >= 0; --i) {
         d[i] = static_cast<char>('0' + n % 10);
         n /= 10;
