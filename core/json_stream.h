@@ -80,10 +80,11 @@ class WEBJSON_API JsonReadDocument {
     void _read_double(std::istream& stream, double& value);
 
   private:
-    void _skip_value();
-
     std::istream& _stream;
     bool _first;
+    // What the reader found out about the stream's locale and the C library's when it was made:
+    // whether white space can be skipped here and numbers converted here.
+    unsigned char _flags;
 };
 
 }  // namespace JsonDocumentAPI

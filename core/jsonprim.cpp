@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cfloat>
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -49,15 +50,17 @@ std::size_t escape_byte(unsigned char c, char buf[6]) {
     }
 }
 
-bool is_number_char(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
+// One of "+", "-", ".", "0" to "9": the characters from 0x2B to 0x39 but "," and "/".
+bool is_number_char(int c) {
+    const unsigned int d = static_cast<unsigned int>(c) - 0x2Bu;
+    return d <= 14 && ((0x7FEDu >> d) & 1u) != 0;
+}
 
 // Value of one character of a \u escape; right for the upper-case hexadecimal digits only.
 unsigned int hex_digit(int c) {
     unsigned int x = static_cast<unsigned char>(c);
     return (x <= 0x40 ? x - 0x30 : x - 0x37) & 0xFFu;
 }
-
-void fail(std::istream& stream) { stream.setstate(std::ios::failbit); }
 
 void print_line(const char* message) { std::cout << message << std::endl; }
 
@@ -529,147 +532,192 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
 // ---------------------------------------------------------------------------------------------
 // Reader
 
-JsonReadDocument::JsonReadDocument(std::istream& stream) : _stream(stream), _first(true) {}
+namespace {
 
-JsonReadDocument::~JsonReadDocument() {}
-
-bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* value) {
-    if (!_stream.good()) return false;
-    _stream >> std::ws;
-
-    // separator: a comma before every item but the first and the closing brackets
-    if (_first) {
-        _first = false;
-    } else if (token != JSON_OBJECT_END && token != JSON_ARRAY_END) {
-        if (_stream.get() != ',') fail(_stream);
-        _stream >> std::ws;
+// The length of the run of p[0..n) before the first double quote or backslash; eight bytes at a
+// time.
+std::size_t plain_run(const char* p, std::size_t n) {
+    std::size_t i = 0;
+    const std::uint64_t ones = 0x0101010101010101u;
+    const std::uint64_t high = 0x8080808080808080u;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        const std::uint64_t quote = w ^ (ones * '"');
+        const std::uint64_t backslash = w ^ (ones * '\\');
+        const std::uint64_t found =
+            (((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) & high;
+        if (found != 0) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            // the lowest marked byte is the first match (marks above it may be false)
+            return i + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+#else
+            break;
+#endif
+        }
     }
-
-    // key: "name" ws ":" ws
-    if (!name.empty()) {
-        std::string key;
-        _read_string(_stream, key);
-        if (key != name) fail(_stream);
-        _stream >> std::ws;
-        if (_stream.get() != ':') fail(_stream);
-        _stream >> std::ws;
-    }
-
-    switch (token) {
-        case JSON_INT: {
-            int temp = 0;
-            _read_int32(_stream, value ? *static_cast<int*>(value) : temp);
-            break;
-        }
-        case JSON_BOOL: {
-            bool temp = false;
-            _read_bool(_stream, value ? *static_cast<bool*>(value) : temp);
-            break;
-        }
-        case JSON_DOUBLE: {
-            double temp = 0.0;
-            _read_double(_stream, value ? *static_cast<double*>(value) : temp);
-            break;
-        }
-        case JSON_STRING: {
-            std::string temp;
-            _read_string(_stream, value ? *static_cast<std::string*>(value) : temp);
-            break;
-        }
-        case JSON_OBJECT_BEGIN:
-            _read_char(_stream, '{');
-            _first = true;
-            break;
-        case JSON_OBJECT_END:
-            _read_char(_stream, '}');
-            break;
-        case JSON_ARRAY_BEGIN:
-            _read_char(_stream, '[');
-            _first = true;
-            break;
-        case JSON_ARRAY_END:
-            _read_char(_stream, ']');
-            break;
-        case JSON_KEY: {
-            // member name ws ":"; the value that follows is read without a comma
-            std::string temp;
-            _read_string(_stream, value ? *static_cast<std::string*>(value) : temp);
-            _stream >> std::ws;
-            if (_stream.get() != ':') fail(_stream);
-            _first = true;
-            break;
-        }
-        case JSON_SKIP:
-            _skip_value();
-            break;
-        default:  // JSON_FILE cannot be read; unknown tokens fail
-            fail(_stream);
-            break;
-    }
-    return _stream.good();
+    while (i < n && p[i] != '"' && p[i] != '\\')
+        ++i;
+    return i;
 }
 
-bool JsonReadDocument::Peek(unsigned int token) {
-    if (!_stream.good()) return false;
-    _stream >> std::ws;
-    int c = _stream.peek();
-    if (token == JSON_OBJECT_END) return c == '}';
-    if (token == JSON_ARRAY_END) return c == ']';
-    return false;
-}
-
-// value: object | array | anything up to "," "}" or "]". Brackets are counted without regard
-// to strings, so a bracket or comma inside a string counts like a structural one.
-void JsonReadDocument::_skip_value() {
-    int c = _stream.peek();
-    if (c == std::char_traits<char>::eof()) return;
-    if (c == '{' || c == '[') {
-        const int open = c;
-        const int close = c == '{' ? '}' : ']';
-        uint64_t depth = 0;
-        for (;;) {
-            int x = _stream.get();
-            if (x == std::char_traits<char>::eof()) return;
-            if (x == open) {
-                ++depth;
-            } else if (x == close && --depth == 0) {
-                return;
-            }
-        }
+// The characters of one read. They are taken straight from the get area while the stream is
+// good, has no tied stream to flush and the area holds them: exactly what get, peek and unget
+// would do then. Otherwise, and at the end of the area, the stream's own functions are called,
+// and they set the stream's state (end of text, errors of the buffer) as they always do.
+//
+// The area is held as [_p, _end) and what was taken from it is handed back to the buffer
+// (gbump) before any call of the stream's functions and when the object goes away. Only this
+// object's calls change the stream meanwhile, so it stays good while the area is held.
+class In {
+  public:
+    // spaces: the stream's locale counts as white space exactly the six characters that the C
+    // locale counts, so that they can be skipped here.
+    In(std::istream& stream, bool spaces)
+        : _stream(stream),
+          _buffer(stream.rdbuf()),
+          _direct(_buffer != nullptr && stream.tie() == nullptr),
+          _spaces(spaces) {
+        Load();
     }
-    for (;;) {
-        int x = _stream.get();
-        if (x == std::char_traits<char>::eof()) return;
-        if (x == ',' || x == '}' || x == ']') {
-            _stream.unget();
+    ~In() { Commit(); }
+    In(const In&) = delete;
+    In& operator=(const In&) = delete;
+
+    bool Good() const { return _p != nullptr || _stream.good(); }
+    void Fail() {
+        Release();
+        _stream.setstate(std::ios::failbit);
+    }
+
+    int Get() {
+        if (_p != _end) return static_cast<unsigned char>(*_p++);
+        Release();
+        int c = _stream.get();
+        Load();
+        return c;
+    }
+    int Peek() {
+        if (_p != _end) return static_cast<unsigned char>(*_p);
+        Release();
+        int c = _stream.peek();
+        Load();
+        return c;
+    }
+    void Unget() {
+        if (_p != _start) {  // the character before was taken from the area
+            --_p;
             return;
         }
+        Release();
+        _stream.unget();
+        Load();
     }
-}
+    // As `stream >> std::ws`.
+    void SkipSpace() {
+        if (_spaces) {
+            const char* p = _p;
+            const char* end = _end;
+            while (p != end && static_cast<unsigned char>(*p) <= ' ' && is_space(*p))
+                ++p;
+            _p = p;
+            if (p != end) return;
+        }
+        Release();
+        _stream >> std::ws;
+        Load();
+    }
+    // Appends the characters of the area before the first double quote or backslash to out.
+    void TakePlainRun(std::string& out) {
+        if (_p == _end) return;
+        const std::size_t n = plain_run(_p, static_cast<std::size_t>(_end - _p));
+        out.append(_p, n);
+        _p += n;
+    }
 
-void JsonReadDocument::_read_char(std::istream& stream, char c) {
-    int x = stream.get();
-    if (x == std::char_traits<char>::to_int_type(c)) return;
-    if (x != std::char_traits<char>::eof()) stream.unget();
-    fail(stream);
+    // A number wholly inside the area, followed there by a character that is not part of it:
+    // takes it as [begin, end) (the character after it stays) and returns true. Otherwise takes
+    // nothing and returns false.
+    bool TakeNumber(const char*& begin, const char*& end) {
+        const char* p = _p;
+        while (p != _end && is_number_char(static_cast<unsigned char>(*p)))
+            ++p;
+        if (p == _p || p == _end) return false;
+        begin = _p;
+        end = p;
+        _p = p;
+        return true;
+    }
+
+    static bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+  private:
+    // Holds the get area when it may be used.
+    void Load() {
+        _p = _end = _start = nullptr;
+        if (!_direct || !_stream.good()) return;
+        char* p = BufferAccess::Gptr(_buffer);
+        if (p == nullptr) return;
+        const std::size_t n = static_cast<std::size_t>(BufferAccess::Egptr(_buffer) - p);
+        _p = _start = p;
+        _end = p + (n < kMaxPiece ? n : kMaxPiece);
+    }
+    // Hands what was taken back to the buffer.
+    void Commit() {
+        if (_p != _start) BufferAccess::Gbump(_buffer, static_cast<int>(_p - _start));
+        _start = _p;
+    }
+    // Commits and lets go of the area, before the stream's own functions are called.
+    void Release() {
+        Commit();
+        _p = _end = _start = nullptr;
+    }
+
+    std::istream& _stream;
+    std::streambuf* _buffer;
+    bool _direct;  // no tied stream: taking from the area is all the stream would do
+    bool _spaces;
+    const char* _p;      // next character of the area (null: not held)
+    const char* _end;    // end of the area
+    const char* _start;  // the buffer's own position
+};
+
+// Bits of JsonReadDocument::_flags.
+const unsigned char kClassicSpaces = 1;  // the stream's white space is the C locale's
+const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "." as the point
+
+unsigned char reader_flags(const std::istream& stream) {
+    unsigned char flags = 0;
+    const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(stream.getloc());
+    const std::ctype_base::mask* classic = std::ctype<char>::classic_table();
+    bool same = true;
+    for (int c = 0; c < 256 && same; ++c) {
+        same = ctype.is(std::ctype_base::space, static_cast<char>(c)) ==
+               ((classic[c] & std::ctype_base::space) != 0);
+    }
+    if (same) flags |= kClassicSpaces;
+    const char* point = std::localeconv()->decimal_point;
+    if (point != nullptr && std::strcmp(point, ".") == 0) flags |= kDecimalPoint;
+    return flags;
 }
 
 // string: '"' (byte | escape)* '"'
-void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
+void read_string(In& in, std::string& out) {
     out.clear();
-    if (stream.get() != '"') {
-        fail(stream);
+    if (in.Get() != '"') {
+        in.Fail();
         return;
     }
     const int eof = std::char_traits<char>::eof();
     for (;;) {
-        int c = stream.get();
+        in.TakePlainRun(out);  // the plain bytes the area holds, in one piece
+        int c = in.Get();
         if (c == eof || c == '"') return;
         if (c != '\\') {
             out.push_back(static_cast<char>(c));
             continue;
         }
-        c = stream.get();
+        c = in.Get();
         switch (c) {
             case '"': out.push_back('"'); break;
             case '/': out.push_back('/'); break;
@@ -683,22 +731,22 @@ void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
                 // four characters; only the last two count, as one byte
                 int d[4];
                 for (int& x : d) {
-                    x = stream.get();
+                    x = in.Get();
                     if (x == eof) return;
                 }
                 out.push_back(static_cast<char>((16u * hex_digit(d[2]) + hex_digit(d[3])) & 0xFFu));
                 break;
             }
             default:  // an unknown escape, or the end of the text
-                fail(stream);
+                in.Fail();
                 return;
         }
     }
 }
 
 // bool: "true" | "false"
-void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
-    int c = stream.get();
+void read_bool(In& in, bool& value) {
+    int c = in.Get();
     const char* rest;
     bool word;
     if (c == 't') {
@@ -708,54 +756,276 @@ void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
         rest = "alse";
         word = false;
     } else {
-        fail(stream);
+        in.Fail();
         return;
     }
     for (; *rest != '\0'; ++rest) {
-        if (stream.get() != *rest) {
-            fail(stream);
+        if (in.Get() != *rest) {
+            in.Fail();
             return;
         }
     }
     value = word;
 }
 
-namespace {
+void read_char(In& in, char c) {
+    int x = in.Get();
+    if (x == std::char_traits<char>::to_int_type(c)) return;
+    if (x != std::char_traits<char>::eof()) in.Unget();
+    in.Fail();
+}
 
-// number: [0-9+-.]+ ; "e" and "E" do not belong to a number. Returns false when no number
-// starts here (the stream is then failed).
-bool read_number_text(std::istream& stream, std::string& text) {
-    int c = stream.get();
+// number: [0-9+-.]+ ; "e" and "E" do not belong to a number. Each character is handed to
+// take; returns false when no number starts here (the stream is then failed).
+template <typename Take>
+bool read_number(In& in, Take take) {
+    int c = in.Get();
     if (!is_number_char(c)) {
-        fail(stream);
+        in.Fail();
         return false;
     }
     do {
-        text.push_back(static_cast<char>(c));
-        c = stream.get();
+        take(static_cast<char>(c));
+        c = in.Get();
     } while (is_number_char(c));
-    if (stream.good()) stream.unget();
+    if (in.Good()) in.Unget();
     return true;
+}
+
+// Converted like atoi, except that text outside the 32-bit range saturates at INT_MIN or
+// INT_MAX on every platform (as atoi does where long is 32 bits) instead of being undefined:
+// an optional sign, then the digits up to the first other character.
+int text_to_int32(const char* p, const char* end) {
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    while (p != end && *p == '0')
+        ++p;
+    // Ten digits at most fit below 2^40; more saturate alike.
+    std::uint64_t magnitude = 0;
+    int count = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        if (++count <= 10) magnitude = magnitude * 10 + static_cast<unsigned int>(*p - '0');
+    }
+    if (count > 10) magnitude = std::uint64_t{1} << 40;
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
+    if (magnitude > limit) magnitude = limit;
+    return negative ? static_cast<int>(-static_cast<std::int64_t>(magnitude))
+                    : static_cast<int>(magnitude);
+}
+
+void read_int32(In& in, int& value) {
+    const char* begin;
+    const char* end;
+    if (in.TakeNumber(begin, end)) {
+        value = text_to_int32(begin, end);
+        return;
+    }
+    std::string text;
+    if (read_number(in, [&text](char c) { text.push_back(c); })) {
+        value = text_to_int32(text.data(), text.data() + text.size());
+    }
+}
+
+// Converts number text as strtod does. With "." as the C library's decimal point, a text of at
+// most 15 significant digits is converted here: its digits make an exact integer and its scale
+// an exact power of ten, and the one division between them rounds correctly, as strtod's result
+// does. Other texts go to strtod (text is zero-terminated).
+double text_to_double(const char* text, std::size_t size, bool point) {
+#if FLT_EVAL_METHOD == 0
+    if (point) {
+        std::size_t i = 0;
+        bool negative = false;
+        if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+        std::uint64_t digits = 0;
+        int count = 0;  // significant digits
+        int scale = 0;  // power of ten of the last digit
+        bool any = false;
+        bool fraction = false;
+        for (; i < size; ++i) {
+            const char c = text[i];
+            if (c == '.' && !fraction) {
+                fraction = true;
+                continue;
+            }
+            if (c < '0' || c > '9') break;
+            any = true;
+            if (fraction) --scale;
+            if (digits == 0 && c == '0') continue;
+            if (++count > 15) break;
+            digits = digits * 10 + static_cast<unsigned int>(c - '0');
+        }
+        if (!any) return 0.0;
+        if (count <= 15 && scale >= -kMaxPow10) {
+            const double v = static_cast<double>(digits) / kPow10[-scale];
+            return negative ? -v : v;
+        }
+    }
+#else
+    (void)size;
+    (void)point;
+#endif
+    return std::strtod(text, nullptr);
+}
+
+void read_double(In& in, double& value, bool point) {
+    const char* begin;
+    const char* end;
+    std::string text;
+    if (in.TakeNumber(begin, end)) {
+        text.assign(begin, end);
+    } else if (!read_number(in, [&text](char c) { text.push_back(c); })) {
+        return;
+    }
+    value = text_to_double(text.c_str(), text.size(), point);
+}
+
+// value: object | array | anything up to "," "}" or "]". Brackets are counted without regard
+// to strings, so a bracket or comma inside a string counts like a structural one.
+void skip_value(In& in) {
+    int c = in.Peek();
+    if (c == std::char_traits<char>::eof()) return;
+    if (c == '{' || c == '[') {
+        const int open = c;
+        const int close = c == '{' ? '}' : ']';
+        uint64_t depth = 0;
+        for (;;) {
+            int x = in.Get();
+            if (x == std::char_traits<char>::eof()) return;
+            if (x == open) {
+                ++depth;
+            } else if (x == close && --depth == 0) {
+                return;
+            }
+        }
+    }
+    for (;;) {
+        int x = in.Get();
+        if (x == std::char_traits<char>::eof()) return;
+        if (x == ',' || x == '}' || x == ']') {
+            in.Unget();
+            return;
+        }
+    }
 }
 
 }  // namespace
 
-// Converted like atoi, except that text outside the 32-bit range saturates at INT_MIN or
-// INT_MAX on every platform (as atoi does where long is 32 bits) instead of being undefined.
+JsonReadDocument::JsonReadDocument(std::istream& stream)
+    : _stream(stream), _first(true), _flags(reader_flags(stream)) {}
+
+JsonReadDocument::~JsonReadDocument() {}
+
+bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* value) {
+    if (!_stream.good()) return false;
+    In in(_stream, (_flags & kClassicSpaces) != 0);
+    in.SkipSpace();
+
+    // separator: a comma before every item but the first and the closing brackets
+    if (_first) {
+        _first = false;
+    } else if (token != JSON_OBJECT_END && token != JSON_ARRAY_END) {
+        if (in.Get() != ',') in.Fail();
+        in.SkipSpace();
+    }
+
+    // key: "name" ws ":" ws
+    if (!name.empty()) {
+        std::string key;
+        read_string(in, key);
+        if (key != name) in.Fail();
+        in.SkipSpace();
+        if (in.Get() != ':') in.Fail();
+        in.SkipSpace();
+    }
+
+    switch (token) {
+        case JSON_INT: {
+            int temp = 0;
+            read_int32(in, value ? *static_cast<int*>(value) : temp);
+            break;
+        }
+        case JSON_BOOL: {
+            bool temp = false;
+            read_bool(in, value ? *static_cast<bool*>(value) : temp);
+            break;
+        }
+        case JSON_DOUBLE: {
+            double temp = 0.0;
+            read_double(in, value ? *static_cast<double*>(value) : temp,
+                        (_flags & kDecimalPoint) != 0);
+            break;
+        }
+        case JSON_STRING: {
+            std::string temp;
+            read_string(in, value ? *static_cast<std::string*>(value) : temp);
+            break;
+        }
+        case JSON_OBJECT_BEGIN:
+            read_char(in, '{');
+            _first = true;
+            break;
+        case JSON_OBJECT_END:
+            read_char(in, '}');
+            break;
+        case JSON_ARRAY_BEGIN:
+            read_char(in, '[');
+            _first = true;
+            break;
+        case JSON_ARRAY_END:
+            read_char(in, ']');
+            break;
+        case JSON_KEY: {
+            // member name ws ":"; the value that follows is read without a comma
+            std::string temp;
+            read_string(in, value ? *static_cast<std::string*>(value) : temp);
+            in.SkipSpace();
+            if (in.Get() != ':') in.Fail();
+            _first = true;
+            break;
+        }
+        case JSON_SKIP:
+            skip_value(in);
+            break;
+        default:  // JSON_FILE cannot be read; unknown tokens fail
+            in.Fail();
+            break;
+    }
+    return _stream.good();
+}
+
+bool JsonReadDocument::Peek(unsigned int token) {
+    if (!_stream.good()) return false;
+    In in(_stream, (_flags & kClassicSpaces) != 0);
+    in.SkipSpace();
+    int c = in.Peek();
+    if (token == JSON_OBJECT_END) return c == '}';
+    if (token == JSON_ARRAY_END) return c == ']';
+    return false;
+}
+
+void JsonReadDocument::_read_char(std::istream& stream, char c) {
+    In in(stream, false);
+    read_char(in, c);
+}
+
+void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
+    In in(stream, false);
+    read_string(in, out);
+}
+
+void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
+    In in(stream, false);
+    read_bool(in, value);
+}
+
 void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
-    std::string text;
-    if (!read_number_text(stream, text)) return;
-    errno = 0;
-    long long v = std::strtoll(text.c_str(), nullptr, 10);
-    if (v > std::numeric_limits<int>::max()) v = std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min()) v = std::numeric_limits<int>::min();
-    value = static_cast<int>(v);
+    In in(stream, false);
+    read_int32(in, value);
 }
 
 void JsonReadDocument::_read_double(std::istream& stream, double& value) {
-    std::string text;
-    if (!read_number_text(stream, text)) return;
-    value = std::strtod(text.c_str(), nullptr);
+    In in(stream, false);
+    read_double(in, value, (reader_flags(stream) & kDecimalPoint) != 0);
 }
 
 // ---------------------------------------------------------------------------------------------

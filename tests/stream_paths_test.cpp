@@ -103,6 +103,49 @@ Written WriteItems(std::ostream& out, std::vector<Item> items) {
     return w;
 }
 
+// ----- reading
+
+// Hands out its text `chunk` characters per refill, with `back` characters of put-back room,
+// then ends it or throws. A chunk of 0 gives no get area at all: characters come one by one
+// from uflow and cannot be put back.
+class ChunkBuf : public std::streambuf {
+  public:
+    ChunkBuf(std::string text, std::size_t chunk, std::size_t back, bool throws)
+        : _text(std::move(text)), _chunk(chunk), _back(back), _throws(throws) {}
+
+  protected:
+    int_type underflow() override {
+        if (_chunk == 0) {
+            if (_pos >= _text.size()) return End();
+            return traits_type::to_int_type(_text[_pos]);
+        }
+        if (_pos >= _text.size()) return End();
+        std::size_t keep = std::min(_back, _pos);
+        std::size_t n = std::min(_chunk, _text.size() - _pos);
+        _area.assign(_text.begin() + static_cast<long>(_pos - keep),
+                     _text.begin() + static_cast<long>(_pos + n));
+        setg(_area.data(), _area.data() + keep, _area.data() + keep + n);
+        _pos += n;
+        return traits_type::to_int_type(*gptr());
+    }
+    int_type uflow() override {
+        if (_chunk != 0) return std::streambuf::uflow();
+        if (_pos >= _text.size()) return End();
+        return traits_type::to_int_type(_text[_pos++]);
+    }
+
+  private:
+    int_type End() {
+        if (_throws) throw std::runtime_error("read error");
+        return traits_type::eof();
+    }
+    std::string _text;
+    std::size_t _chunk, _back;
+    bool _throws;
+    std::vector<char> _area;
+    std::size_t _pos = 0;
+};
+
 }  // namespace
 
 TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
@@ -258,6 +301,16 @@ TEST(JsonWriteDocument, DoublesAreWrittenAsTheStreamWritesThem) {
         if (k % 3 == 0) digits = static_cast<double>(rng() % 100000 * 10 + 5);
         values.push_back(digits * std::pow(10.0, static_cast<int>(rng() % 60) - 40));
     }
+    // the doubles nearest to decimal ties (d...d5) and their neighbours: the rounding digit
+    // is then decided by far less than a unit in the last place
+    for (int k = 0; k < 3000; ++k) {
+        std::string text = std::to_string(1 + rng() % 9);
+        for (int digits = 1 + k % 15; digits > 1; --digits)
+            text += std::to_string(rng() % 10);
+        text += "5e" + std::to_string(static_cast<int>(rng() % 40) - 20);
+        double tie = std::strtod(text.c_str(), nullptr);
+        values.insert(values.end(), {tie, std::nextafter(tie, HUGE_VAL), std::nextafter(tie, 0.0)});
+    }
     values.push_back(std::nan(""));
     values.push_back(-HUGE_VAL);
     int wrong = 0;
@@ -291,4 +344,274 @@ TEST(JsonWriteDocument, LeavesBoolalphaAndPrecisionSet) {
     writer.Serialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
     EXPECT_EQ(out.precision(), 5);
     EXPECT_EQ(out.str(), "false,0.66667");
+}
+
+namespace {
+
+// Texts to read: documents as the writer writes them, with white space, cut short, with a
+// byte changed, and some hand-made ones.
+std::vector<std::string> ReadingTexts() {
+    std::vector<std::string> texts = {
+        R"({"a":1,"b":true,"c":"x\"y\u0041\/","d":{"e":2.5},"f":[1,2]})",
+        " \t{\n\"a\" \r: -12 ,\v\"b\"\f:false , \"c\" : \"\" } ",
+        R"([1.5e3,+-2,..,-0,00012,99999999999999999999,"\q",nul,{"x":[1,{"y":2}]}])",
+        R"({"s":"a\tb\\c\"d\b\f\n\r\u20AC\u00zz","t":"tru","u":fals})",
+        "[\"no end",
+        "\"",
+        "",
+        "   ",
+        "12",
+        "[12",
+        "{\"k\"",
+        "{\"k\":",
+        "[tr",
+        "[\"" + std::string(300, 'w') + "\\n" + std::string(100, 'v') + "\"]",
+        "[" + std::string(60, '7') + "." + std::string(40, '3') + "]",
+    };
+    std::mt19937 rng(5);
+    for (unsigned int seed = 1; seed <= 6; ++seed) {
+        std::ostringstream out;
+        std::vector<Item> items = RandomItems(seed, 30);
+        WriteItems(out, items);
+        std::string text = "[" + out.str() + "]";
+        texts.push_back(text);
+        std::string spaced = "\v\f";
+        for (char c : text) {
+            spaced += c;
+            if (c == ',' || c == ':' || c == '[' || c == '{') spaced += " \n\t\r\v\f";
+        }
+        texts.push_back(spaced);
+        texts.push_back(text.substr(0, rng() % text.size()));
+        std::string changed = text;
+        changed[rng() % changed.size()] = "{}[],:\"\\ 9.-tx"[rng() % 15];
+        texts.push_back(changed);
+    }
+    return texts;
+}
+
+// A random walk of Deserialize and Peek calls over a text, and everything it saw.
+struct Walk {
+    std::vector<std::string> seen;
+    std::string rest;  // what was left unread
+};
+
+// What is left unread in the stream's buffer.
+std::string Rest(std::istream& in) {
+    std::string rest;
+    try {
+        for (int c = in.rdbuf()->sbumpc(); c != EOF; c = in.rdbuf()->sbumpc()) {
+            rest.push_back(static_cast<char>(c));
+        }
+    } catch (const std::exception&) {
+        rest += "<throw>";
+    }
+    return rest;
+}
+
+// Reads back the items that the writer wrote for RandomItems(seed, 30), in order.
+Walk ReadItems(std::istream& in, unsigned int seed) {
+    Walk w;
+    JsonReadDocument reader(in);
+    std::string no_name;
+    reader.Deserialize(JSON_ARRAY_BEGIN, no_name, nullptr);
+    for (Item& it : RandomItems(seed, 30)) {
+        int i = -7;
+        bool b = false;
+        double d = -7.5;
+        std::string s = "stale";
+        void* values[] = {&i, &b, &d, &s, nullptr};
+        void* value = it.token <= JSON_FILE ? values[it.token] : nullptr;
+        std::ostringstream record;
+        record << reader.Peek(JSON_ARRAY_END) << reader.Peek(JSON_OBJECT_END) << ' '
+               << reader.Deserialize(it.token, it.name, value) << ' ' << i << ' ' << b << ' '
+               << std::hexfloat << d << ' ' << s << " state " << in.rdstate();
+        w.seen.push_back(record.str());
+    }
+    w.rest = Rest(in);
+    return w;
+}
+
+Walk ReadWalk(std::istream& in, unsigned int seed) {
+    if (seed > 100) return ReadItems(in, seed - 100);
+    Walk w;
+    std::mt19937 rng(seed);
+    const std::string names[] = {"", "", "", "a", "b", "c", "s", "x"};
+    JsonReadDocument reader(in);
+    for (int k = 0; k < 60; ++k) {
+        unsigned int token = rng() % 12;
+        std::string name = names[rng() % 8];
+        int i = -7;
+        bool b = false;
+        double d = -7.5;
+        std::string s = "stale";
+        void* values[] = {&i, &b, &d, &s, nullptr};
+        void* value = token <= JSON_FILE ? values[token] : token == JSON_KEY ? &s : nullptr;
+        std::ostringstream record;
+        if (rng() % 4 == 0) {
+            record << "peek " << token << ' ' << reader.Peek(token);
+        } else {
+            bool ok = reader.Deserialize(token, name, value);
+            record << token << ' ' << name << ' ' << ok << ' ' << i << ' ' << b << ' '
+                   << std::hexfloat << d << ' ' << s;
+        }
+        record << " state " << in.rdstate();
+        w.seen.push_back(record.str());
+    }
+    w.rest = Rest(in);
+    return w;
+}
+
+// The same walks through a stream that reads from the buffer's area and through one whose tied
+// stream makes the reader use the stream's own functions, over every text.
+void ExpectSameWalks(
+    const std::function<std::unique_ptr<std::streambuf>(const std::string&)>& make) {
+    const std::vector<std::string> texts = ReadingTexts();
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        // random walks, and reading back what the writer wrote (seeds above 100)
+        for (unsigned int seed : {1, 2, 3, 4, 5, 6, 7, 8, 101, 102, 103, 104, 105, 106}) {
+            SCOPED_TRACE("text " + std::to_string(t) + " seed " + std::to_string(seed));
+            std::unique_ptr<std::streambuf> direct_buf = make(texts[t]), tied_buf = make(texts[t]);
+            std::istream direct(direct_buf.get()), tied(tied_buf.get());
+            std::ostringstream sink;
+            tied.tie(&sink);
+            Walk a = ReadWalk(direct, seed);
+            Walk b = ReadWalk(tied, seed);
+            ASSERT_EQ(a.seen, b.seen);
+            ASSERT_EQ(a.rest, b.rest);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(JsonReadDocument, BufferAndStreamFunctionsReadTheSame) {
+    ExpectSameWalks([](const std::string& text) { return std::make_unique<std::stringbuf>(text); });
+}
+
+TEST(JsonReadDocument, RefillsPutBackAndUnbufferedSourcesReadTheSame) {
+    // Areas of a few characters, with and without room to put one back, and no area at all
+    // (characters from uflow, none can be put back: unget fails the stream).
+    for (std::size_t chunk : {0, 1, 2, 3, 7}) {
+        for (std::size_t back : {0, 1}) {
+            SCOPED_TRACE("chunk " + std::to_string(chunk) + " back " + std::to_string(back));
+            ExpectSameWalks([chunk, back](const std::string& text) {
+                return std::make_unique<ChunkBuf>(text, chunk, back, false);
+            });
+        }
+    }
+}
+
+TEST(JsonReadDocument, ReadErrorOfTheBufferGivesTheSameStates) {
+    // The buffer throws where the text ends, as a file buffer does on a read error: the
+    // stream's functions turn that into badbit, from the area's end or from the start.
+    for (std::size_t chunk : {0, 4, 4096}) {
+        SCOPED_TRACE(chunk);
+        ExpectSameWalks([chunk](const std::string& text) {
+            return std::make_unique<ChunkBuf>(text, chunk, 1, true);
+        });
+    }
+}
+
+TEST(JsonReadDocument, LocaleWithOtherWhiteSpaceIsFollowed) {
+    // A locale whose white space includes 0xA0: skipped like a space, as std::ws does.
+    static std::vector<std::ctype_base::mask> table(std::ctype<char>::classic_table(),
+                                                    std::ctype<char>::classic_table() + 256);
+    table[0xA0] |= std::ctype_base::space;
+    std::locale odd(std::locale::classic(), new std::ctype<char>(table.data()));
+    const std::string text = "{\xA0\"a\"\xA0:\xA0 7\xA0}";
+    for (bool tied : {false, true}) {
+        SCOPED_TRACE(tied);
+        std::istringstream in(text);
+        std::ostringstream sink;
+        if (tied) in.tie(&sink);
+        in.imbue(odd);
+        JsonSchemaList root("");
+        root.AddNew(new JsonSchemaInt("a", 0));
+        JsonReadDocument reader(in);
+        EXPECT_TRUE(root.Format(reader, false));
+        EXPECT_EQ(root.GetObject("a")->GetValueInt(), 7);
+    }
+}
+
+TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoes) {
+    // Random texts of number characters, long ones included, against strtoll and strtod.
+    std::mt19937 rng(3);
+    const char chars[] = "0123456789000000009999+-..";
+    for (int k = 0; k < 20000; ++k) {
+        std::string text;
+        std::size_t size = 1 + rng() % (k % 10 == 0 ? 60 : 20);
+        for (std::size_t i = 0; i < size; ++i)
+            text += chars[rng() % (sizeof chars - 1)];
+        if (k % 3 == 0) text = std::to_string(rng() % 1000000) + "." + std::to_string(rng());
+        long long whole = std::strtoll(text.c_str(), nullptr, 10);
+        int expected_int =
+            static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, whole)));
+        double expected_double = std::strtod(text.c_str(), nullptr);
+        for (bool tied : {false, true}) {
+            std::istringstream in(text + ",");
+            std::ostringstream sink;
+            if (tied) in.tie(&sink);
+            int i = 0;
+            double d = 0.0;
+            JsonReadDocument reader(in);
+            reader.Deserialize(JSON_INT, JsonSchema::_nullstr, &i);
+            in.clear();
+            in.seekg(0);
+            JsonReadDocument again(in);
+            again.Deserialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
+            if (i != expected_int || std::memcmp(&d, &expected_double, sizeof d) != 0) {
+                ADD_FAILURE() << text << (tied ? " tied" : "") << ": " << i << " " << d;
+                return;
+            }
+        }
+    }
+}
+
+namespace {
+
+// Counts the flushes of the stream it buffers.
+class SyncCounter : public std::stringbuf {
+  public:
+    int syncs = 0;
+
+  protected:
+    int sync() override {
+        ++syncs;
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST(JsonReadDocument, TiedStreamIsFlushedBeforeReading) {
+    SyncCounter counter;
+    std::ostream prompt(&counter);
+    std::istringstream in("{\"a\":1}");
+    in.tie(&prompt);
+    JsonSchemaList root("");
+    root.AddNew(new JsonSchemaInt("a", 0));
+    JsonReadDocument reader(in);
+    EXPECT_TRUE(root.Format(reader, false));
+    EXPECT_GE(counter.syncs, 4);  // once per character at least, as get and peek do
+}
+
+TEST(JsonWriteDocument, TiedStreamAndUnitbufAreFlushedAsByTheStream) {
+    JsonSchemaList root("");
+    root.AddNew(new JsonSchemaInt("a", 1));
+    root.AddNew(new JsonSchemaString("b", "x"));
+    for (bool unitbuf : {false, true}) {
+        SCOPED_TRACE(unitbuf);
+        SyncCounter tied_counter, own_counter;
+        std::ostream tied(&tied_counter);
+        std::ostream out(&own_counter);
+        if (unitbuf) {
+            out.setf(std::ios::unitbuf);
+        } else {
+            out.tie(&tied);
+        }
+        JsonWriteDocument writer(out);
+        EXPECT_TRUE(root.Compile(writer, false));
+        EXPECT_EQ(own_counter.str(), R"({"a":1,"b":"x"})");
+        EXPECT_GE((unitbuf ? own_counter : tied_counter).syncs, 4);
+    }
 }
