@@ -117,6 +117,7 @@ public:
     // A new array with the same name and a copy of every element; the prototype is unchanged.
     JsonSchema* Clone() override {
         JsonSchemaArray<T>* copy = new JsonSchemaArray<T>(_name.c_str(), nullptr);
+        copy->_children.reserve(_children.size());
         for (JsonSchema* child : _children) copy->AddNew(child->Clone());
         return copy;
     }

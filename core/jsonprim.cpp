@@ -1119,7 +1119,10 @@ JsonSchemaList::JsonSchemaList(const char* name) : JsonSchema(name) {}
 JsonSchemaList::~JsonSchemaList() { Clear(); }
 
 void JsonSchemaList::AddNew(JsonSchema* child) {
-    if (child) _children.push_back(child);
+    if (!child) return;
+    // Room for a few children at once: most lists have several, and arrays read grow one by one.
+    if (_children.capacity() == 0) _children.reserve(4);
+    _children.push_back(child);
 }
 
 JsonSchema* JsonSchemaList::GetObject(unsigned int index) {
@@ -1150,6 +1153,7 @@ void JsonSchemaList::Reset() {
 
 JsonSchema* JsonSchemaList::Clone() {
     JsonSchemaList* copy = new JsonSchemaList(_name.c_str());
+    copy->_children.reserve(_children.size());
     for (JsonSchema* child : _children) copy->AddNew(child->Clone());
     return copy;
 }
@@ -1168,21 +1172,37 @@ bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {
 bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
-    std::vector<JsonSchema*> unmatched(_children);
+    // A member goes to the first child of its name not matched yet. Matched children are
+    // marked in a word, or in a vector for lists of more than 64 children; the search starts
+    // at the first unmatched child, which for members in the children's order is the one.
+    const std::size_t count = _children.size();
+    std::uint64_t marks = 0;
+    std::vector<bool> many(count > 64 ? count : 0);
+    auto matched = [&](std::size_t i) { return count > 64 ? many[i] : ((marks >> i) & 1) != 0; };
+    std::size_t first = 0;
+    std::size_t left = count;
     std::string key;
     while (result && !reader.Peek(JSON_OBJECT_END)) {
         result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
-        auto it = unmatched.begin();
-        while (it != unmatched.end() && (*it)->GetName() != key) ++it;
-        if (it != unmatched.end()) {
-            result = (*it)->Format(reader, false) && result;
-            unmatched.erase(it);
+        std::size_t i = first;
+        while (i < count && (matched(i) || _children[i]->GetName() != key))
+            ++i;
+        if (i < count) {
+            result = _children[i]->Format(reader, false) && result;
+            if (count > 64) {
+                many[i] = true;
+            } else {
+                marks |= std::uint64_t{1} << i;
+            }
+            --left;
+            while (first < count && matched(first))
+                ++first;
         } else {
             result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
         }
     }
     result = reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
-    return result && unmatched.empty();
+    return result && left == 0;
 }
 
 const char* JsonSchemaList::GetString(const char* name) {

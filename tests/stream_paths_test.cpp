@@ -615,3 +615,32 @@ TEST(JsonWriteDocument, TiedStreamAndUnitbufAreFlushedAsByTheStream) {
         EXPECT_GE((unitbuf ? own_counter : tied_counter).syncs, 4);
     }
 }
+
+TEST(JsonSchemaList, LongListsMatchMembersToTheFirstUnmatchedChild) {
+    // Lists at and above the 64 children that fit one word of marks, read in reverse order,
+    // with a pair of twins, an unknown member and a repeat once every child is matched.
+    for (int count : {63, 64, 65, 130}) {
+        SCOPED_TRACE(count);
+        JsonSchemaList list("");
+        for (int i = 0; i < count; ++i) {
+            const bool twin = i == count - 1 || i == count / 2;
+            list.AddNew(new JsonSchemaInt(twin ? "t" : ("m" + std::to_string(i)).c_str(), -1));
+        }
+        std::string text = "{\"zz\":0";
+        for (int i = count - 1; i >= 0; --i) {
+            const bool twin = i == count - 1 || i == count / 2;
+            text += ",\"" + (twin ? std::string("t") : "m" + std::to_string(i)) +
+                    "\":" + std::to_string(i);
+        }
+        const std::string all = text + ",\"m0\":77}";
+        ASSERT_TRUE(testing_support::Read(list, all));
+        for (int i = 0; i < count; ++i) {
+            const bool twin = i == count - 1 || i == count / 2;
+            // the first twin takes the first "t" member, which carries the larger index
+            const int expected = !twin ? i : i == count / 2 ? count - 1 : count / 2;
+            EXPECT_EQ(list.GetObject(static_cast<unsigned int>(i))->GetValueInt(), expected);
+        }
+        // without one member the list is not complete
+        EXPECT_FALSE(testing_support::Read(list, text.substr(0, text.rfind(',')) + "}"));
+    }
+}
