@@ -162,12 +162,24 @@ bool plain_double_format(const std::ostream& stream) {
 
 // Writes v in decimal at the end of buf (at least 11 characters); returns where it starts.
 char* format_int(int v, char* end) {
+    static const char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     std::uint32_t u = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
     char* p = end;
-    do {
-        *--p = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u != 0);
+    while (u >= 100) {
+        const std::uint32_t two = (u % 100) * 2;
+        u /= 100;
+        *--p = pairs[two + 1];
+        *--p = pairs[two];
+    }
+    if (u >= 10) {
+        *--p = pairs[u * 2 + 1];
+        *--p = pairs[u * 2];
+    } else {
+        *--p = static_cast<char>('0' + u);
+    }
     if (v < 0) *--p = '-';
     return p;
 }
@@ -349,12 +361,20 @@ char* copy_plain(char* p, const char* s, std::size_t n) {
     return p + n;
 }
 
-// Copies n bytes; short copies without a call.
+// Copies n bytes; short copies in two overlapping moves instead of a call.
 inline char* copy_bytes(char* to, const char* from, std::size_t n) {
     if (n > 16) {
         std::memcpy(to, from, n);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
     }
     return to + n;
 }

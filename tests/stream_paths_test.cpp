@@ -333,6 +333,27 @@ TEST(JsonWriteDocument, DoublesAreWrittenAsTheStreamWritesThem) {
     EXPECT_EQ(wrong, 0);
 }
 
+TEST(JsonWriteDocument, IntsAreWrittenAsTheStreamWritesThem) {
+    std::vector<int> values = {0, INT_MIN, INT_MAX, INT_MIN + 1};
+    std::mt19937 rng(2);
+    for (long long p = 1; p <= 1000000000LL; p *= 10) {
+        for (long long v : {p - 1, p, p + 1, p * 5 + 3}) {
+            if (v > INT_MAX) continue;
+            values.push_back(static_cast<int>(v));
+            values.push_back(static_cast<int>(-v));
+        }
+    }
+    for (int k = 0; k < 2000; ++k)
+        values.push_back(static_cast<int>(rng()) >> (rng() % 31));
+    for (int v : values) {
+        std::ostringstream out, expected;
+        JsonWriteDocument writer(out);
+        writer.Serialize(JSON_INT, JsonSchema::_nullstr, &v);
+        expected << v;
+        ASSERT_EQ(out.str(), expected.str());
+    }
+}
+
 TEST(JsonWriteDocument, LeavesBoolalphaAndPrecisionSet) {
     std::ostringstream out;
     JsonWriteDocument writer(out);
