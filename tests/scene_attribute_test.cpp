@@ -1,20 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <memory>
 #include <string>
 
-#include <webjson/webjson.h>
+#include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
+using testing_support::Write;
 
 namespace {
-
-std::string Write(JsonSchema& node) {
-    std::ostringstream out;
-    JsonWriteDocument writer(out);
-    EXPECT_TRUE(node.Compile(writer, false));
-    return out.str();
-}
 
 const std::string kSpeed =
     R"({"name":"speed","label":"Speed","type":"integer","value":1,"category":"Status",)"
@@ -23,9 +17,9 @@ const std::string kChecked = R"({"state":"checked","value":)";
 const std::string kUnchecked = R"({"state":"unchecked","value":)";
 
 // Speed/Status on an integer node named speed holding 1, with the options Off = 0 and On = 1.
-JsonSceneAttribute* MakeSpeed() {
-    auto* attribute =
-        new JsonSceneAttribute("Speed", "Status", ATTR_INTEGER, new JsonSchemaInt("speed", 1));
+std::unique_ptr<JsonSceneAttribute> MakeSpeed() {
+    std::unique_ptr<JsonSceneAttribute> attribute(
+        new JsonSceneAttribute("Speed", "Status", ATTR_INTEGER, new JsonSchemaInt("speed", 1)));
     attribute->labels = {"Off", "On"};
     attribute->values = {0, 1};
     return attribute;
@@ -48,12 +42,10 @@ TEST(JsonSceneAttribute, WritesEveryActionKind) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
-        JsonSceneAttribute* attribute = MakeSpeed();
-        // Each call discards what the one before built.
-        attribute->SetActionType(ACTION_ENUM);
+        auto attribute = MakeSpeed();
+        attribute->SetActionType(ACTION_ENUM);  // each call discards what the one before built
         attribute->SetActionType(static_cast<JSceneAction>(c.first));
         EXPECT_EQ(Write(*attribute), kSpeed + c.second);
-        delete attribute;
     }
 }
 
@@ -76,19 +68,18 @@ TEST(JsonSceneAttribute, TypeWordNameAndValueNode) {
 }
 
 TEST(JsonSceneAttribute, OptionsFollowLabelsAndValues) {
-    JsonSceneAttribute* attribute = MakeSpeed();
+    auto attribute = MakeSpeed();
     attribute->labels = {"A", "B", "C"};
     attribute->values = {4294967295u, 2};
     attribute->SetActionType(ACTION_ENUM);
     attribute->labels[0] = "Z";  // not seen before the next SetActionType
-    EXPECT_EQ(Write(*attribute), kSpeed + R"(,"action":{"type":"enum","options":[{"value":)"
-                                          R"("4294967295","label":"A"},{"value":"2",)"
-                                          R"("label":"B"}]}})");
+    EXPECT_EQ(Write(*attribute), kSpeed +
+                                     R"(,"action":{"type":"enum","options":[{"value":)"
+                                     R"("4294967295","label":"A"},{"value":"2","label":"B"}]}})");
 
     // The value is the position marked, when listed; marks stay when the value moves on.
     attribute->values = {10, 0, 2};
     attribute->SetActionType(ACTION_CHECK);
-    JsonSchema* value = attribute->GetObject("value");
     const std::pair<int, std::string> steps[] = {
         {10, kUnchecked + R"("Z"},)" + kUnchecked + R"("B"},)" + kUnchecked + R"("C"})"},
         {1, kUnchecked + R"("Z"},)" + kUnchecked + R"("B"},)" + kUnchecked + R"("C"})"},
@@ -97,29 +88,26 @@ TEST(JsonSceneAttribute, OptionsFollowLabelsAndValues) {
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.first);
-        value->SetValue(step.first);
+        attribute->GetObject("value")->SetValue(step.first);
         EXPECT_NE(Write(*attribute).find(step.second), std::string::npos);
     }
-    // A reset empties the options until the next SetActionType.
-    attribute->Reset();
+    attribute->Reset();  // empties the options until the next SetActionType
     EXPECT_NE(Write(*attribute).find(R"("options":[])"), std::string::npos);
-    delete attribute;
 }
 
 TEST(JsonSceneAttribute, SliderExtrasCloneAndMissingValueNode) {
-    JsonSceneAttribute* attribute = MakeSpeed();
+    auto attribute = MakeSpeed();
     attribute->SetActionType(ACTION_SLIDER);
     auto* action = dynamic_cast<JsonSchemaList*>(attribute->GetObject("action"));
-    action->GetObject("denominator")->SetEnable(true);
-    action->GetObject("precision")->SetEnable(true);
-    EXPECT_EQ(Write(*attribute), kSpeed + R"(,"action":{"type":"slider","min":0,"max":1,)"
-                                          R"("unit":"","precision":0,"denominator":1}})");
+    for (const char* extra : {"denominator", "precision", "shift"})
+        action->GetObject(extra)->SetEnable(true);
+    EXPECT_EQ(Write(*attribute), kSpeed + R"(,"action":{"type":"slider","min":0,"max":1,"unit":"",)"
+                                          R"("shift":0,"precision":0,"denominator":1}})");
     // A clone keeps the kind and the value node's default, nothing else.
     attribute->GetObject("value")->SetValue(5);
-    JsonSchema* copy = attribute->Clone();
+    std::unique_ptr<JsonSchema> copy(attribute->Clone());
     EXPECT_EQ(Write(*copy), R"({"name":"value","label":"","type":"integer","value":1,)"
                             R"("category":"","displayable":true})");
-    delete copy;
 
     // Without a value node (never given, or removed by the caller) nothing is marked, and
     // clones and new actions still work.
@@ -128,13 +116,11 @@ TEST(JsonSceneAttribute, SliderExtrasCloneAndMissingValueNode) {
     bare.values = {0};
     bare.SetActionType(ACTION_CHECK);
     EXPECT_EQ(Write(bare).find(kChecked), std::string::npos);
-    copy = bare.Clone();
+    copy.reset(bare.Clone());
     EXPECT_EQ(Write(*copy), R"({"name":"","label":"","type":"url","value":"","category":"",)"
                             R"("displayable":true})");
-    delete copy;
     attribute->Clear();
     attribute->SetActionType(ACTION_APPLY);
     EXPECT_EQ(Write(*attribute), R"({"action":{"type":"apply"}})");
-    delete attribute->Clone();
-    delete attribute;
+    copy.reset(attribute->Clone());
 }

@@ -3,15 +3,20 @@
 #ifndef WEBJSON_TEST_SUPPORT_H
 #define WEBJSON_TEST_SUPPORT_H
 
+#include <algorithm>
+#include <cstring>
+#include <deque>
 #include <iostream>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 #include <webjson/webjson.h>
 
 namespace testing_support {
 
+using DocumentAPI::JsonDocumentAPI::JsonDocumentSchema;
 using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
 using DocumentAPI::JsonDocumentAPI::JsonSchema;
 using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
@@ -81,6 +86,54 @@ private:
     std::size_t _limit;
     std::size_t _pos = 0;
     char _current = 0;
+};
+
+// The text a whole document writes; a failed write is marked so that no expected text matches.
+inline std::string WriteDocument(JsonDocumentSchema& document) {
+    std::ostringstream out;
+    const bool ok = document.GenerateDocumentStream(out, nullptr);
+    return ok ? out.str() : "(write failed) " + out.str();
+}
+
+// Reads a whole document from text through the stream entry point.
+inline bool ReadDocument(JsonDocumentSchema& document, const std::string& text) {
+    std::istringstream in(text);
+    return document.ProcessDocumentStream(in, nullptr);
+}
+
+// The control server while it lives: records every message, answers a get with `word` (length
+// 4) or the bytes of `answer`, and gives each record the next queued status, then `status`.
+class RecordingMailbox : public QmMailbox {
+public:
+    struct Sent {
+        unsigned int id;
+        int third;
+        std::vector<uint32_t> words;  // param, index words 1-4, status as sent, length
+        std::string data;             // a set's data bytes
+    };
+    RecordingMailbox() { QmMbAgent::m_svr = this; }
+    ~RecordingMailbox() override { QmMbAgent::m_svr = nullptr; }
+    int MsgCall(unsigned int id, unsigned long data, int third) override {
+        auto* r = reinterpret_cast<QmMsgRecord*>(data);
+        char* bytes = static_cast<char*>(r->data);
+        sent.push_back({id, third, {r->param, r->idx[0], r->idx[1], r->idx[2], r->idx[3],
+                                    static_cast<uint32_t>(r->status), r->length}, {}});
+        if ((id & 0xF) != 0xD) {
+            sent.back().data.assign(bytes, r->length);
+        } else if (r->length == 4) {
+            std::memcpy(bytes, &word, 4);
+        } else {
+            std::memcpy(bytes, answer.data(), std::min<std::size_t>(answer.size(), r->length));
+        }
+        r->status = statuses.empty() ? status : statuses.front();
+        if (!statuses.empty()) statuses.pop_front();
+        return -1;  // ignored by the agent
+    }
+    std::vector<Sent> sent;
+    uint32_t word = 0;
+    std::string answer;
+    std::deque<int32_t> statuses;
+    int32_t status = 0;
 };
 
 }  // namespace testing_support
