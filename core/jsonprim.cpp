@@ -12,6 +12,7 @@
 #include <iostream>
 #include <limits>
 #include <locale>
+#include <memory>
 #include <streambuf>
 #include <typeinfo>
 
@@ -81,53 +82,6 @@ struct BufferAccess : std::streambuf {
 // Longest piece moved through an area at once (gbump and pbump take an int).
 const std::size_t kMaxPiece = std::size_t{1} << 30;
 
-// The pieces of one written item. They go straight into the put area while the stream is good
-// and its output functions would do nothing besides (no tied stream to flush, no unitbuf);
-// otherwise, and whenever the area is full, through put and write, which then also set the
-// stream's state as they always do.
-class Out {
-  public:
-    explicit Out(std::ostream& stream)
-        : _stream(stream),
-          _buffer(stream.rdbuf()),
-          _direct(_buffer != nullptr && stream.tie() == nullptr &&
-                  !(stream.flags() & std::ios::unitbuf)) {}
-
-    // Where n characters can be stored, or null.
-    char* Room(std::size_t n) {
-        if (!_direct || !_stream.good()) return nullptr;
-        char* p = BufferAccess::Pptr(_buffer);
-        if (p == nullptr || n > kMaxPiece) return nullptr;
-        return static_cast<std::size_t>(BufferAccess::Epptr(_buffer) - p) >= n ? p : nullptr;
-    }
-    // Marks the characters stored from Room(n) up to end as written.
-    void Commit(const char* end) {
-        BufferAccess::Pbump(_buffer, static_cast<int>(end - BufferAccess::Pptr(_buffer)));
-    }
-
-    void Put(char c) {
-        if (char* p = Room(1)) {
-            *p = c;
-            Commit(p + 1);
-        } else {
-            _stream.put(c);
-        }
-    }
-    void Write(const char* data, std::size_t size) {
-        if (char* p = Room(size)) {
-            std::memcpy(p, data, size);
-            Commit(p + size);
-        } else {
-            _stream.write(data, static_cast<std::streamsize>(size));
-        }
-    }
-
-  private:
-    std::ostream& _stream;
-    std::streambuf* _buffer;
-    bool _direct;
-};
-
 // Whether the stream's locale writes integers, doubles and booleans exactly as the C locale
 // does: the standard number formatter, no digit grouping, "." as decimal point, the words
 // true and false, and characters that widen to themselves.
@@ -160,13 +114,12 @@ bool plain_double_format(const std::ostream& stream) {
     return !(stream.flags() & extras) && stream.width() == 0;
 }
 
-// Writes v in decimal at the end of buf (at least 11 characters); returns where it starts.
-char* format_int(int v, char* end) {
+// Writes u in decimal, two digits at a time, ending at end; returns where it starts.
+char* format_u32(std::uint32_t u, char* end) {
     static const char pairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
-    std::uint32_t u = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
     char* p = end;
     while (u >= 100) {
         const std::uint32_t two = (u % 100) * 2;
@@ -180,6 +133,14 @@ char* format_int(int v, char* end) {
     } else {
         *--p = static_cast<char>('0' + u);
     }
+    return p;
+}
+
+// Writes v in decimal at the end of buf (at least 11 characters); returns where it starts.
+char* format_int(int v, char* end) {
+    const std::uint32_t u =
+        v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    char* p = format_u32(u, end);
     if (v < 0) *--p = '-';
     return p;
 }
@@ -201,7 +162,7 @@ bool scale10(double v, int s, double& out) {
 // certain from one correctly rounded scaling of v; returns 0 otherwise (the value is then
 // left to the stream). The result is exact: a value whose scaled form lies too close to a
 // rounding boundary, a tie included, is never formatted here.
-std::size_t format_general(double v, unsigned int precision, char* out) {
+[[gnu::noinline]] std::size_t format_general(double v, unsigned int precision, char* out) {
 #if FLT_EVAL_METHOD == 0
     std::uint64_t bits;
     std::memcpy(&bits, &v, sizeof bits);
@@ -233,42 +194,43 @@ std::size_t format_general(double v, unsigned int precision, char* out) {
         n /= 10;
         ++e;
     }
+    // The significant digits without the trailing zeros (n has exactly `digits` digits);
+    // 32-bit steps for all but the top of a long one.
+    int kept = digits;
+    for (; kept > 1 && n % 10 == 0; --kept) n /= 10;
     char d[16] = {};
-    for (int i = digits - 1; i >= 0; --i) {
-        d[i] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    }
-    int kept = digits;  // significant digits without the trailing zeros
-    while (kept > 1 && d[kept - 1] == '0')
-        --kept;
-    if (e < -4 || e >= digits) {
+    char* p = d + kept;
+    for (; n > 0xFFFFFFFFu; n /= 10) *--p = static_cast<char>('0' + n % 10);
+    format_u32(static_cast<std::uint32_t>(n), p);
+    std::memset(d + kept, '0', static_cast<std::size_t>(digits - kept));
+    auto put = [&o](const char* from, int count) {
+        std::memcpy(o, from, static_cast<std::size_t>(count));
+        o += count;
+    };
+    if (e < -4 || e >= digits) {  // d.ddde+xx
         *o++ = d[0];
         if (kept > 1) {
             *o++ = '.';
-            for (int i = 1; i < kept; ++i)
-                *o++ = d[i];
+            put(d + 1, kept - 1);
         }
         *o++ = 'e';
         *o++ = e < 0 ? '-' : '+';
-        int x = e < 0 ? -e : e;
+        const int x = e < 0 ? -e : e;
         if (x >= 100) *o++ = static_cast<char>('0' + x / 100);
         *o++ = static_cast<char>('0' + x / 10 % 10);
         *o++ = static_cast<char>('0' + x % 10);
-    } else if (e >= 0) {
-        for (int i = 0; i <= e; ++i)
-            *o++ = d[i];
+    } else if (e >= 0) {  // ddd.ddd
+        put(d, e + 1);
         if (kept > e + 1) {
             *o++ = '.';
-            for (int i = e + 1; i < kept; ++i)
-                *o++ = d[i];
+            put(d + e + 1, kept - e - 1);
         }
-    } else {
+    } else {  // 0.000ddd
         *o++ = '0';
         *o++ = '.';
-        for (int i = -1; i > e; --i)
-            *o++ = '0';
-        for (int i = 0; i < kept; ++i)
-            *o++ = d[i];
+        std::memset(o, '0', static_cast<std::size_t>(-e - 1));
+        o += -e - 1;
+        put(d, kept);
     }
     return static_cast<std::size_t>(o - out);
 #else
@@ -282,20 +244,22 @@ std::size_t format_general(double v, unsigned int precision, char* out) {
 // Whether a byte of a string value is written as it is.
 inline bool plain_byte(unsigned char c) { return c >= 0x20 && c != '"' && c != '\\'; }
 
-// Writes data escaped as by _string_to_json, between double quotes: plain runs in one piece.
-void write_string(Out& out, const char* data, std::size_t size) {
-    out.Put('"');
+// Writes data escaped as by _string_to_json, between double quotes, through the stream: plain
+// runs in one piece.
+void write_string(std::ostream& stream, const char* data, std::size_t size) {
+    stream.put('"');
     const char* run = data;
     const char* end = data + size;
     char buf[6];
     for (const char* p = data; p != end; ++p) {
         if (plain_byte(static_cast<unsigned char>(*p))) continue;
-        if (p != run) out.Write(run, static_cast<std::size_t>(p - run));
-        out.Write(buf, escape_byte(static_cast<unsigned char>(*p), buf));
+        if (p != run) stream.write(run, p - run);
+        stream.write(
+            buf, static_cast<std::streamsize>(escape_byte(static_cast<unsigned char>(*p), buf)));
         run = p + 1;
     }
-    if (end != run) out.Write(run, static_cast<std::size_t>(end - run));
-    out.Put('"');
+    if (end != run) stream.write(run, end - run);
+    stream.put('"');
 }
 
 // The text of one written item after its separator and key.
@@ -400,8 +364,24 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
     }
     if (item.kind == Item::kQuoted) {
         *p++ = '"';
-        p = copy_plain(p, item.text, item.size);
-        if (p == nullptr) return false;  // nothing committed
+        if (char* q = copy_plain(p, item.text, item.size)) {
+            p = q;
+        } else {
+            // Some byte needs an escape: escaped in place when the area has room for the
+            // longest form (six characters a byte); nothing is committed otherwise.
+            if (item.size > kMaxPiece / 6 ||
+                static_cast<std::size_t>(BufferAccess::Epptr(buffer) - p) < 6 * item.size + 1) {
+                return false;
+            }
+            for (std::size_t i = 0; i < item.size; ++i) {
+                const unsigned char c = static_cast<unsigned char>(item.text[i]);
+                if (plain_byte(c)) {
+                    *p++ = static_cast<char>(c);
+                } else {
+                    p += escape_byte(c, p);
+                }
+            }
+        }
         *p++ = '"';
     } else {
         p = copy_bytes(p, item.text, item.size);
@@ -410,15 +390,14 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
     return true;
 }
 
-// Writes the item piece by piece, as the stream takes them.
+// Writes the item piece by piece through the stream's functions, as they take them.
 [[gnu::noinline]] void write_item(std::ostream& stream, bool comma, const std::string& name,
                                   const Item& item, unsigned int token, void* value) {
-    Out out(stream);
-    if (comma) out.Put(',');
+    if (comma) stream.put(',');
     if (!name.empty()) {
-        out.Put('"');
-        out.Write(name.data(), name.size());
-        out.Write("\":", 2);
+        stream.put('"');
+        stream.write(name.data(), static_cast<std::streamsize>(name.size()));
+        stream.write("\":", 2);
     }
     switch (item.kind) {
         case Item::kFormatted:
@@ -427,13 +406,13 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
             if (token == JSON_DOUBLE) stream << *static_cast<double*>(value);
             break;
         case Item::kQuoted:
-            write_string(out, item.text, item.size);
+            write_string(stream, item.text, item.size);
             break;
         default:
             if (item.size == 1) {
-                out.Put(*item.text);
+                stream.put(*item.text);
             } else if (item.size != 0) {
-                out.Write(item.text, item.size);
+                stream.write(item.text, static_cast<std::streamsize>(item.size));
             }
             break;
     }
@@ -610,28 +589,14 @@ class In {
         _stream.setstate(std::ios::failbit);
     }
 
-    int Get() {
-        if (_p != _end) return static_cast<unsigned char>(*_p++);
-        Release();
-        int c = _stream.get();
-        Load();
-        return c;
-    }
-    int Peek() {
-        if (_p != _end) return static_cast<unsigned char>(*_p);
-        Release();
-        int c = _stream.peek();
-        Load();
-        return c;
-    }
+    int Get() { return _p != _end ? static_cast<unsigned char>(*_p++) : Call(&std::istream::get); }
+    int Peek() { return _p != _end ? static_cast<unsigned char>(*_p) : Call(&std::istream::peek); }
     void Unget() {
         if (_p != _start) {  // the character before was taken from the area
             --_p;
-            return;
+        } else {
+            CallUnget();
         }
-        Release();
-        _stream.unget();
-        Load();
     }
     // As `stream >> std::ws`.
     void SkipSpace() {
@@ -643,9 +608,7 @@ class In {
             _p = p;
             if (p != end) return;
         }
-        Release();
-        _stream >> std::ws;
-        Load();
+        CallWs();
     }
     // Appends the characters of the area before the first double quote or backslash to out.
     void TakePlainRun(std::string& out) {
@@ -672,6 +635,25 @@ class In {
     static bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
   private:
+    // The stream's own functions, with the area let go of around them (out of line: they are
+    // the rare way).
+    [[gnu::noinline]] int Call(int (std::istream::*get)()) {
+        Release();
+        int c = (_stream.*get)();
+        Load();
+        return c;
+    }
+    [[gnu::noinline]] void CallUnget() {
+        Release();
+        _stream.unget();
+        Load();
+    }
+    [[gnu::noinline]] void CallWs() {
+        Release();
+        _stream >> std::ws;
+        Load();
+    }
+
     // Holds the get area when it may be used.
     void Load() {
         _p = _end = _start = nullptr;
@@ -706,7 +688,7 @@ class In {
 const unsigned char kClassicSpaces = 1;  // the stream's white space is the C locale's
 const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "." as the point
 
-unsigned char reader_flags(const std::istream& stream) {
+[[gnu::noinline]] unsigned char reader_flags(const std::istream& stream) {
     unsigned char flags = 0;
     const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(stream.getloc());
     const std::ctype_base::mask* classic = std::ctype<char>::classic_table();
@@ -722,7 +704,7 @@ unsigned char reader_flags(const std::istream& stream) {
 }
 
 // string: '"' (byte | escape)* '"'
-void read_string(In& in, std::string& out) {
+[[gnu::noinline]] void read_string(In& in, std::string& out) {
     out.clear();
     if (in.Get() != '"') {
         in.Fail();
@@ -765,7 +747,7 @@ void read_string(In& in, std::string& out) {
 }
 
 // bool: "true" | "false"
-void read_bool(In& in, bool& value) {
+[[gnu::noinline]] void read_bool(In& in, bool& value) {
     int c = in.Get();
     const char* rest;
     bool word;
@@ -788,24 +770,23 @@ void read_bool(In& in, bool& value) {
     value = word;
 }
 
-void read_char(In& in, char c) {
+[[gnu::noinline]] void read_char(In& in, char c) {
     int x = in.Get();
     if (x == std::char_traits<char>::to_int_type(c)) return;
     if (x != std::char_traits<char>::eof()) in.Unget();
     in.Fail();
 }
 
-// number: [0-9+-.]+ ; "e" and "E" do not belong to a number. Each character is handed to
-// take; returns false when no number starts here (the stream is then failed).
-template <typename Take>
-bool read_number(In& in, Take take) {
+// number: [0-9+-.]+ ; "e" and "E" do not belong to a number. Appends its characters to text;
+// returns false when no number starts here (the stream is then failed).
+[[gnu::noinline]] bool read_number(In& in, std::string& text) {
     int c = in.Get();
     if (!is_number_char(c)) {
         in.Fail();
         return false;
     }
     do {
-        take(static_cast<char>(c));
+        text.push_back(static_cast<char>(c));
         c = in.Get();
     } while (is_number_char(c));
     if (in.Good()) in.Unget();
@@ -833,7 +814,7 @@ int text_to_int32(const char* p, const char* end) {
                     : static_cast<int>(magnitude);
 }
 
-void read_int32(In& in, int& value) {
+[[gnu::noinline]] void read_int32(In& in, int& value) {
     const char* begin;
     const char* end;
     if (in.TakeNumber(begin, end)) {
@@ -841,7 +822,7 @@ void read_int32(In& in, int& value) {
         return;
     }
     std::string text;
-    if (read_number(in, [&text](char c) { text.push_back(c); })) {
+    if (read_number(in, text)) {
         value = text_to_int32(text.data(), text.data() + text.size());
     }
 }
@@ -887,13 +868,13 @@ double text_to_double(const char* text, std::size_t size, bool point) {
     return std::strtod(text, nullptr);
 }
 
-void read_double(In& in, double& value, bool point) {
+[[gnu::noinline]] void read_double(In& in, double& value, bool point) {
     const char* begin;
     const char* end;
     std::string text;
     if (in.TakeNumber(begin, end)) {
         text.assign(begin, end);
-    } else if (!read_number(in, [&text](char c) { text.push_back(c); })) {
+    } else if (!read_number(in, text)) {
         return;
     }
     value = text_to_double(text.c_str(), text.size(), point);
@@ -1193,12 +1174,15 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
     // A member goes to the first child of its name not matched yet. Matched children are
-    // marked in a word, or in a vector for lists of more than 64 children; the search starts
-    // at the first unmatched child, which for members in the children's order is the one.
+    // marked in one word, or in an array of words for lists of more than 64 children; the
+    // search starts at the first unmatched child, which for members in the children's order is
+    // the one.
     const std::size_t count = _children.size();
-    std::uint64_t marks = 0;
-    std::vector<bool> many(count > 64 ? count : 0);
-    auto matched = [&](std::size_t i) { return count > 64 ? many[i] : ((marks >> i) & 1) != 0; };
+    std::uint64_t word = 0;
+    std::unique_ptr<std::uint64_t[]> words;
+    if (count > 64) words.reset(new std::uint64_t[(count + 63) / 64]());
+    std::uint64_t* marks = words ? words.get() : &word;
+    auto matched = [marks](std::size_t i) { return ((marks[i / 64] >> (i % 64)) & 1) != 0; };
     std::size_t first = 0;
     std::size_t left = count;
     std::string key;
@@ -1209,11 +1193,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
             ++i;
         if (i < count) {
             result = _children[i]->Format(reader, false) && result;
-            if (count > 64) {
-                many[i] = true;
-            } else {
-                marks |= std::uint64_t{1} << i;
-            }
+            marks[i / 64] |= std::uint64_t{1} << (i % 64);
             --left;
             while (first < count && matched(first))
                 ++first;
