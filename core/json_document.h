@@ -20,7 +20,7 @@ namespace JsonDocumentAPI {
 // With neither a list nor a tree, the operations print the failure line and return false.
 // No operation locks anything; a document is used by one thread at a time.
 class WEBJSON_API JsonDocumentSchema {
-public:
+  public:
     JsonDocumentSchema();
     // Deletes the tree, then destroys the mutex.
     virtual ~JsonDocumentSchema();
@@ -39,12 +39,12 @@ public:
     // Fills the tree from the file at path; the tree is untouched when it cannot be opened.
     bool ProcessDocument(const char* path, JsonSchemaList* list);
 
-protected:
+  protected:
     JsonSchemaList* _root;
     // Initialised and destroyed with the document; the library never locks it.
     pthread_mutex_t _mutex;
 
-private:
+  private:
     JsonDocumentSchema(const JsonDocumentSchema&) = delete;
     JsonDocumentSchema& operator=(const JsonDocumentSchema&) = delete;
 };

@@ -13,7 +13,7 @@ namespace JsonDocumentAPI {
 // Reads its file once, at construction, and keeps the Base64 text (RFC 4648 alphabet, "="
 // padding, no line breaks). Written only: reading a document that hands it a member fails.
 class WEBJSON_API JsonSchemaFile : public JsonSchema {
-public:
+  public:
     // An unreadable path gives the empty text, without any report.
     JsonSchemaFile(const char* name, const char* path);
     ~JsonSchemaFile() override;
@@ -31,7 +31,7 @@ public:
     // Always fails for an enabled node; the text is not changed.
     bool Format(JsonReadDocument& reader, bool withName) override;
 
-protected:
+  protected:
     // The Base64 text followed by exactly one zero byte.
     std::vector<char> _data;
 };

@@ -18,7 +18,7 @@ namespace JsonDocumentAPI {
 
 // A JSON object of named children. Strict on reading: every child must get a member.
 class WEBJSON_API JsonSchemaList : public JsonSchema {
-public:
+  public:
     // "" gives an anonymous object (document roots, array elements).
     explicit JsonSchemaList(const char* name);
     ~JsonSchemaList() override;
@@ -48,10 +48,10 @@ public:
         if (JsonSchema* child = GetObject(name)) child->SetValue(value);
     }
 
-protected:
+  protected:
     std::vector<JsonSchema*> _children;
 
-private:
+  private:
     // A list owns its children: copying one would delete them twice.
     JsonSchemaList(const JsonSchemaList&) = delete;
     JsonSchemaList& operator=(const JsonSchemaList&) = delete;
@@ -63,7 +63,7 @@ extern template WEBJSON_API void JsonSchemaList::Set<int>(const char*, int);
 // Written and read as a JSON array of its children, in order, without keys. Fewer elements
 // than children leave the rest untouched; more elements fail.
 class WEBJSON_API JsonSchemaOrderedList : public JsonSchemaList {
-public:
+  public:
     explicit JsonSchemaOrderedList(const char* name);
     ~JsonSchemaOrderedList() override;
 
@@ -74,7 +74,7 @@ public:
 // Written like JsonSchemaList; read leniently: members may be missing (their children keep
 // their values) or repeated (the last one wins).
 class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
-public:
+  public:
     explicit JsonSchemaOpenList(const char* name);
     ~JsonSchemaOpenList() override;
 
@@ -93,7 +93,7 @@ public:
 // lives until the process ends.
 template <typename T>
 class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
-public:
+  public:
     JsonSchemaArray(const char* name, T* prototype) : JsonSchemaList(name) {
         if (_element == nullptr) _element = prototype;
         ++_ref;
@@ -118,7 +118,8 @@ public:
     JsonSchema* Clone() override {
         JsonSchemaArray<T>* copy = new JsonSchemaArray<T>(_name.c_str(), nullptr);
         copy->_children.reserve(_children.size());
-        for (JsonSchema* child : _children) copy->AddNew(child->Clone());
+        for (JsonSchema* child : _children)
+            copy->AddNew(child->Clone());
         return copy;
     }
 

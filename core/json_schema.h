@@ -16,7 +16,7 @@ namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
 class WEBJSON_API JsonSchema {
-public:
+  public:
     // name is copied and must not be null; "" gives a node written without a key.
     explicit JsonSchema(const char* name);
     virtual ~JsonSchema();
@@ -48,7 +48,7 @@ public:
     // The empty name, passed wherever no key is written or expected.
     static std::string _nullstr;
 
-protected:
+  protected:
     // The name to hand to the writer or reader for the given withName.
     std::string& _key(bool withName) { return withName ? _name : _nullstr; }
 
@@ -57,7 +57,7 @@ protected:
 };
 
 class WEBJSON_API JsonSchemaInt : public JsonSchema {
-public:
+  public:
     JsonSchemaInt(const char* name, int value);
     ~JsonSchemaInt() override;
 
@@ -70,13 +70,13 @@ public:
     void SetValue(int value) override;
     int GetValueInt() override;
 
-protected:
+  protected:
     int _value;
     int _default;
 };
 
 class WEBJSON_API JsonSchemaBool : public JsonSchema {
-public:
+  public:
     JsonSchemaBool(const char* name, bool value);
     ~JsonSchemaBool() override;
 
@@ -89,13 +89,13 @@ public:
     void SetValue(bool value) override;
     bool GetValueBool() override;
 
-protected:
+  protected:
     bool _value;
     bool _default;
 };
 
 class WEBJSON_API JsonSchemaDouble : public JsonSchema {
-public:
+  public:
     // decimal: significant digits written (16 and above leave the writer's setting).
     JsonSchemaDouble(const char* name, double value, unsigned int decimal);
     ~JsonSchemaDouble() override;
@@ -110,14 +110,14 @@ public:
     void SetValue(double value) override;
     double GetValueDouble() override;
 
-protected:
+  protected:
     double _value;
     double _default;
     unsigned int _decimal;
 };
 
 class WEBJSON_API JsonSchemaString : public JsonSchema {
-public:
+  public:
     // value is copied and must not be null.
     JsonSchemaString(const char* name, const char* value);
     // The value is the number formatted as unsigned decimal: -1 gives "4294967295".
@@ -135,7 +135,7 @@ public:
     // Valid until the value next changes or the node is deleted.
     const char* GetValueString() override;
 
-protected:
+  protected:
     std::string _value;
     std::string _default;
 };

@@ -34,13 +34,27 @@ std::size_t escape_byte(unsigned char c, char buf[6]) {
     if (c >= 0x20 && c != '"' && c != '\\') return 0;
     buf[0] = '\\';
     switch (c) {
-        case 0x08: buf[1] = 'b'; return 2;
-        case 0x09: buf[1] = 't'; return 2;
-        case 0x0A: buf[1] = 'n'; return 2;
-        case 0x0C: buf[1] = 'f'; return 2;
-        case 0x0D: buf[1] = 'r'; return 2;
-        case '"': buf[1] = '"'; return 2;
-        case '\\': buf[1] = '\\'; return 2;
+        case 0x08:
+            buf[1] = 'b';
+            return 2;
+        case 0x09:
+            buf[1] = 't';
+            return 2;
+        case 0x0A:
+            buf[1] = 'n';
+            return 2;
+        case 0x0C:
+            buf[1] = 'f';
+            return 2;
+        case 0x0D:
+            buf[1] = 'r';
+            return 2;
+        case '"':
+            buf[1] = '"';
+            return 2;
+        case '\\':
+            buf[1] = '\\';
+            return 2;
         default:
             buf[1] = 'u';
             buf[2] = '0';
@@ -63,7 +77,9 @@ unsigned int hex_digit(int c) {
     return (x <= 0x40 ? x - 0x30 : x - 0x37) & 0xFFu;
 }
 
-void print_line(const char* message) { std::cout << message << std::endl; }
+void print_line(const char* message) {
+    std::cout << message << std::endl;
+}
 
 // Direct access to a stream buffer's get and put areas. Taking characters that the get area
 // holds, or storing characters where the put area has room, is all that sbumpc, sungetc and
@@ -197,10 +213,12 @@ bool scale10(double v, int s, double& out) {
     // The significant digits without the trailing zeros (n has exactly `digits` digits);
     // 32-bit steps for all but the top of a long one.
     int kept = digits;
-    for (; kept > 1 && n % 10 == 0; --kept) n /= 10;
+    for (; kept > 1 && n % 10 == 0; --kept)
+        n /= 10;
     char d[16] = {};
     char* p = d + kept;
-    for (; n > 0xFFFFFFFFu; n /= 10) *--p = static_cast<char>('0' + n % 10);
+    for (; n > 0xFFFFFFFFu; n /= 10)
+        *--p = static_cast<char>('0' + n % 10);
     format_u32(static_cast<std::uint32_t>(n), p);
     std::memset(d + kept, '0', static_cast<std::size_t>(digits - kept));
     auto put = [&o](const char* from, int count) {
@@ -242,7 +260,9 @@ bool scale10(double v, int s, double& out) {
 }
 
 // Whether a byte of a string value is written as it is.
-inline bool plain_byte(unsigned char c) { return c >= 0x20 && c != '"' && c != '\\'; }
+inline bool plain_byte(unsigned char c) {
+    return c >= 0x20 && c != '"' && c != '\\';
+}
 
 // Writes data escaped as by _string_to_json, between double quotes, through the stream: plain
 // runs in one piece.
@@ -349,7 +369,8 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
     if (item.kind == Item::kFormatted) return false;
     char* const start = BufferAccess::Pptr(buffer);
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
-    const std::size_t need = (comma ? 1 : 0) + key + item.size + (item.kind == Item::kQuoted ? 2 : 0);
+    const std::size_t need =
+        (comma ? 1 : 0) + key + item.size + (item.kind == Item::kQuoted ? 2 : 0);
     if (start == nullptr || need > kMaxPiece ||
         static_cast<std::size_t>(BufferAccess::Epptr(buffer) - start) < need) {
         return false;
@@ -509,15 +530,28 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
             {
                 // The text ends at the first zero byte (or at the end of the vector).
                 const std::vector<char>& data = *static_cast<std::vector<char>*>(value);
-                while (item.size < data.size() && data[item.size] != '\0') ++item.size;
+                while (item.size < data.size() && data[item.size] != '\0')
+                    ++item.size;
                 item.text = data.data();
             }
             item.kind = Item::kQuoted;
             break;
-        case JSON_OBJECT_BEGIN: item.text = "{"; item.size = 1; break;
-        case JSON_OBJECT_END: item.text = "}"; item.size = 1; break;
-        case JSON_ARRAY_BEGIN: item.text = "["; item.size = 1; break;
-        case JSON_ARRAY_END: item.text = "]"; item.size = 1; break;
+        case JSON_OBJECT_BEGIN:
+            item.text = "{";
+            item.size = 1;
+            break;
+        case JSON_OBJECT_END:
+            item.text = "}";
+            item.size = 1;
+            break;
+        case JSON_ARRAY_BEGIN:
+            item.text = "[";
+            item.size = 1;
+            break;
+        case JSON_ARRAY_END:
+            item.text = "]";
+            item.size = 1;
+            break;
         default:  // JSON_KEY, JSON_SKIP and unknown tokens write nothing more
             break;
     }
@@ -721,14 +755,30 @@ const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "."
         }
         c = in.Get();
         switch (c) {
-            case '"': out.push_back('"'); break;
-            case '/': out.push_back('/'); break;
-            case '\\': out.push_back('\\'); break;
-            case 'b': out.push_back('\b'); break;
-            case 'f': out.push_back('\f'); break;
-            case 'n': out.push_back('\n'); break;
-            case 'r': out.push_back('\r'); break;
-            case 't': out.push_back('\t'); break;
+            case '"':
+                out.push_back('"');
+                break;
+            case '/':
+                out.push_back('/');
+                break;
+            case '\\':
+                out.push_back('\\');
+                break;
+            case 'b':
+                out.push_back('\b');
+                break;
+            case 'f':
+                out.push_back('\f');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
             case 'u': {
                 // four characters; only the last two count, as one byte
                 int d[4];
@@ -1037,49 +1087,79 @@ std::string JsonSchema::_nullstr;
 JsonSchema::JsonSchema(const char* name) : _name(name ? name : ""), _enable(true) {}
 JsonSchema::~JsonSchema() {}
 
-void JsonSchema::SetName(const char* name) { _name = name ? name : ""; }
+void JsonSchema::SetName(const char* name) {
+    _name = name ? name : "";
+}
 void JsonSchema::SetValue(int) {}
 void JsonSchema::SetValue(bool) {}
 void JsonSchema::SetValue(const char*) {}
 void JsonSchema::SetValue(double) {}
-int JsonSchema::GetValueInt() { return 0; }
-bool JsonSchema::GetValueBool() { return false; }
-const char* JsonSchema::GetValueString() { return ""; }
-double JsonSchema::GetValueDouble() { return 0.0; }
+int JsonSchema::GetValueInt() {
+    return 0;
+}
+bool JsonSchema::GetValueBool() {
+    return false;
+}
+const char* JsonSchema::GetValueString() {
+    return "";
+}
+double JsonSchema::GetValueDouble() {
+    return 0.0;
+}
 
 JsonSchemaInt::JsonSchemaInt(const char* name, int value)
     : JsonSchema(name), _value(value), _default(value) {}
 JsonSchemaInt::~JsonSchemaInt() {}
-void JsonSchemaInt::Reset() { _value = _default; }
-JsonSchema* JsonSchemaInt::Clone() { return new JsonSchemaInt(_name.c_str(), _default); }
+void JsonSchemaInt::Reset() {
+    _value = _default;
+}
+JsonSchema* JsonSchemaInt::Clone() {
+    return new JsonSchemaInt(_name.c_str(), _default);
+}
 bool JsonSchemaInt::Compile(JsonWriteDocument& writer, bool withName) {
     return !_enable || writer.Serialize(JSON_INT, _key(withName), &_value);
 }
 bool JsonSchemaInt::Format(JsonReadDocument& reader, bool withName) {
     return !_enable || reader.Deserialize(JSON_INT, _key(withName), &_value);
 }
-void JsonSchemaInt::SetValue(int value) { _value = value; }
-int JsonSchemaInt::GetValueInt() { return _value; }
+void JsonSchemaInt::SetValue(int value) {
+    _value = value;
+}
+int JsonSchemaInt::GetValueInt() {
+    return _value;
+}
 
 JsonSchemaBool::JsonSchemaBool(const char* name, bool value)
     : JsonSchema(name), _value(value), _default(value) {}
 JsonSchemaBool::~JsonSchemaBool() {}
-void JsonSchemaBool::Reset() { _value = _default; }
-JsonSchema* JsonSchemaBool::Clone() { return new JsonSchemaBool(_name.c_str(), _default); }
+void JsonSchemaBool::Reset() {
+    _value = _default;
+}
+JsonSchema* JsonSchemaBool::Clone() {
+    return new JsonSchemaBool(_name.c_str(), _default);
+}
 bool JsonSchemaBool::Compile(JsonWriteDocument& writer, bool withName) {
     return !_enable || writer.Serialize(JSON_BOOL, _key(withName), &_value);
 }
 bool JsonSchemaBool::Format(JsonReadDocument& reader, bool withName) {
     return !_enable || reader.Deserialize(JSON_BOOL, _key(withName), &_value);
 }
-void JsonSchemaBool::SetValue(bool value) { _value = value; }
-bool JsonSchemaBool::GetValueBool() { return _value; }
+void JsonSchemaBool::SetValue(bool value) {
+    _value = value;
+}
+bool JsonSchemaBool::GetValueBool() {
+    return _value;
+}
 
 JsonSchemaDouble::JsonSchemaDouble(const char* name, double value, unsigned int decimal)
     : JsonSchema(name), _value(value), _default(value), _decimal(decimal) {}
 JsonSchemaDouble::~JsonSchemaDouble() {}
-void JsonSchemaDouble::Reset() { _value = _default; }
-JsonSchema* JsonSchemaDouble::Clone() { return new JsonSchemaDouble(_name.c_str(), _default, 3); }
+void JsonSchemaDouble::Reset() {
+    _value = _default;
+}
+JsonSchema* JsonSchemaDouble::Clone() {
+    return new JsonSchemaDouble(_name.c_str(), _default, 3);
+}
 bool JsonSchemaDouble::Compile(JsonWriteDocument& writer, bool withName) {
     if (!_enable) return true;
     writer.SetDecimal(_decimal);
@@ -1088,8 +1168,12 @@ bool JsonSchemaDouble::Compile(JsonWriteDocument& writer, bool withName) {
 bool JsonSchemaDouble::Format(JsonReadDocument& reader, bool withName) {
     return !_enable || reader.Deserialize(JSON_DOUBLE, _key(withName), &_value);
 }
-void JsonSchemaDouble::SetValue(double value) { _value = value; }
-double JsonSchemaDouble::GetValueDouble() { return _value; }
+void JsonSchemaDouble::SetValue(double value) {
+    _value = value;
+}
+double JsonSchemaDouble::GetValueDouble() {
+    return _value;
+}
 
 JsonSchemaString::JsonSchemaString(const char* name, const char* value)
     : JsonSchema(name), _value(value ? value : ""), _default(_value) {}
@@ -1100,7 +1184,9 @@ JsonSchemaString::JsonSchemaString(const char* name, int value) : JsonSchema(nam
     _default = _value;
 }
 JsonSchemaString::~JsonSchemaString() {}
-void JsonSchemaString::Reset() { _value = _default; }
+void JsonSchemaString::Reset() {
+    _value = _default;
+}
 JsonSchema* JsonSchemaString::Clone() {
     return new JsonSchemaString(_name.c_str(), _default.c_str());
 }
@@ -1110,14 +1196,20 @@ bool JsonSchemaString::Compile(JsonWriteDocument& writer, bool withName) {
 bool JsonSchemaString::Format(JsonReadDocument& reader, bool withName) {
     return !_enable || reader.Deserialize(JSON_STRING, _key(withName), &_value);
 }
-void JsonSchemaString::SetValue(const char* value) { _value = value ? value : ""; }
-const char* JsonSchemaString::GetValueString() { return _value.c_str(); }
+void JsonSchemaString::SetValue(const char* value) {
+    _value = value ? value : "";
+}
+const char* JsonSchemaString::GetValueString() {
+    return _value.c_str();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Containers
 
 JsonSchemaList::JsonSchemaList(const char* name) : JsonSchema(name) {}
-JsonSchemaList::~JsonSchemaList() { Clear(); }
+JsonSchemaList::~JsonSchemaList() {
+    Clear();
+}
 
 void JsonSchemaList::AddNew(JsonSchema* child) {
     if (!child) return;
@@ -1138,7 +1230,9 @@ JsonSchema* JsonSchemaList::GetObject(const char* name) {
     return nullptr;
 }
 
-unsigned int JsonSchemaList::Size() { return static_cast<unsigned int>(_children.size()); }
+unsigned int JsonSchemaList::Size() {
+    return static_cast<unsigned int>(_children.size());
+}
 
 void JsonSchemaList::Clear() {
     while (!_children.empty()) {
@@ -1149,13 +1243,15 @@ void JsonSchemaList::Clear() {
 }
 
 void JsonSchemaList::Reset() {
-    for (JsonSchema* child : _children) child->Reset();
+    for (JsonSchema* child : _children)
+        child->Reset();
 }
 
 JsonSchema* JsonSchemaList::Clone() {
     JsonSchemaList* copy = new JsonSchemaList(_name.c_str());
     copy->_children.reserve(_children.size());
-    for (JsonSchema* child : _children) copy->AddNew(child->Clone());
+    for (JsonSchema* child : _children)
+        copy->AddNew(child->Clone());
     return copy;
 }
 
@@ -1249,7 +1345,8 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     while (result && !reader.Peek(JSON_OBJECT_END)) {
         result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
         auto it = _children.begin();
-        while (it != _children.end() && (*it)->GetName() != key) ++it;
+        while (it != _children.end() && (*it)->GetName() != key)
+            ++it;
         if (it != _children.end()) {
             result = (*it)->Format(reader, false) && result;
         } else {
@@ -1337,7 +1434,9 @@ void JsonSchemaFile::DataToFile(const char* path) {
 
 void JsonSchemaFile::Reset() {}
 
-JsonSchema* JsonSchemaFile::Clone() { return new JsonSchemaFile(_name.c_str(), ""); }
+JsonSchema* JsonSchemaFile::Clone() {
+    return new JsonSchemaFile(_name.c_str(), "");
+}
 
 bool JsonSchemaFile::Compile(JsonWriteDocument& writer, bool withName) {
     return !_enable || writer.Serialize(JSON_FILE, _key(withName), &_data);
@@ -1350,7 +1449,9 @@ bool JsonSchemaFile::Format(JsonReadDocument& reader, bool withName) {
 // ---------------------------------------------------------------------------------------------
 // Document root
 
-JsonDocumentSchema::JsonDocumentSchema() : _root(nullptr) { pthread_mutex_init(&_mutex, nullptr); }
+JsonDocumentSchema::JsonDocumentSchema() : _root(nullptr) {
+    pthread_mutex_init(&_mutex, nullptr);
+}
 
 JsonDocumentSchema::~JsonDocumentSchema() {
     delete _root;

@@ -10,7 +10,7 @@ using namespace DocumentAPI::JsonDocumentAPI;
 
 // {"device":"...","uptime":s,"temperature":d,"online":b,"ports":[{"name":"...","speed":n},...]}
 class DeviceStatus : public JsonDocumentSchema {
-public:
+  public:
     DeviceStatus() { _root = BuildSchema(); }
 
     JsonSchemaList* BuildSchema() override {
@@ -41,7 +41,7 @@ public:
     JsonSchemaList& Root() { return *_root; }
     JsonSchemaArray<JsonSchemaList>& Ports() { return *_ports; }
 
-private:
+  private:
     JsonSchemaArray<JsonSchemaList>* _ports = nullptr;  // owned by the tree
 };
 

@@ -12,12 +12,15 @@ namespace {
 
 // An element type of the tests' own, so no library document shares its prototype slot.
 class Point : public JsonSchemaList {
-public:
-    explicit Point(const char* member) : JsonSchemaList("") { AddNew(new JsonSchemaInt(member, 0)); }
+  public:
+    explicit Point(const char* member) : JsonSchemaList("") {
+        AddNew(new JsonSchemaInt(member, 0));
+    }
     JsonSchema* Clone() override {
         auto* copy = new Point("");
         copy->Clear();
-        for (JsonSchema* child : _children) copy->AddNew(child->Clone());
+        for (JsonSchema* child : _children)
+            copy->AddNew(child->Clone());
         return copy;
     }
 };
@@ -62,7 +65,7 @@ TEST(JsonSchemaArray, FirstPrototypeStaysInForceUntilTheLastArrayIsGone) {
     EXPECT_TRUE(Read(*second, R"([{"a":1}] )"));
     EXPECT_EQ(Write(*second), R"([{"a":1}])");
     EXPECT_FALSE(Read(*second, R"([{"b":1}] )"));  // the element lacks "a"
-    delete unused;                                   // a prototype not kept stays the caller's
+    delete unused;                                 // a prototype not kept stays the caller's
 
     first.reset();
     EXPECT_EQ(PointArray::_ref, 1);

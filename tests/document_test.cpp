@@ -12,7 +12,7 @@ namespace {
 
 // A document of the tests' own: {"id":int,"name":string,"on":bool,"sub":{"v":int},"seq":[int,int]}
 class Settings : public JsonDocumentSchema {
-public:
+  public:
     Settings() { _root = BuildSchema(); }
     JsonSchemaList* BuildSchema() override {
         auto* root = new JsonSchemaList("");
@@ -33,7 +33,7 @@ public:
 };
 
 class Rootless : public JsonDocumentSchema {
-public:
+  public:
     JsonSchemaList* BuildSchema() override { return nullptr; }
 };
 
@@ -58,7 +58,8 @@ TEST(JsonDocumentSchema, RoundTripThroughAStream) {
     doc.root()->Set("name", "a \"quoted\" \\ name\n");
     doc.root()->Set("on", true);
     const std::string text = Generate(doc);
-    EXPECT_EQ(text, R"({"id":42,"name":"a \"quoted\" \\ name\n","on":true,"sub":{"v":0},"seq":[10,20]})");
+    EXPECT_EQ(text,
+              R"({"id":42,"name":"a \"quoted\" \\ name\n","on":true,"sub":{"v":0},"seq":[10,20]})");
     Settings other;
     CoutCapture console;
     EXPECT_TRUE(Process(other, text + "\ntrailing garbage"));

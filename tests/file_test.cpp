@@ -13,7 +13,9 @@ using testing_support::Write;
 
 namespace {
 
-std::string TempPath(const char* name) { return ::testing::TempDir() + name; }
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + name;
+}
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -47,17 +49,21 @@ TEST(JsonSchemaFile, EncodesKnownTexts) {
 
 TEST(JsonSchemaFile, EveryByteValueAndLengthRoundTrips) {
     std::string all;
-    for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+    for (int i = 0; i < 256; ++i)
+        all.push_back(static_cast<char>(i));
     const std::string in = TempPath("webjson_file_rt.bin");
     const std::string out = TempPath("webjson_file_rt.out");
     for (std::size_t length : {0, 1, 2, 3, 4, 5, 6, 254, 255, 256}) {
         SCOPED_TRACE(length);
-        const std::string bytes = all.substr(0, length) + std::string(all.rbegin(), all.rend()).substr(0, length % 7);
+        const std::string bytes =
+            all.substr(0, length) + std::string(all.rbegin(), all.rend()).substr(0, length % 7);
         WriteBytes(in, bytes);
         JsonSchemaFile node("f", in.c_str());
         std::string text = Write(node);
         EXPECT_EQ(text.size(), 2 + (bytes.size() + 2) / 3 * 4);
-        EXPECT_EQ(text.find_first_not_of("\"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="), std::string::npos);
+        EXPECT_EQ(text.find_first_not_of(
+                      "\"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
+                  std::string::npos);
         EXPECT_EQ(bytes.size() % 3 == 0, text.find('=') == std::string::npos);
         WriteBytes(out, "previous content that must go");
         node.DataToFile(out.c_str());

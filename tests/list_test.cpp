@@ -70,7 +70,8 @@ TEST(JsonSchemaOpenList, MissingAndRepeatedMembersAreFine) {
 
 TEST(JsonSchemaOrderedList, ReadsElementsInOrderUpToItsChildren) {
     JsonSchemaOrderedList list("n");
-    for (int i = 0; i < 3; ++i) list.AddNew(new JsonSchemaInt("x", -1));
+    for (int i = 0; i < 3; ++i)
+        list.AddNew(new JsonSchemaInt("x", -1));
     EXPECT_EQ(Write(list, true), R"("n":[-1,-1,-1])");
     EXPECT_TRUE(Read(list, "[7] "));
     EXPECT_EQ(Write(list), "[7,-1,-1]");

@@ -45,7 +45,8 @@ TEST(JsonSchema, ResetRestoresTheConstructorValue) {
     b.SetValue(false);
     d.SetValue(8.0);
     s.SetValue("changed");
-    for (JsonSchema* node : std::initializer_list<JsonSchema*>{&i, &b, &d, &s}) node->Reset();
+    for (JsonSchema* node : std::initializer_list<JsonSchema*>{&i, &b, &d, &s})
+        node->Reset();
     EXPECT_EQ(i.GetValueInt(), 3);
     EXPECT_TRUE(b.GetValueBool());
     EXPECT_EQ(d.GetValueDouble(), 0.25);

@@ -68,11 +68,20 @@ TEST(JsonReadDocument, NumbersAreDigitsSignsAndDotsOnly) {
         int value;
         const char* rest;
     } ints[] = {
-        {"42,", 42, ","},     {"-7]", -7, "]"},   {"2.7,", 2, ","},  {"12.7}", 12, "}"},
-        {"1-2,", 1, ","},     {"-,", 0, ","},     {"+5,", 5, ","},   {".,", 0, ","},
-        {"1e5,", 1, "e5,"},   {"1E5,", 1, "E5,"}, {"007,", 7, ","},
+        {"42,", 42, ","},
+        {"-7]", -7, "]"},
+        {"2.7,", 2, ","},
+        {"12.7}", 12, "}"},
+        {"1-2,", 1, ","},
+        {"-,", 0, ","},
+        {"+5,", 5, ","},
+        {".,", 0, ","},
+        {"1e5,", 1, "e5,"},
+        {"1E5,", 1, "E5,"},
+        {"007,", 7, ","},
         // outside the 32-bit range the value saturates
-        {"2147483648,", INT_MAX, ","}, {"-99999999999,", INT_MIN, ","},
+        {"2147483648,", INT_MAX, ","},
+        {"-99999999999,", INT_MIN, ","},
     };
     for (const IntCase& c : ints) {
         SCOPED_TRACE(c.text);
@@ -107,10 +116,11 @@ TEST(JsonReadDocument, WrongKindsOfValueFail) {
         unsigned int token;
         const char* text;
     } cases[] = {
-        {JSON_INT, "\"5\","}, {JSON_INT, "null,"},   {JSON_INT, "true,"},  {JSON_INT, "x"},
-        {JSON_BOOL, "1,"},    {JSON_BOOL, "tru,"},   {JSON_BOOL, "null,"}, {JSON_BOOL, "True,"},
-        {JSON_STRING, "5,"},  {JSON_STRING, "null,"}, {JSON_DOUBLE, "\"1\","},
-        {JSON_FILE, "\"\","}, {JSON_OBJECT_BEGIN, "[,"}, {JSON_ARRAY_END, "},"}, {11, "1,"},
+        {JSON_INT, "\"5\","},      {JSON_INT, "null,"},     {JSON_INT, "true,"},
+        {JSON_INT, "x"},           {JSON_BOOL, "1,"},       {JSON_BOOL, "tru,"},
+        {JSON_BOOL, "null,"},      {JSON_BOOL, "True,"},    {JSON_STRING, "5,"},
+        {JSON_STRING, "null,"},    {JSON_DOUBLE, "\"1\","}, {JSON_FILE, "\"\","},
+        {JSON_OBJECT_BEGIN, "[,"}, {JSON_ARRAY_END, "},"},  {11, "1,"},
         {JSON_KEY, "\"k\" 1"},
     };
     for (const Case& c : cases) {
@@ -129,9 +139,11 @@ TEST(JsonReadDocument, WrongKindsOfValueFail) {
 
 TEST(JsonReadDocument, KeysMatchExactly) {
     JsonSchemaInt node("Name", 0);
-    const std::pair<const char*, bool> cases[] = {
-        {"\"name\":1,", false}, {"\"Nam\":1,", false}, {"\"Name\" 1,", false},
-        {"Name:1,", false},      {"\"Name\" :\t7,", true}};
+    const std::pair<const char*, bool> cases[] = {{"\"name\":1,", false},
+                                                  {"\"Nam\":1,", false},
+                                                  {"\"Name\" 1,", false},
+                                                  {"Name:1,", false},
+                                                  {"\"Name\" :\t7,", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         std::istringstream in(c.first);
@@ -145,7 +157,7 @@ TEST(JsonReadDocument, StringEscapes) {
     EXPECT_EQ(ReadString(R"("\"\/\\\b\f\n\r\t")"), "\"/\\\b\f\n\r\t");
     EXPECT_EQ(ReadString(R"("\u0041")"), "A");
     EXPECT_EQ(ReadString(R"("\u20AC")"), "\xAC");  // one byte: the last two digits
-    EXPECT_EQ(ReadString(R"("\u004e")"), "n");      // lower-case digits count from "A"
+    EXPECT_EQ(ReadString(R"("\u004e")"), "n");     // lower-case digits count from "A"
     EXPECT_EQ(ReadString(R"("\u00e9")"), "\xE9");
     EXPECT_EQ(ReadString("\"raw\x01\xC3\xA9\""), "raw\x01\xC3\xA9");
     EXPECT_EQ(ReadString(R"("\u0000x")"), std::string("\0x", 2));
@@ -167,7 +179,7 @@ TEST(JsonReadDocument, SkipCountsBracketsButNotStrings) {
     EXPECT_EQ(root.GetObject("a")->GetValueInt(), 3);
     EXPECT_FALSE(Read(root, R"({"s":"p,q","a":3})"));      // stops at the comma in the string
     EXPECT_FALSE(Read(root, R"({"s":{"t":"}"},"a":3})"));  // the brace in the string closes it
-    EXPECT_FALSE(Read(root, R"({"s":"}","a":4})"));  // ends the object early: "a" is missing
+    EXPECT_FALSE(Read(root, R"({"s":"}","a":4})"));        // ends the object early: "a" is missing
 }
 
 TEST(JsonReadDocument, PeekLooksPastWhitespaceOnly) {

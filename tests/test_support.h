@@ -39,23 +39,23 @@ inline bool Read(JsonSchema& node, const std::string& text) {
 
 // Everything written to std::cout while it lives.
 class CoutCapture {
-public:
+  public:
     CoutCapture() : _old(std::cout.rdbuf(_buffer.rdbuf())) {}
     ~CoutCapture() { std::cout.rdbuf(_old); }
     std::string Text() const { return _buffer.str(); }
 
-private:
+  private:
     std::ostringstream _buffer;
     std::streambuf* _old;
 };
 
 // Accepts `limit` characters, then fails every write.
 class FailingOutBuf : public std::streambuf {
-public:
+  public:
     explicit FailingOutBuf(std::size_t limit) : _limit(limit) {}
     std::string text;
 
-protected:
+  protected:
     int_type overflow(int_type c) override {
         if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
         if (text.size() >= _limit) return traits_type::eof();
@@ -63,16 +63,16 @@ protected:
         return c;
     }
 
-private:
+  private:
     std::size_t _limit;
 };
 
 // Delivers the first `limit` characters of a text one at a time, then reports an error.
 class FailingInBuf : public std::streambuf {
-public:
+  public:
     FailingInBuf(std::string text, std::size_t limit) : _text(std::move(text)), _limit(limit) {}
 
-protected:
+  protected:
     int_type underflow() override {
         if (_pos >= _limit || _pos >= _text.size()) return traits_type::eof();
         _current = _text[_pos];
@@ -81,7 +81,7 @@ protected:
         return traits_type::to_int_type(_current);
     }
 
-private:
+  private:
     std::string _text;
     std::size_t _limit;
     std::size_t _pos = 0;
@@ -104,7 +104,7 @@ inline bool ReadDocument(JsonDocumentSchema& document, const std::string& text) 
 // The control server while it lives: records every message, answers a get with `word` (length
 // 4) or the bytes of `answer`, and gives each record the next queued status, then `status`.
 class RecordingMailbox : public QmMailbox {
-public:
+  public:
     struct Sent {
         unsigned int id;
         int third;
@@ -116,8 +116,11 @@ public:
     int MsgCall(unsigned int id, unsigned long data, int third) override {
         auto* r = reinterpret_cast<QmMsgRecord*>(data);
         char* bytes = static_cast<char*>(r->data);
-        sent.push_back({id, third, {r->param, r->idx[0], r->idx[1], r->idx[2], r->idx[3],
-                                    static_cast<uint32_t>(r->status), r->length}, {}});
+        sent.push_back({id,
+                        third,
+                        {r->param, r->idx[0], r->idx[1], r->idx[2], r->idx[3],
+                         static_cast<uint32_t>(r->status), r->length},
+                        {}});
         if ((id & 0xF) != 0xD) {
             sent.back().data.assign(bytes, r->length);
         } else if (r->length == 4) {

@@ -2,17 +2,17 @@
 #ifndef WEBJSON_WEBJSON_H
 #define WEBJSON_WEBJSON_H
 
-#include "json_stream.h"
-#include "json_schema.h"
+#include "json_document.h"
 #include "json_file.h"
 #include "json_list.h"
-#include "json_document.h"
 #include "json_param.h"
-#include "json_table.h"
 #include "json_plot.h"
-#include "json_tree.h"
+#include "json_scene.h"
 #include "json_scene_attribute.h"
 #include "json_scene_request.h"
-#include "json_scene.h"
+#include "json_schema.h"
+#include "json_stream.h"
+#include "json_table.h"
+#include "json_tree.h"
 
 #endif  // WEBJSON_WEBJSON_H

@@ -7,7 +7,7 @@
 using namespace DocumentAPI::JsonDocumentAPI;
 
 class Reading : public JsonDocumentSchema {
-public:
+  public:
     Reading() { _root = BuildSchema(); }
     JsonSchemaList* BuildSchema() override {
         auto* root = new JsonSchemaList("");
