@@ -351,17 +351,23 @@ void Clear(RecordsData& d) {
     d.records.clear();
 }
 
+// Writes a document's events (emit(writer)) into a string buffer, then the buffer to out.
+template <typename Emit>
+void WriteThroughBuffer(std::ostringstream& out, Emit emit) {
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    emit(writer);
+    out.str(std::string());
+    out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
+}
+
 class WriteDomBuffer : public Case {
   public:
     explicit WriteDomBuffer(Doc d)
         : Case(d, Kind::kWrite, "rapidjson", "Document -> Writer<StringBuffer> + write") {}
     void Prepare() override { Build(_document, doc); }
     void Run() override {
-        rapidjson::StringBuffer buffer;
-        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-        _document.Accept(writer);
-        _out.str(std::string());
-        _out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
+        WriteThroughBuffer(_out, [this](auto& writer) { _document.Accept(writer); });
     }
     std::string Output() override { return _out.str(); }
 
@@ -394,11 +400,7 @@ class WriteSaxBuffer : public Case {
         : Case(d, Kind::kWrite, "rapidjson",
                "plain data -> Writer<StringBuffer> + write (no tree)") {}
     void Run() override {
-        rapidjson::StringBuffer buffer;
-        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-        EmitDoc(writer, doc);
-        _out.str(std::string());
-        _out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
+        WriteThroughBuffer(_out, [this](auto& writer) { EmitDoc(writer, doc); });
     }
     std::string Output() override { return _out.str(); }
 
@@ -413,11 +415,7 @@ class FillWriteDom : public Case {
     void Run() override {
         rapidjson::Document document;
         Build(document, doc);
-        rapidjson::StringBuffer buffer;
-        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-        document.Accept(writer);
-        _out.str(std::string());
-        _out.write(buffer.GetString(), static_cast<std::streamsize>(buffer.GetSize()));
+        WriteThroughBuffer(_out, [&document](auto& writer) { document.Accept(writer); });
     }
     std::string Output() override { return _out.str(); }
 
