@@ -1234,8 +1234,19 @@ unsigned int JsonSchemaList::Size() {
     return static_cast<unsigned int>(_children.size());
 }
 
+// Deleting a large array is bound by fetching each element from memory, not by the work
+// done on it: the first few elements are requested at once, and then always the one a few
+// places ahead of the element being destroyed.
 void JsonSchemaList::Clear() {
+#if defined(__GNUC__)
+    constexpr std::size_t kAhead = 8;
+    for (std::size_t i = _children.size(), n = 0; i > 0 && n < kAhead; --i, ++n)
+        __builtin_prefetch(_children[i - 1]);
+#endif
     while (!_children.empty()) {
+#if defined(__GNUC__)
+        if (_children.size() > kAhead) __builtin_prefetch(_children[_children.size() - 1 - kAhead]);
+#endif
         JsonSchema* child = _children.back();
         _children.pop_back();
         delete child;
