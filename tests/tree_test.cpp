@@ -107,8 +107,10 @@ TEST(JsonTSServiceTree, DetailNodesAndNullParents) {
         (ts.*add.first)(service, add.second);
         (ts.*add.first)(nullptr, add.second);
     }
-    ts.AddServiceProvider(service, "Provider \"One\"");
+    char provider[] = "Provider \"One\"";  // callers pass char* and const char* alike
+    ts.AddServiceProvider(service, provider);
     ts.AddServiceProvider(nullptr, "none");
+    ts.AddServiceProvider(nullptr, nullptr);
     const std::string details =
         Node("PMT PID", "pmt", "8191") + "," + Node("PCR PID", "pcr", "0") + "," +
         Node("Video PID", "video", "70000") + "," + Node("Audio PID", "audio", "4294967295") + "," +

@@ -72,8 +72,8 @@ class WEBJSON_API JsonTSServiceTree : public DocumentAPI::JsonDocumentAPI::JsonD
     // Appends a service node ("#<number>"; label "Unknown Service" when name is null or "")
     // to the root and returns it; the tree keeps owning it.
     JsonTree* CreateService(const char* name, unsigned int number);
-    // "Service Provider" with the provider's name as value (null is taken as "").
-    void AddServiceProvider(JsonTree* parent, char* provider);
+    // "Service Provider" with the provider's name as value (null is taken as ""). One
+    // signature for char* and const char* alike, so a null provider is not ambiguous.
     void AddServiceProvider(JsonTree* parent, const char* provider);
     void AddPmtPid(JsonTree* parent, unsigned int pid);
     void AddPcrPid(JsonTree* parent, unsigned int pid);

@@ -78,10 +78,6 @@ JsonTree* JsonTSServiceTree::CreateService(const char* name, unsigned int number
     return service;
 }
 
-void JsonTSServiceTree::AddServiceProvider(JsonTree* parent, char* provider) {
-    AddServiceProvider(parent, static_cast<const char*>(provider));
-}
-
 void JsonTSServiceTree::AddServiceProvider(JsonTree* parent, const char* provider) {
     if (parent) parent->AddSubTreeNode(new JsonTree("Service Provider", "", provider));
 }
