@@ -44,7 +44,10 @@ TEST(JsonSceneRequestVsysCtrl, SendsOneSetMessagePerUsablePair) {
         {"100.2A.0.0.0.0i", " -12abc", 0x810B, {0x2A, 0, 0, 0, 0}, Word(-12)},
         {"100.2A.0.0.0.0i", "99999999999", 0x810B, {0x2A, 0, 0, 0, 0}, Word(INT32_MAX)},
         {"100.2A.0.0.0.0ix", "1", 0x810B, {0x2A, 0, 0, 0, 0}, Word(1)},
-        {"100.2A.0.0.0.0ib", "1", 0x810B, {0x2A, 0, 0, 0, 0}, Word(1)},
+        // A final b is the letter whatever stands before it.
+        {"100.2A.0.0.0.0ib", "1", 0, {}, ""},
+        {"100.2A.0.0.0.0sb", "true", 0x810B, {0x2A, 0, 0, 0, 0}, Word(1)},
+        {"100.2A.0.0.0.0 b", "false", 0x810B, {0x2A, 0, 0, 0, 0}, Word(0)},
         {"100.2A.0.0.0.Bb", "true", 0x810B, {0x2A, 0, 0, 0, 0xB}, Word(1)},
         {" 0x100. +2a.\t0X1.-1.1FFFFFFFF.ffffffffi", "1", 0x810B, {0x2A, 1, m, m, m}, Word(1)},
         {"100.2A.0.0.0i", "1", 0, {}, ""},

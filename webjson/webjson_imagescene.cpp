@@ -239,9 +239,10 @@ struct ParamId {
 };
 
 bool parse_param_id(const std::string& name, ParamId& id) {
-    // A final lower-case b is the letter; the sixth number must not swallow it as a digit.
-    std::size_t end = name.size();
-    if (end > 0 && name[end - 1] == 'b') --end;
+    // A final lower-case b is the letter, whatever stands between it and the sixth number,
+    // which must not swallow it as a hex digit.
+    const bool final_b = !name.empty() && name.back() == 'b';
+    const std::size_t end = final_b ? name.size() - 1 : name.size();
     std::size_t pos = 0;
     for (int i = 0; i < 6; ++i) {
         if (i > 0) {
@@ -250,10 +251,10 @@ bool parse_param_id(const std::string& name, ParamId& id) {
         }
         if (!parse_hex(name, pos, end, id.number[i])) return false;
     }
-    if (pos < end) {
-        id.letter = name[pos];
-    } else if (end < name.size()) {
+    if (final_b) {
         id.letter = 'b';
+    } else if (pos < end) {
+        id.letter = name[pos];
     } else {
         return false;
     }
