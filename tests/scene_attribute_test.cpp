@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -123,4 +126,21 @@ TEST(JsonSceneAttribute, SliderExtrasCloneAndMissingValueNode) {
     attribute->SetActionType(ACTION_APPLY);
     EXPECT_EQ(Write(*attribute), R"({"action":{"type":"apply"}})");
     copy.reset(attribute->Clone());
+}
+
+// Derived attributes see the members after the object node's, in their declared order.
+TEST(JsonSceneAttribute, MembersFollowTheObjectNodeInOrder) {
+    struct Probe : JsonSceneAttribute {
+        Probe() : JsonSceneAttribute("l", "c", ATTR_STRING, nullptr) {}
+        std::vector<uintptr_t> Offsets() const {
+            const auto at = [this](const void* member) {
+                return reinterpret_cast<uintptr_t>(member) - reinterpret_cast<uintptr_t>(this);
+            };
+            return {sizeof(JsonSchemaList), at(&_type),  at(&_value), at(&_action_type),
+                    at(&_action),           at(&labels), at(&values)};
+        }
+    };
+    const std::vector<uintptr_t> offsets = Probe().Offsets();
+    EXPECT_TRUE(std::is_sorted(offsets.begin(), offsets.end()))
+        << ::testing::PrintToString(offsets);
 }

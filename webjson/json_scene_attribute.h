@@ -60,11 +60,6 @@ class WEBJSON_API JsonSceneAttribute : public DocumentAPI::JsonDocumentAPI::Json
     // node; no action, no labels or values. Owned by the caller.
     DocumentAPI::JsonDocumentAPI::JsonSchema* Clone() override;
 
-    // Option labels and values, filled by the caller before SetActionType(ACTION_ENUM or
-    // ACTION_CHECK).
-    std::vector<std::string> labels;
-    std::vector<uint32_t> values;
-
   protected:
     JSceneAttr _type;
     // The value node handed to the constructor (a view of the child "value"), or null.
@@ -72,6 +67,12 @@ class WEBJSON_API JsonSceneAttribute : public DocumentAPI::JsonDocumentAPI::Json
     JSceneAction _action_type;
     // The child "action" (a view).
     DocumentAPI::JsonDocumentAPI::JsonSchemaList* _action;
+
+  public:
+    // Option labels and values, filled by the caller before SetActionType(ACTION_ENUM or
+    // ACTION_CHECK).
+    std::vector<std::string> labels;
+    std::vector<uint32_t> values;
 
   private:
     // _value or _action when it is still one of the children, else null.
