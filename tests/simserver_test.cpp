@@ -44,6 +44,14 @@ TEST(QmSimServer, TextsAreAtMost256BytesAndEndAtAZero) {
     EXPECT_EQ(Send(server, 0x810B, kText, sizeof name, name), QMSIM_OK);
     EXPECT_EQ(Send(server, 0x810D, kText, 257, text), QMSIM_OK);
     EXPECT_STREQ(text, "new");
+    // 256 characters with their zero byte fit; 257 characters do not.
+    std::string full(256, 'f');
+    EXPECT_EQ(Send(server, 0x810B, kText, 257, &full[0]), QMSIM_OK);
+    std::string over(257, 'o');
+    EXPECT_EQ(Send(server, 0x810B, kText, 257, &over[0]), QMSIM_BAD_RECORD);
+    QmSimParam param{};
+    ASSERT_TRUE(server.Find(kText, param));
+    EXPECT_EQ(param.text, full);
 }
 
 TEST(QmSimServer, RefusesWithoutTouchingTheTableOrTheBuffer) {
@@ -55,7 +63,7 @@ TEST(QmSimServer, RefusesWithoutTouchingTheTableOrTheBuffer) {
     EXPECT_EQ(Refused(server, 0x810D, {0x100, 0x2A, {0, 0, 0, 0}}, 4), QMSIM_UNKNOWN_PARAM);
     EXPECT_EQ(Refused(server, 0x810B, kWord, 8), QMSIM_WRONG_TYPE);
     EXPECT_EQ(Refused(server, 0x810D, kText, 4), QMSIM_WRONG_TYPE);
-    EXPECT_EQ(Refused(server, 0x810B, kText, 257), QMSIM_BAD_RECORD);
+    EXPECT_EQ(Refused(server, 0x810B, kText, 258), QMSIM_BAD_RECORD);
     EXPECT_EQ(Refused(server, 0x8101, kWord, 4), QMSIM_UNKNOWN_ID);
     EXPECT_EQ(Refused(server, 0x800F, merged, 4), QMSIM_AMBIGUOUS_ID);
     EXPECT_EQ(server.MsgCall(0x810D, 0, 0), QMSIM_BAD_RECORD);

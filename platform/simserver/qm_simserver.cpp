@@ -127,7 +127,8 @@ int32_t QmSimServer::_handle(QmSimMessage& message, QmMsgRecord* record) {
     // Log what a set carries even when it is refused below.
     const char* bytes = static_cast<const char*>(record->data);
     if (!get) {
-        if (length > kTextSize) return QMSIM_BAD_RECORD;
+        // A text of 256 characters may come with its zero byte, as scene requests send it.
+        if (length > kTextSize + 1) return QMSIM_BAD_RECORD;
         if (length != 0) message.data.assign(bytes, length);
     }
 
@@ -155,7 +156,9 @@ int32_t QmSimServer::_handle(QmSimMessage& message, QmMsgRecord* record) {
         if (size < length) static_cast<char*>(record->data)[size] = '\0';
         message.data = param.text;
     } else {
-        param.text = message.Text();
+        std::string text = message.Text();
+        if (text.size() > kTextSize) return QMSIM_BAD_RECORD;
+        param.text = std::move(text);
     }
     return QMSIM_OK;
 }

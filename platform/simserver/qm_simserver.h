@@ -25,9 +25,10 @@
 // parameter (int, enum, bool) needs length 4 and receives the 32-bit value; a get of a text
 // parameter needs a buffer of at least 256 bytes and receives the text followed by a zero byte
 // when it is shorter than the buffer (a 256-byte text fills a 256-byte buffer without one). A
-// set of a word parameter needs length 4; a set of a text parameter takes `length` bytes (at
-// most 256, up to the first zero byte). On failure nothing is written to the data buffer.
-// A set of a 4-byte text cannot be told from a word by its record, so it is taken as text.
+// set of a word parameter needs length 4; a set of a text parameter takes the text up to the
+// first zero byte or `length` bytes, at most 256 characters (a 257th byte may only be that
+// zero). The stored parameter's kind decides how a set's bytes are taken. On failure nothing
+// is written to the data buffer or the table.
 //
 // Thread safety: every member function may be called from any thread; the table and the log
 // are guarded by one mutex, which is held while a message is handled.
