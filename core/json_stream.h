@@ -33,6 +33,8 @@ enum JsonToken : unsigned int {
 
 // Writes tokens as compact JSON text: no whitespace, keys unescaped, doubles in the stream's
 // general notation with _decimal significant digits. Not owning the stream; no buffering.
+// The stream's locale is looked at once, at the first number: give the stream its locale
+// before a writer starts on it (a document makes a new writer for every write).
 class WEBJSON_API JsonWriteDocument {
   public:
     explicit JsonWriteDocument(std::ostream& stream);
@@ -58,7 +60,9 @@ class WEBJSON_API JsonWriteDocument {
 };
 
 // Reads tokens in the order the schema asks for them, with one character of look-ahead.
-// Every mismatch sets the stream's failbit; nothing is printed or thrown.
+// Every mismatch sets the stream's failbit; nothing is printed or thrown. Integers beyond the
+// 32-bit range read as INT_MAX or INT_MIN, as the device's atoi gives them. The stream's and
+// the C library's locales are looked at when the reader is made.
 class WEBJSON_API JsonReadDocument {
   public:
     explicit JsonReadDocument(std::istream& stream);
