@@ -7,16 +7,7 @@
 #include "json_schema.h"
 #include "webjson_export.h"
 
-// The messaging library's declarations (the stand-in's or the device's). QmMbAgent::MsgCall is
-// defined by this library, which hides its symbols by default: keep these visible so that the
-// agent call is exported.
-#if defined(__GNUC__) || defined(__clang__)
-#pragma GCC visibility push(default)
-#endif
-#include "qm_mailbox.h"
-#if defined(__GNUC__) || defined(__clang__)
-#pragma GCC visibility pop
-#endif
+#include "qm_agent.h"
 
 // Kind of a device parameter; values outside the four listed are written as nothing and
 // skipped when read.

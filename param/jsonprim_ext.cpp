@@ -8,7 +8,7 @@
 #include <string>
 
 #include "json_param.h"
-#include "qm_mailbox.h"
+#include "qm_agent.h"
 
 using DocumentAPI::JsonDocumentAPI::JSON_INT;
 using DocumentAPI::JsonDocumentAPI::JSON_SKIP;

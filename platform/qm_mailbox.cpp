@@ -2,6 +2,8 @@
 // that answers nothing.
 #include "qm_mailbox.h"
 
+#include "qm_agent.h"
+
 QmMailbox* QmMbAgent::m_svr = nullptr;
 
 QmMailbox::~QmMailbox() = default;

@@ -10,7 +10,7 @@
 #include <type_traits>
 
 #include <webjson/webjson.h>
-#include "qm_mailbox.h"
+#include <webjson/qm_agent.h>
 
 using namespace DocumentAPI::JsonDocumentAPI;
 

@@ -14,5 +14,6 @@
 #include "json_stream.h"
 #include "json_table.h"
 #include "json_tree.h"
+#include "qm_agent.h"
 
 #endif  // WEBJSON_WEBJSON_H

@@ -11,7 +11,7 @@
 #include "json_scene.h"
 #include "json_scene_attribute.h"
 #include "json_scene_request.h"
-#include "qm_mailbox.h"
+#include "qm_agent.h"
 
 using DocumentAPI::JsonDocumentAPI::JsonDocumentSchema;
 using DocumentAPI::JsonDocumentAPI::JsonReadDocument;

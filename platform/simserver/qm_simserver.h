@@ -9,7 +9,8 @@
 //     QmMbAgent::m_svr = &server;   // the destructor clears it again
 //
 // It belongs to the webjson_simserver library (target webjson::simserver), not to libwebjson,
-// and needs only the messaging header, so it builds against the stand-in or the device's one.
+// and needs only the agent's header and the messaging library, so it works with the stand-in
+// or the device's one.
 //
 // Messages. The id is mid | 0x800D for a get and mid | 0x800B for a set; the server reads the
 // kind from the id's bits 0x800F and the parameter's mid from the remaining bits. So:
@@ -42,7 +43,7 @@
 #include <string>
 #include <vector>
 
-#include "qm_mailbox.h"
+#include "qm_agent.h"
 
 // Parameter types, numbered like the parameter node's types so that one converts to the other.
 enum QmSimType : uint32_t {
