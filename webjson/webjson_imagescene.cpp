@@ -207,11 +207,11 @@ bool parse_hex(const std::string& text, std::size_t& pos, std::size_t end, uint3
         ++p;
     bool negative = false;
     if (p < end && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
-    if (p + 2 < end && text[p] == '0' && (text[p + 1] == 'x' || text[p + 1] == 'X') &&
-        is_hex_digit(text[p + 2])) {
-        p += 2;
-    }
-    if (p >= end || !is_hex_digit(text[p])) return false;
+    // A "0x" prefix is taken whole even when no digit follows; the number is then 0, as the
+    // device's scanf reads it.
+    const bool prefix = p + 1 < end && text[p] == '0' && (text[p + 1] == 'x' || text[p + 1] == 'X');
+    if (prefix) p += 2;
+    if (!prefix && (p >= end || !is_hex_digit(text[p]))) return false;
     uint64_t magnitude = 0;
     bool overflow = false;
     for (; p < end && is_hex_digit(text[p]); ++p) {
