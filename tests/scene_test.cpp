@@ -84,6 +84,7 @@ TEST(JsonScene, ImagesAndParts) {
     JsonSchemaList noId("");
     scene.CreatePart(a, "Valve", 0xFFFFFFFFu, 0, 2);
     scene.CreatePart(&noId, "Pump", 1, 2, 3);
+    scene.CreatePart(static_cast<const char*>(nullptr), nullptr, 0, 0, 0);
     // An object without "attributes" takes no attribute; the value node is deleted with it.
     EXPECT_EQ(scene.CreateAttribute(a, "c", "l", ATTR_STRING, new JsonSchemaString("v", "")),
               nullptr);
@@ -96,6 +97,8 @@ TEST(JsonScene, ImagesAndParts) {
                         R"("image":"a","position":{"x":-1,"y":0,"z":2})"),
               std::string::npos);
     EXPECT_NE(text.find(R"({"id":"div__Pump","label":"Pump","type":"region","image":"")"),
+              std::string::npos);
+    EXPECT_NE(text.find(R"({"id":"div__","label":"","type":"region","image":"")"),
               std::string::npos);
 }
 

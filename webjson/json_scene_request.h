@@ -54,7 +54,9 @@ class WEBJSON_API JsonSceneRequestVsysCtrl : public JsonSceneRequest {
 
     // Reads the post (into list when given), then sends the pairs left in the request's own
     // array. True when the read succeeded and no answer carried a negative status; a failing
-    // pair does not stop the others. A post that cannot be read sends nothing.
+    // pair does not stop the others. A post that cannot be read into the request's own array
+    // sends nothing (the failed read empties it); with list, the pairs already in the array
+    // are sent whatever the read's outcome.
     bool ProcessDocumentStream(std::istream& stream,
                                DocumentAPI::JsonDocumentAPI::JsonSchemaList* list) override;
 };

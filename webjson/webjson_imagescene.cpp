@@ -442,6 +442,9 @@ JsonSchemaList* JsonScene::CreateImageURL(const char* id, const char* url, const
 
 JsonSchemaList* JsonScene::CreatePart(const char* image, const char* label, unsigned int x,
                                       unsigned int y, unsigned int z) {
+    // Null texts are taken as "" here as everywhere else in the scene.
+    if (image == nullptr) image = "";
+    if (label == nullptr) label = "";
     std::string id = std::string("div_") + image + "_" + label;
     JsonSchemaList* part = new JsonSchemaList("");
     part->AddNew(new JsonSchemaString("id", id.c_str()));
