@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iomanip>
 #include <locale>
 #include <random>
 #include <stdexcept>
@@ -18,75 +19,45 @@
 #include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
+using testing_support::ChunkBuf;
+using testing_support::FullBuf;
 
 namespace {
 
-// ----- writing
-
-// A put area of `room` characters; past it every write fails (or throws).
-class FullBuf : public std::streambuf {
-  public:
-    explicit FullBuf(std::size_t room, bool throws = false) : _area(room + 1), _throws(throws) {
-        setp(_area.data(), _area.data() + room);
-    }
-    std::string Text() const { return std::string(pbase(), pptr()); }
-
-  protected:
-    int_type overflow(int_type) override {
-        if (_throws) throw std::runtime_error("device full");
-        return traits_type::eof();
-    }
-
-  private:
-    std::vector<char> _area;
-    bool _throws;
-};
-
 // One Serialize call, with the decimal setting in force for it.
 struct Item {
-    unsigned int token;
-    std::string name;
+    unsigned int token, decimal;
+    std::string name, s;
     int i;
     bool b;
     double d;
-    unsigned int decimal;
-    std::string s;
 };
 
 std::vector<Item> RandomItems(unsigned int seed, std::size_t count) {
     std::mt19937 rng(seed);
-    const std::vector<std::string> names = {"", "", "a", "key", "we\"ird", std::string(40, 'n')};
-    const std::vector<std::string> texts = {"",
-                                            "plain",
-                                            "tab\there",
-                                            "q\"uote",
-                                            "back\\slash",
-                                            std::string("\x01\x1F\x7F\x80\xFF", 5),
-                                            std::string(300, 'x'),
-                                            std::string(150, 'y') + "\n" + std::string(150, 'z'),
-                                            "sev7chr",
-                                            "eight8ch"};
+    const std::string names[] = {"", "", "a", "key", "we\"ird", std::string(40, 'n')};
+    const std::string controls("\x01\x1F\x7F\x80\xFF", 5), xs(300, 'x'),
+        lines = std::string(150, 'y') + "\n" + std::string(150, 'z');
+    const std::string texts[] = {
+        "", "plain", "tab\there", "q\"uote",  "back\\slash",         controls,
+        xs, lines,   "sev7\"ch",  "eight8ch", std::string(8, '\x1F')};
     const int ints[] = {0, -1, 7, INT_MIN, INT_MAX, 1000000};
-    std::vector<Item> items;
-    for (std::size_t k = 0; k < count; ++k) {
-        Item it;
+    std::vector<Item> items(count);
+    for (Item& it : items) {
         it.token = rng() % 12;
-        it.name = names[rng() % names.size()];
+        it.name = names[rng() % 6];
         it.i = rng() % 2 ? ints[rng() % 6] : static_cast<int>(rng());
         it.b = rng() % 2;
         it.d = std::ldexp(static_cast<double>(rng()), static_cast<int>(rng() % 80) - 60);
         if (rng() % 2) it.d = -it.d;
         it.decimal = rng() % 18;
-        it.s = texts[rng() % texts.size()];
-        items.push_back(it);
+        it.s = texts[rng() % 11];
     }
     return items;
 }
 
-struct Written {
-    std::vector<bool> results;
-    std::vector<std::ios::iostate> states;
-};
+// Each call's result and the stream's state after it.
+using Written = std::vector<std::pair<bool, std::ios::iostate>>;
 
 Written WriteItems(std::ostream& out, std::vector<Item> items) {
     Written w;
@@ -96,55 +67,12 @@ Written WriteItems(std::ostream& out, std::vector<Item> items) {
         std::vector<char> file(it.s.begin(), it.s.end());
         file.push_back('\0');
         void* values[] = {&it.i, &it.b, &it.d, &it.s, &file};
-        void* value = it.token <= JSON_FILE ? values[it.token] : nullptr;
-        w.results.push_back(writer.Serialize(it.token, it.name, value));
-        w.states.push_back(out.rdstate());
+        const bool ok =
+            writer.Serialize(it.token, it.name, it.token <= JSON_FILE ? values[it.token] : nullptr);
+        w.emplace_back(ok, out.rdstate());
     }
     return w;
 }
-
-// ----- reading
-
-// Hands out its text `chunk` characters per refill, with `back` characters of put-back room,
-// then ends it or throws. A chunk of 0 gives no get area at all: characters come one by one
-// from uflow and cannot be put back.
-class ChunkBuf : public std::streambuf {
-  public:
-    ChunkBuf(std::string text, std::size_t chunk, std::size_t back, bool throws)
-        : _text(std::move(text)), _chunk(chunk), _back(back), _throws(throws) {}
-
-  protected:
-    int_type underflow() override {
-        if (_chunk == 0) {
-            if (_pos >= _text.size()) return End();
-            return traits_type::to_int_type(_text[_pos]);
-        }
-        if (_pos >= _text.size()) return End();
-        std::size_t keep = std::min(_back, _pos);
-        std::size_t n = std::min(_chunk, _text.size() - _pos);
-        _area.assign(_text.begin() + static_cast<long>(_pos - keep),
-                     _text.begin() + static_cast<long>(_pos + n));
-        setg(_area.data(), _area.data() + keep, _area.data() + keep + n);
-        _pos += n;
-        return traits_type::to_int_type(*gptr());
-    }
-    int_type uflow() override {
-        if (_chunk != 0) return std::streambuf::uflow();
-        if (_pos >= _text.size()) return End();
-        return traits_type::to_int_type(_text[_pos++]);
-    }
-
-  private:
-    int_type End() {
-        if (_throws) throw std::runtime_error("read error");
-        return traits_type::eof();
-    }
-    std::string _text;
-    std::size_t _chunk, _back;
-    bool _throws;
-    std::vector<char> _area;
-    std::size_t _pos = 0;
-};
 
 }  // namespace
 
@@ -155,13 +83,11 @@ TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
         std::ostringstream direct, tied, unitbuf, sink;
         tied.tie(&sink);
         unitbuf.setf(std::ios::unitbuf);
-        Written a = WriteItems(direct, items);
-        Written b = WriteItems(tied, items);
-        Written c = WriteItems(unitbuf, items);
+        const Written a = WriteItems(direct, items);
+        EXPECT_EQ(a, WriteItems(tied, items));
+        EXPECT_EQ(a, WriteItems(unitbuf, items));
         EXPECT_EQ(direct.str(), tied.str());
         EXPECT_EQ(direct.str(), unitbuf.str());
-        EXPECT_EQ(a.results, b.results);
-        EXPECT_EQ(a.states, b.states);
         EXPECT_EQ(direct.flags() & ~std::ios::unitbuf, unitbuf.flags() & ~std::ios::unitbuf);
         EXPECT_EQ(direct.precision(), tied.precision());
     }
@@ -178,12 +104,9 @@ TEST(JsonWriteDocument, FullOrThrowingBufferAtEveryPointGivesTheSameStates) {
             std::ostream direct(&direct_buf), tied(&tied_buf);
             std::ostringstream sink;
             tied.tie(&sink);
-            Written a = WriteItems(direct, items);
-            Written b = WriteItems(tied, items);
+            EXPECT_EQ(WriteItems(direct, items), WriteItems(tied, items));
             ASSERT_EQ(direct_buf.Text(), tied_buf.Text());
             EXPECT_EQ(direct_buf.Text(), whole.str().substr(0, room));
-            EXPECT_EQ(a.results, b.results);
-            EXPECT_EQ(a.states, b.states);
         }
     }
 }
@@ -213,6 +136,9 @@ class Punct : public std::numpunct<char> {
   public:
     Punct(char point, std::string grouping, std::string yes)
         : _point(point), _grouping(std::move(grouping)), _yes(std::move(yes)) {}
+    static void Imbue(std::ostream& s, char point, const char* grouping, const char* yes) {
+        s.imbue(std::locale(s.getloc(), new Punct(point, grouping, yes)));
+    }
 
   protected:
     char do_decimal_point() const override { return _point; }
@@ -225,13 +151,40 @@ class Punct : public std::numpunct<char> {
     std::string _grouping, _yes;
 };
 
+// What a writer leaves in a stream for one value, and what the stream's own formatting leaves
+// in one set up alike: the text, the flags (a bool sets boolalpha) and the precision (a double
+// sets it to `decimal` significant digits).
+template <typename T>
+std::pair<std::string, std::string> Texts(T value, unsigned int decimal,
+                                          void (*setup)(std::ostream&) = nullptr) {
+    std::ostringstream out, expected;
+    if (setup) {
+        setup(out);
+        setup(expected);
+    }
+    JsonWriteDocument writer(out);
+    writer.SetDecimal(decimal);
+    if (std::is_same<T, bool>::value) {
+        writer.Serialize(JSON_BOOL, JsonSchema::_nullstr, &value);
+        expected << std::boolalpha;
+    } else if (std::is_same<T, double>::value) {
+        writer.Serialize(JSON_DOUBLE, JsonSchema::_nullstr, &value);
+        expected.precision(decimal);
+    } else {
+        writer.Serialize(JSON_INT, JsonSchema::_nullstr, &value);
+    }
+    expected << value;
+    auto state = [](const std::ostringstream& s) {
+        return s.str() + " flags " + std::to_string(static_cast<long>(s.flags())) + " precision " +
+               std::to_string(s.precision());
+    };
+    return {state(out), state(expected)};
+}
+
 }  // namespace
 
 TEST(JsonWriteDocument, NumbersFollowTheStreamsSettingsAndLocale) {
-    struct Setting {
-        const char* what;
-        std::function<void(std::ostream&)> apply;
-    } settings[] = {
+    const std::pair<const char*, void (*)(std::ostream&)> settings[] = {
         {"default", [](std::ostream&) {}},
         {"showpos", [](std::ostream& s) { s.setf(std::ios::showpos); }},
         {"hex", [](std::ostream& s) { s.setf(std::ios::hex, std::ios::basefield); }},
@@ -239,67 +192,55 @@ TEST(JsonWriteDocument, NumbersFollowTheStreamsSettingsAndLocale) {
         {"uppercase", [](std::ostream& s) { s.setf(std::ios::uppercase); }},
         {"showpoint", [](std::ostream& s) { s.setf(std::ios::showpoint); }},
         {"fixed", [](std::ostream& s) { s.setf(std::ios::fixed, std::ios::floatfield); }},
-        {"width",
-         [](std::ostream& s) {
-             s.width(9);
-             s.fill('*');
-         }},
-        {"grouping",
-         [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct('.', "\3", "true"))); }},
-        {"comma",
-         [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct(',', "", "true"))); }},
-        {"words",
-         [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct('.', "", "yes"))); }},
+        {"width", [](std::ostream& s) { s << std::setw(9) << std::setfill('*'); }},
+        {"grouping", [](std::ostream& s) { Punct::Imbue(s, '.', "\3", "true"); }},
+        {"comma", [](std::ostream& s) { Punct::Imbue(s, ',', "", "true"); }},
+        {"words", [](std::ostream& s) { Punct::Imbue(s, '.', "", "yes"); }},
     };
-    const int ints[] = {0, 7, -1234567, INT_MIN, INT_MAX};
-    const double doubles[] = {0.0, -0.0, 1234567.0, 0.000125, -3.14159, 1e300, 2.5e-7};
-    for (const Setting& setting : settings) {
-        SCOPED_TRACE(setting.what);
-        auto check = [&setting](unsigned int token, void* value, unsigned int decimal,
-                                const std::function<void(std::ostream&)>& put) {
-            std::ostringstream out, expected;
-            setting.apply(out);
-            setting.apply(expected);
-            JsonWriteDocument writer(out);
-            writer.SetDecimal(decimal);
-            writer.Serialize(token, JsonSchema::_nullstr, value);
-            put(expected);
-            EXPECT_EQ(out.str(), expected.str());
+    for (const auto& setting : settings) {
+        SCOPED_TRACE(setting.first);
+        auto check = [&setting](auto value, unsigned int decimal) {
+            const auto texts = Texts(value, decimal, setting.second);
+            EXPECT_EQ(texts.first, texts.second) << value << " at " << decimal;
         };
-        for (int i : ints) {
-            check(JSON_INT, &i, 3, [i](std::ostream& s) { s << i; });
-        }
-        for (bool b : {true, false}) {
-            check(JSON_BOOL, &b, 3, [b](std::ostream& s) { s << std::boolalpha << b; });
-        }
-        for (double d : doubles) {
-            for (unsigned int decimal : {0u, 3u, 15u}) {
-                check(JSON_DOUBLE, &d, decimal, [d, decimal](std::ostream& s) {
-                    s.precision(decimal);
-                    s << d;
-                });
-            }
+        for (int i : {0, 7, -1234567, INT_MIN, INT_MAX})
+            check(i, 3);
+        for (bool b : {true, false})
+            check(b, 3);
+        for (double d : {0.0, -0.0, 1234567.0, 0.000125, -3.14159, 1e300, 2.5e-7}) {
+            for (unsigned int decimal : {0u, 3u, 15u})
+                check(d, decimal);
         }
     }
 }
 
-TEST(JsonWriteDocument, DoublesAreWrittenAsTheStreamWritesThem) {
-    // Random bit patterns, decimal values of every length near rounding boundaries and ties,
-    // and the edges of the formats, at every precision.
+TEST(JsonWriteDocument, NumbersAreWrittenAsTheStreamWritesThem) {
+    // Ints of every length, at and around powers of ten, and random ones.
+    std::vector<int> ints = {0, INT_MIN, INT_MAX, INT_MIN + 1};
+    std::mt19937 rng32(2);
+    for (long long p = 1; p <= 1000000000LL; p *= 10) {
+        for (long long v : {p - 1, p, p + 1, p * 5 + 3}) {
+            if (v <= INT_MAX) ints.insert(ints.end(), {static_cast<int>(v), static_cast<int>(-v)});
+        }
+    }
+    for (int k = 0; k < 2000; ++k)
+        ints.push_back(static_cast<int>(rng32()) >> (rng32() % 31));
+    // Doubles: random bit patterns, decimal values of every length near rounding boundaries and
+    // ties, and the edges of the formats, at every precision.
     std::mt19937_64 rng(11);
-    std::vector<double> values = {0.0,    -0.0,    1.0,     0.125,    0.375,   2.5,     9.995,
-                                  99.95,  999.5,   0.0001,  0.00001,  1e15,    1e16,    1e21,
-                                  1e22,   1e23,    1e-300,  4.9e-324, DBL_MAX, DBL_MIN, 5e-5,
-                                  123456, 1234567, 0.99999, 9.5,      0.05,    1.5,     100};
+    std::vector<double> doubles = {0.0,    -0.0,    1.0,     0.125,    0.375,   2.5,     9.995,
+                                   99.95,  999.5,   0.0001,  0.00001,  1e15,    1e16,    1e21,
+                                   1e22,   1e23,    1e-300,  4.9e-324, DBL_MAX, DBL_MIN, 5e-5,
+                                   123456, 1234567, 0.99999, 9.5,      0.05,    1.5,     100};
     for (int k = 0; k < 6000; ++k) {
         std::uint64_t bits = rng();
         double d;
         std::memcpy(&d, &bits, sizeof d);
-        if (std::isfinite(d)) values.push_back(d);
+        if (std::isfinite(d)) doubles.push_back(d);
         // a decimal with up to 17 digits, or one ending in 5 (a tie in decimal)
         double digits = static_cast<double>(rng() % 100000000000000000ull);
         if (k % 3 == 0) digits = static_cast<double>(rng() % 100000 * 10 + 5);
-        values.push_back(digits * std::pow(10.0, static_cast<int>(rng() % 60) - 40));
+        doubles.push_back(digits * std::pow(10.0, static_cast<int>(rng() % 60) - 40));
     }
     // the doubles nearest to decimal ties (d...d5) and their neighbours: the rounding digit
     // is then decided by far less than a unit in the last place
@@ -309,62 +250,25 @@ TEST(JsonWriteDocument, DoublesAreWrittenAsTheStreamWritesThem) {
             text += std::to_string(rng() % 10);
         text += "5e" + std::to_string(static_cast<int>(rng() % 40) - 20);
         double tie = std::strtod(text.c_str(), nullptr);
-        values.insert(values.end(), {tie, std::nextafter(tie, HUGE_VAL), std::nextafter(tie, 0.0)});
+        doubles.insert(doubles.end(),
+                       {tie, std::nextafter(tie, HUGE_VAL), std::nextafter(tie, 0.0)});
     }
-    values.push_back(std::nan(""));
-    values.push_back(-HUGE_VAL);
+    doubles.insert(doubles.end(), {std::nan(""), -HUGE_VAL});
     int wrong = 0;
-    for (unsigned int decimal = 0; decimal < 16; ++decimal) {
-        std::ostringstream expected;
-        expected.precision(decimal);
-        for (double d : values) {
-            std::ostringstream out;
-            JsonWriteDocument writer(out);
-            writer.SetDecimal(decimal);
-            writer.Serialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
-            expected.str(std::string());
-            expected << d;
-            if (out.str() != expected.str() && ++wrong < 10) {
-                ADD_FAILURE() << std::hexfloat << d << " at " << decimal << ": " << out.str()
-                              << " instead of " << expected.str();
-            }
+    auto check = [&wrong](auto value, unsigned int decimal) {
+        const auto texts = Texts(value, decimal);
+        if (texts.first != texts.second && ++wrong < 10) {
+            ADD_FAILURE() << std::hexfloat << value << " at " << decimal << ": " << texts.first
+                          << " instead of " << texts.second;
         }
+    };
+    for (int v : ints)
+        check(v, 3);
+    for (unsigned int decimal = 0; decimal < 16; ++decimal) {
+        for (double d : doubles)
+            check(d, decimal);
     }
     EXPECT_EQ(wrong, 0);
-}
-
-TEST(JsonWriteDocument, IntsAreWrittenAsTheStreamWritesThem) {
-    std::vector<int> values = {0, INT_MIN, INT_MAX, INT_MIN + 1};
-    std::mt19937 rng(2);
-    for (long long p = 1; p <= 1000000000LL; p *= 10) {
-        for (long long v : {p - 1, p, p + 1, p * 5 + 3}) {
-            if (v > INT_MAX) continue;
-            values.push_back(static_cast<int>(v));
-            values.push_back(static_cast<int>(-v));
-        }
-    }
-    for (int k = 0; k < 2000; ++k)
-        values.push_back(static_cast<int>(rng()) >> (rng() % 31));
-    for (int v : values) {
-        std::ostringstream out, expected;
-        JsonWriteDocument writer(out);
-        writer.Serialize(JSON_INT, JsonSchema::_nullstr, &v);
-        expected << v;
-        ASSERT_EQ(out.str(), expected.str());
-    }
-}
-
-TEST(JsonWriteDocument, LeavesBoolalphaAndPrecisionSet) {
-    std::ostringstream out;
-    JsonWriteDocument writer(out);
-    bool b = false;
-    double d = 2.0 / 3.0;
-    writer.Serialize(JSON_BOOL, JsonSchema::_nullstr, &b);
-    EXPECT_TRUE(out.flags() & std::ios::boolalpha);
-    writer.SetDecimal(5);
-    writer.Serialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
-    EXPECT_EQ(out.precision(), 5);
-    EXPECT_EQ(out.str(), "false,0.66667");
 }
 
 namespace {
@@ -392,143 +296,115 @@ std::vector<std::string> ReadingTexts() {
     std::mt19937 rng(5);
     for (unsigned int seed = 1; seed <= 6; ++seed) {
         std::ostringstream out;
-        std::vector<Item> items = RandomItems(seed, 30);
-        WriteItems(out, items);
-        std::string text = "[" + out.str() + "]";
-        texts.push_back(text);
-        std::string spaced = "\v\f";
+        WriteItems(out, RandomItems(seed, 30));
+        const std::string text = "[" + out.str() + "]";
+        std::string spaced = "\v\f", changed = text;
         for (char c : text) {
             spaced += c;
             if (c == ',' || c == ':' || c == '[' || c == '{') spaced += " \n\t\r\v\f";
         }
-        texts.push_back(spaced);
-        texts.push_back(text.substr(0, rng() % text.size()));
-        std::string changed = text;
+        texts.insert(texts.end(), {text, spaced, text.substr(0, rng() % text.size())});
         changed[rng() % changed.size()] = "{}[],:\"\\ 9.-tx"[rng() % 15];
         texts.push_back(changed);
     }
     return texts;
 }
 
-// A random walk of Deserialize and Peek calls over a text, and everything it saw.
-struct Walk {
-    std::vector<std::string> seen;
-    std::string rest;  // what was left unread
-};
-
 // What is left unread in the stream's buffer.
 std::string Rest(std::istream& in) {
     std::string rest;
     try {
-        for (int c = in.rdbuf()->sbumpc(); c != EOF; c = in.rdbuf()->sbumpc()) {
+        for (int c = in.rdbuf()->sbumpc(); c != EOF; c = in.rdbuf()->sbumpc())
             rest.push_back(static_cast<char>(c));
-        }
     } catch (const std::exception&) {
         rest += "<throw>";
     }
     return rest;
 }
 
-// Reads back the items that the writer wrote for RandomItems(seed, 30), in order.
-Walk ReadItems(std::istream& in, unsigned int seed) {
-    Walk w;
+// A walk of Deserialize and Peek calls over a text: each call's result, the values it filled
+// and the stream's state after it, then the text left unread. Seeds above 100 read back, in
+// order, the items that the writer wrote for RandomItems(seed - 100, 30); others walk at random.
+std::vector<std::string> Walk(std::istream& in, unsigned int seed) {
+    std::vector<std::string> seen;
     JsonReadDocument reader(in);
-    std::string no_name;
-    reader.Deserialize(JSON_ARRAY_BEGIN, no_name, nullptr);
-    for (Item& it : RandomItems(seed, 30)) {
+    auto peek = [&](unsigned int token) {
+        seen.push_back("peek " + std::to_string(token) + " " + std::to_string(reader.Peek(token)) +
+                       " state " + std::to_string(in.rdstate()));
+    };
+    // key: a key's name is asked for (into s); otherwise a key is read without a value
+    auto read = [&](unsigned int token, std::string name, bool key) {
         int i = -7;
         bool b = false;
         double d = -7.5;
         std::string s = "stale";
         void* values[] = {&i, &b, &d, &s, nullptr};
-        void* value = it.token <= JSON_FILE ? values[it.token] : nullptr;
+        void* value = token <= JSON_FILE ? values[token] : token == JSON_KEY && key ? &s : nullptr;
         std::ostringstream record;
-        record << reader.Peek(JSON_ARRAY_END) << reader.Peek(JSON_OBJECT_END) << ' '
-               << reader.Deserialize(it.token, it.name, value) << ' ' << i << ' ' << b << ' '
-               << std::hexfloat << d << ' ' << s << " state " << in.rdstate();
-        w.seen.push_back(record.str());
-    }
-    w.rest = Rest(in);
-    return w;
-}
-
-Walk ReadWalk(std::istream& in, unsigned int seed) {
-    if (seed > 100) return ReadItems(in, seed - 100);
-    Walk w;
-    std::mt19937 rng(seed);
-    const std::string names[] = {"", "", "", "a", "b", "c", "s", "x"};
-    JsonReadDocument reader(in);
-    for (int k = 0; k < 60; ++k) {
-        unsigned int token = rng() % 12;
-        std::string name = names[rng() % 8];
-        int i = -7;
-        bool b = false;
-        double d = -7.5;
-        std::string s = "stale";
-        void* values[] = {&i, &b, &d, &s, nullptr};
-        void* value = token <= JSON_FILE ? values[token] : token == JSON_KEY ? &s : nullptr;
-        std::ostringstream record;
-        if (rng() % 4 == 0) {
-            record << "peek " << token << ' ' << reader.Peek(token);
-        } else {
-            bool ok = reader.Deserialize(token, name, value);
-            record << token << ' ' << name << ' ' << ok << ' ' << i << ' ' << b << ' '
-                   << std::hexfloat << d << ' ' << s;
+        record << token << ' ' << name << ' ' << reader.Deserialize(token, name, value) << ' ' << i
+               << ' ' << b << ' ' << std::hexfloat << d << ' ' << s << " state " << in.rdstate();
+        seen.push_back(record.str());
+    };
+    if (seed > 100) {
+        read(JSON_ARRAY_BEGIN, "", false);
+        for (const Item& it : RandomItems(seed - 100, 30)) {
+            peek(JSON_ARRAY_END);
+            peek(JSON_OBJECT_END);
+            read(it.token, it.name, false);
         }
-        record << " state " << in.rdstate();
-        w.seen.push_back(record.str());
+    } else {
+        std::mt19937 rng(seed);
+        const char* names[] = {"", "", "", "a", "b", "c", "s", "x"};
+        for (int k = 0; k < 60; ++k) {
+            const unsigned int token = rng() % 12;
+            const char* name = names[rng() % 8];
+            if (rng() % 4 == 0) {
+                peek(token);
+            } else {
+                read(token, name, true);
+            }
+        }
     }
-    w.rest = Rest(in);
-    return w;
+    seen.push_back("rest " + Rest(in));
+    return seen;
 }
 
-// The same walks through a stream that reads from the buffer's area and through one whose tied
-// stream makes the reader use the stream's own functions, over every text.
+// The same walks over every text through a stream that reads from the buffer's area and through
+// one whose tied stream makes the reader use the stream's own functions.
 void ExpectSameWalks(
     const std::function<std::unique_ptr<std::streambuf>(const std::string&)>& make) {
     const std::vector<std::string> texts = ReadingTexts();
     for (std::size_t t = 0; t < texts.size(); ++t) {
-        // random walks, and reading back what the writer wrote (seeds above 100)
         for (unsigned int seed : {1, 2, 3, 4, 5, 6, 7, 8, 101, 102, 103, 104, 105, 106}) {
             SCOPED_TRACE("text " + std::to_string(t) + " seed " + std::to_string(seed));
             std::unique_ptr<std::streambuf> direct_buf = make(texts[t]), tied_buf = make(texts[t]);
             std::istream direct(direct_buf.get()), tied(tied_buf.get());
             std::ostringstream sink;
             tied.tie(&sink);
-            Walk a = ReadWalk(direct, seed);
-            Walk b = ReadWalk(tied, seed);
-            ASSERT_EQ(a.seen, b.seen);
-            ASSERT_EQ(a.rest, b.rest);
+            ASSERT_EQ(Walk(direct, seed), Walk(tied, seed));
         }
     }
 }
 
 }  // namespace
 
-TEST(JsonReadDocument, BufferAndStreamFunctionsReadTheSame) {
+TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunctions) {
     ExpectSameWalks([](const std::string& text) { return std::make_unique<std::stringbuf>(text); });
-}
-
-TEST(JsonReadDocument, RefillsPutBackAndUnbufferedSourcesReadTheSame) {
     // Areas of a few characters, with and without room to put one back, and no area at all
-    // (characters from uflow, none can be put back: unget fails the stream).
-    for (std::size_t chunk : {0, 1, 2, 3, 7}) {
-        for (std::size_t back : {0, 1}) {
-            SCOPED_TRACE("chunk " + std::to_string(chunk) + " back " + std::to_string(back));
-            ExpectSameWalks([chunk, back](const std::string& text) {
-                return std::make_unique<ChunkBuf>(text, chunk, back, false);
-            });
-        }
-    }
-}
-
-TEST(JsonReadDocument, ReadErrorOfTheBufferGivesTheSameStates) {
-    // The buffer throws where the text ends, as a file buffer does on a read error: the
-    // stream's functions turn that into badbit, from the area's end or from the start.
-    for (std::size_t chunk : {0, 4, 4096}) {
-        SCOPED_TRACE(chunk);
-        ExpectSameWalks([chunk](const std::string& text) {
-            return std::make_unique<ChunkBuf>(text, chunk, 1, true);
+    // (characters from uflow, none can be put back: unget fails the stream); then buffers that
+    // throw where the text ends, as a file buffer does on a read error: the stream's functions
+    // turn that into badbit, from the area's end or from the start.
+    struct Source {
+        std::size_t chunk, back;
+        bool throws;
+    } sources[] = {{0, 0, false}, {0, 1, false}, {1, 0, false},  {1, 1, false}, {2, 0, false},
+                   {2, 1, false}, {3, 0, false}, {3, 1, false},  {7, 0, false}, {7, 1, false},
+                   {0, 1, true},  {4, 1, true},  {4096, 1, true}};
+    for (const Source& s : sources) {
+        SCOPED_TRACE("chunk " + std::to_string(s.chunk) + " back " + std::to_string(s.back) +
+                     (s.throws ? " throws" : ""));
+        ExpectSameWalks([&s](const std::string& text) {
+            return std::make_unique<ChunkBuf>(text, s.chunk, s.back, s.throws);
         });
     }
 }
@@ -538,11 +414,10 @@ TEST(JsonReadDocument, LocaleWithOtherWhiteSpaceIsFollowed) {
     static std::vector<std::ctype_base::mask> table(std::ctype<char>::classic_table(),
                                                     std::ctype<char>::classic_table() + 256);
     table[0xA0] |= std::ctype_base::space;
-    std::locale odd(std::locale::classic(), new std::ctype<char>(table.data()));
-    const std::string text = "{\xA0\"a\"\xA0:\xA0 7\xA0}";
+    const std::locale odd(std::locale::classic(), new std::ctype<char>(table.data()));
     for (bool tied : {false, true}) {
         SCOPED_TRACE(tied);
-        std::istringstream in(text);
+        std::istringstream in("{\xA0\"a\"\xA0:\xA0 7\xA0}");
         std::ostringstream sink;
         if (tied) in.tie(&sink);
         in.imbue(odd);
@@ -560,26 +435,22 @@ TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoes) {
     const char chars[] = "0123456789000000009999+-..";
     for (int k = 0; k < 20000; ++k) {
         std::string text;
-        std::size_t size = 1 + rng() % (k % 10 == 0 ? 60 : 20);
-        for (std::size_t i = 0; i < size; ++i)
+        for (std::size_t size = 1 + rng() % (k % 10 == 0 ? 60 : 20); text.size() < size;)
             text += chars[rng() % (sizeof chars - 1)];
         if (k % 3 == 0) text = std::to_string(rng() % 1000000) + "." + std::to_string(rng());
-        long long whole = std::strtoll(text.c_str(), nullptr, 10);
-        int expected_int =
-            static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, whole)));
-        double expected_double = std::strtod(text.c_str(), nullptr);
+        const int expected_int = static_cast<int>(std::max<long long>(
+            INT_MIN, std::min<long long>(INT_MAX, std::strtoll(text.c_str(), nullptr, 10))));
+        const double expected_double = std::strtod(text.c_str(), nullptr);
         for (bool tied : {false, true}) {
             std::istringstream in(text + ",");
             std::ostringstream sink;
             if (tied) in.tie(&sink);
             int i = 0;
             double d = 0.0;
-            JsonReadDocument reader(in);
-            reader.Deserialize(JSON_INT, JsonSchema::_nullstr, &i);
+            JsonReadDocument(in).Deserialize(JSON_INT, JsonSchema::_nullstr, &i);
             in.clear();
             in.seekg(0);
-            JsonReadDocument again(in);
-            again.Deserialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
+            JsonReadDocument(in).Deserialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
             if (i != expected_int || std::memcmp(&d, &expected_double, sizeof d) != 0) {
                 ADD_FAILURE() << text << (tied ? " tied" : "") << ": " << i << " " << d;
                 return;
@@ -604,18 +475,6 @@ class SyncCounter : public std::stringbuf {
 
 }  // namespace
 
-TEST(JsonReadDocument, TiedStreamIsFlushedBeforeReading) {
-    SyncCounter counter;
-    std::ostream prompt(&counter);
-    std::istringstream in("{\"a\":1}");
-    in.tie(&prompt);
-    JsonSchemaList root("");
-    root.AddNew(new JsonSchemaInt("a", 0));
-    JsonReadDocument reader(in);
-    EXPECT_TRUE(root.Format(reader, false));
-    EXPECT_GE(counter.syncs, 4);  // once per character at least, as get and peek do
-}
-
 TEST(JsonWriteDocument, TiedStreamAndUnitbufAreFlushedAsByTheStream) {
     JsonSchemaList root("");
     root.AddNew(new JsonSchemaInt("a", 1));
@@ -623,8 +482,7 @@ TEST(JsonWriteDocument, TiedStreamAndUnitbufAreFlushedAsByTheStream) {
     for (bool unitbuf : {false, true}) {
         SCOPED_TRACE(unitbuf);
         SyncCounter tied_counter, own_counter;
-        std::ostream tied(&tied_counter);
-        std::ostream out(&own_counter);
+        std::ostream tied(&tied_counter), out(&own_counter);
         if (unitbuf) {
             out.setf(std::ios::unitbuf);
         } else {
@@ -635,6 +493,14 @@ TEST(JsonWriteDocument, TiedStreamAndUnitbufAreFlushedAsByTheStream) {
         EXPECT_EQ(own_counter.str(), R"({"a":1,"b":"x"})");
         EXPECT_GE((unitbuf ? own_counter : tied_counter).syncs, 4);
     }
+    // A reader flushes the tied stream as get and peek do: once per character at least.
+    SyncCounter counter;
+    std::ostream prompt(&counter);
+    std::istringstream in(R"({"a":2,"b":"y"})");
+    in.tie(&prompt);
+    JsonReadDocument reader(in);
+    EXPECT_TRUE(root.Format(reader, false));
+    EXPECT_GE(counter.syncs, 12);
 }
 
 TEST(JsonSchemaList, LongListsMatchMembersToTheFirstUnmatchedChild) {
@@ -642,23 +508,19 @@ TEST(JsonSchemaList, LongListsMatchMembersToTheFirstUnmatchedChild) {
     // with a pair of twins, an unknown member and a repeat once every child is matched.
     for (int count : {63, 64, 65, 130}) {
         SCOPED_TRACE(count);
+        auto name = [count](int i) {  // the middle and the last child are twins
+            return i == count - 1 || i == count / 2 ? std::string("t") : "m" + std::to_string(i);
+        };
         JsonSchemaList list("");
-        for (int i = 0; i < count; ++i) {
-            const bool twin = i == count - 1 || i == count / 2;
-            list.AddNew(new JsonSchemaInt(twin ? "t" : ("m" + std::to_string(i)).c_str(), -1));
-        }
+        for (int i = 0; i < count; ++i)
+            list.AddNew(new JsonSchemaInt(name(i).c_str(), -1));
         std::string text = "{\"zz\":0";
-        for (int i = count - 1; i >= 0; --i) {
-            const bool twin = i == count - 1 || i == count / 2;
-            text += ",\"" + (twin ? std::string("t") : "m" + std::to_string(i)) +
-                    "\":" + std::to_string(i);
-        }
-        const std::string all = text + ",\"m0\":77}";
-        ASSERT_TRUE(testing_support::Read(list, all));
+        for (int i = count - 1; i >= 0; --i)
+            text += ",\"" + name(i) + "\":" + std::to_string(i);
+        ASSERT_TRUE(testing_support::Read(list, text + ",\"m0\":77}"));
         for (int i = 0; i < count; ++i) {
-            const bool twin = i == count - 1 || i == count / 2;
             // the first twin takes the first "t" member, which carries the larger index
-            const int expected = !twin ? i : i == count / 2 ? count - 1 : count / 2;
+            const int expected = name(i) != "t" ? i : i == count / 2 ? count - 1 : count / 2;
             EXPECT_EQ(list.GetObject(static_cast<unsigned int>(i))->GetValueInt(), expected);
         }
         // without one member the list is not complete

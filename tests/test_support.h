@@ -1,5 +1,5 @@
 // Helpers shared by the unit tests: writing a node to text, reading text into a node,
-// capturing the console, and stream buffers that fail part-way.
+// capturing the console, stream buffers that fail part-way and a recording control server.
 #ifndef WEBJSON_TEST_SUPPORT_H
 #define WEBJSON_TEST_SUPPORT_H
 
@@ -8,6 +8,7 @@
 #include <deque>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ namespace testing_support {
 using DocumentAPI::JsonDocumentAPI::JsonDocumentSchema;
 using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
 using DocumentAPI::JsonDocumentAPI::JsonSchema;
+using DocumentAPI::JsonDocumentAPI::JsonSchemaList;
 using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
 
 // The text a node writes on its own, with or without its name as key.
@@ -49,56 +51,74 @@ class CoutCapture {
     std::streambuf* _old;
 };
 
-// Accepts `limit` characters, then fails every write.
-class FailingOutBuf : public std::streambuf {
+// A put area of `room` characters; past it every write fails (or throws).
+class FullBuf : public std::streambuf {
   public:
-    explicit FailingOutBuf(std::size_t limit) : _limit(limit) {}
-    std::string text;
+    explicit FullBuf(std::size_t room, bool throws = false) : _area(room + 1), _throws(throws) {
+        setp(_area.data(), _area.data() + room);
+    }
+    std::string Text() const { return std::string(pbase(), pptr()); }
 
   protected:
-    int_type overflow(int_type c) override {
-        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-        if (text.size() >= _limit) return traits_type::eof();
-        text.push_back(traits_type::to_char_type(c));
-        return c;
+    int_type overflow(int_type) override {
+        if (_throws) throw std::runtime_error("device full");
+        return traits_type::eof();
     }
 
   private:
-    std::size_t _limit;
+    std::vector<char> _area;
+    bool _throws;
 };
 
-// Delivers the first `limit` characters of a text one at a time, then reports an error.
-class FailingInBuf : public std::streambuf {
+// Hands out its text `chunk` characters per refill, with `back` characters of put-back room,
+// then ends it or throws (as a file buffer does on a read error). A chunk of 0 gives no get
+// area at all: characters come one by one from uflow and cannot be put back.
+class ChunkBuf : public std::streambuf {
   public:
-    FailingInBuf(std::string text, std::size_t limit) : _text(std::move(text)), _limit(limit) {}
+    ChunkBuf(std::string text, std::size_t chunk, std::size_t back, bool throws)
+        : _text(std::move(text)), _chunk(chunk), _back(back), _throws(throws) {}
 
   protected:
     int_type underflow() override {
-        if (_pos >= _limit || _pos >= _text.size()) return traits_type::eof();
-        _current = _text[_pos];
-        setg(&_current, &_current, &_current + 1);
-        ++_pos;
-        return traits_type::to_int_type(_current);
+        if (_pos >= _text.size()) return End();
+        if (_chunk == 0) return traits_type::to_int_type(_text[_pos]);
+        const std::size_t keep = std::min(_back, _pos), n = std::min(_chunk, _text.size() - _pos);
+        _area.assign(_text.begin() + static_cast<long>(_pos - keep),
+                     _text.begin() + static_cast<long>(_pos + n));
+        setg(_area.data(), _area.data() + keep, _area.data() + keep + n);
+        _pos += n;
+        return traits_type::to_int_type(*gptr());
+    }
+    int_type uflow() override {
+        if (_chunk != 0) return std::streambuf::uflow();
+        return _pos < _text.size() ? traits_type::to_int_type(_text[_pos++]) : End();
     }
 
   private:
+    int_type End() {
+        if (_throws) throw std::ios_base::failure("read error");
+        return traits_type::eof();
+    }
     std::string _text;
-    std::size_t _limit;
+    std::size_t _chunk, _back;
+    bool _throws;
+    std::vector<char> _area;
     std::size_t _pos = 0;
-    char _current = 0;
 };
 
-// The text a whole document writes; a failed write is marked so that no expected text matches.
-inline std::string WriteDocument(JsonDocumentSchema& document) {
+// The text a whole document (or the list given) writes; a failed write is marked so that no
+// expected text matches.
+inline std::string WriteDocument(JsonDocumentSchema& document, JsonSchemaList* list = nullptr) {
     std::ostringstream out;
-    const bool ok = document.GenerateDocumentStream(out, nullptr);
+    const bool ok = document.GenerateDocumentStream(out, list);
     return ok ? out.str() : "(write failed) " + out.str();
 }
 
-// Reads a whole document from text through the stream entry point.
-inline bool ReadDocument(JsonDocumentSchema& document, const std::string& text) {
+// Reads a whole document (or the list given) from text through the stream entry point.
+inline bool ReadDocument(JsonDocumentSchema& document, const std::string& text,
+                         JsonSchemaList* list = nullptr) {
     std::istringstream in(text);
-    return document.ProcessDocumentStream(in, nullptr);
+    return document.ProcessDocumentStream(in, list);
 }
 
 // The control server while it lives: records every message, answers a get with `word` (length
