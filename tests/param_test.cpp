@@ -105,7 +105,15 @@ TEST(JsonSchemaParam, NothingIsSentForUnknownTypesFailedReadsAndDisabledNodes) {
     RecordingMailbox mailbox;
     JsonSchemaParam other(kOther, 0x100, 0x2A, kIdx, nullptr, 0);
     EXPECT_EQ(Write(other), "");
-    EXPECT_TRUE(Read(other, "{\"a\":[1,2]}"));
+    {
+        // Its value is skipped whole: the reader stands after it.
+        std::istringstream in("{\"a\":[1,2]},7 ");
+        JsonReadDocument reader(in);
+        EXPECT_TRUE(other.Format(reader, false));
+        int after = 0;
+        EXPECT_TRUE(reader.Deserialize(JSON_INT, JsonSchema::_nullstr, &after));
+        EXPECT_EQ(after, 7);
+    }
     JsonSchemaParam number(PARAM_INT, 0x100, 0x2A, kIdx, nullptr, 0);
     JsonSchemaParam text(PARAM_STRING, 0x100, 0x2A, kIdx, nullptr, 0);
     EXPECT_FALSE(Read(number, "\"5\""));
