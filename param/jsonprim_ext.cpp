@@ -18,8 +18,6 @@ using DocumentAPI::JsonDocumentAPI::JsonSchema;
 using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
 
 static_assert(sizeof(unsigned long) >= sizeof(void*), "a record's address must fit MsgCall's data");
-static_assert(sizeof(void*) != 4 || sizeof(QmMsgRecord) == 32,
-              "the message record must be eight 32-bit words");
 static_assert(sizeof(idx_t) == 16, "idx_t is four 32-bit words");
 
 namespace {
