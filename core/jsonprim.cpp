@@ -16,6 +16,7 @@
 #include <streambuf>
 #include <typeinfo>
 
+#include "core/detail/decimal.h"
 #include "json_document.h"
 #include "json_file.h"
 #include "json_list.h"
@@ -843,37 +844,16 @@ const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "."
     return true;
 }
 
-// Converted like atoi, except that text outside the 32-bit range saturates at INT_MIN or
-// INT_MAX on every platform (as atoi does where long is 32 bits) instead of being undefined:
-// an optional sign, then the digits up to the first other character.
-int text_to_int32(const char* p, const char* end) {
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    while (p != end && *p == '0')
-        ++p;
-    // Ten digits at most fit below 2^40; more saturate alike.
-    std::uint64_t magnitude = 0;
-    int count = 0;
-    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
-        if (++count <= 10) magnitude = magnitude * 10 + static_cast<unsigned int>(*p - '0');
-    }
-    if (count > 10) magnitude = std::uint64_t{1} << 40;
-    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
-    if (magnitude > limit) magnitude = limit;
-    return negative ? static_cast<int>(-static_cast<std::int64_t>(magnitude))
-                    : static_cast<int>(magnitude);
-}
-
 [[gnu::noinline]] void read_int32(In& in, int& value) {
     const char* begin;
     const char* end;
     if (in.TakeNumber(begin, end)) {
-        value = text_to_int32(begin, end);
+        value = detail::decimal_to_int32(begin, end);
         return;
     }
     std::string text;
     if (read_number(in, text)) {
-        value = text_to_int32(text.data(), text.data() + text.size());
+        value = detail::decimal_to_int32(text.data(), text.data() + text.size());
     }
 }
 
@@ -1077,6 +1057,33 @@ void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
 void JsonReadDocument::_read_double(std::istream& stream, double& value) {
     In in(stream, false);
     read_double(in, value, (reader_flags(stream) & kDecimalPoint) != 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Decimal text to a saturated 32-bit integer (reader, parameter nodes, scene requests)
+
+std::int32_t detail::decimal_to_int32(const char* p, const char* end) {
+    while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    while (p != end && *p == '0')
+        ++p;
+    // Ten digits at most fit below 2^40; more saturate alike.
+    std::uint64_t magnitude = 0;
+    int count = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        if (++count <= 10) magnitude = magnitude * 10 + static_cast<unsigned int>(*p - '0');
+    }
+    if (count > 10) magnitude = std::uint64_t{1} << 40;
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
+    if (magnitude > limit) magnitude = limit;
+    return negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude))
+                    : static_cast<std::int32_t>(magnitude);
+}
+
+std::int32_t detail::decimal_to_int32(const char* text) {
+    return decimal_to_int32(text, text + std::strlen(text));
 }
 
 // ---------------------------------------------------------------------------------------------

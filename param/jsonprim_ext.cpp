@@ -1,4 +1,5 @@
 // Parameter node and the library's messaging agent call.
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -7,7 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/detail/decimal.h"
 #include "json_param.h"
+#include "param/detail/param_message.h"
 #include "qm_agent.h"
 
 using DocumentAPI::JsonDocumentAPI::JSON_INT;
@@ -17,7 +20,6 @@ using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
 using DocumentAPI::JsonDocumentAPI::JsonSchema;
 using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
 
-static_assert(sizeof(unsigned long) >= sizeof(void*), "a record's address must fit MsgCall's data");
 static_assert(sizeof(idx_t) == 16, "idx_t is four 32-bit words");
 
 namespace {
@@ -29,28 +31,25 @@ constexpr uint32_t kTextSize = 256;
 
 // Sends one message about the parameter (param, idx) and returns when the server has handled it.
 void send(unsigned int id, uint32_t param, const idx_t& idx, uint32_t length, void* data) {
-    QmMsgRecord record{};
-    record.param = param;
-    record.idx[0] = idx.w1;
-    record.idx[1] = idx.w2;
-    record.idx[2] = idx.w3;
-    record.idx[3] = idx.w4;
-    record.status = 0;
-    record.length = length;
-    record.data = data;
-    QmMbAgent::MsgCall(id, reinterpret_cast<unsigned long>(&record));
-}
-
-// atoi's reading (leading blanks, sign, decimal digits; 0 without digits), saturated to the int
-// range instead of undefined on overflow.
-int to_int(const char* text) {
-    long value = std::strtol(text, nullptr, 10);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
+    const uint32_t words[4] = {idx.w1, idx.w2, idx.w3, idx.w4};
+    DocumentAPI::JsonDocumentAPI::detail::send_param_message(id, param, words, length, data);
 }
 
 }  // namespace
+
+std::int32_t DocumentAPI::JsonDocumentAPI::detail::send_param_message(unsigned int id,
+                                                                      uint32_t param,
+                                                                      const uint32_t idx[4],
+                                                                      uint32_t length, void* data) {
+    QmMsgRecord record{};
+    record.param = param;
+    for (int w = 0; w < 4; ++w)
+        record.idx[w] = idx[w];
+    record.length = length;
+    record.data = data;
+    QmMbAgent::MsgCall(id, static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(&record)));
+    return record.status;
+}
 
 // Forwards to the control server's mailbox; a program that has not set m_svr sends nothing.
 int QmMbAgent::MsgCall(unsigned int id, unsigned long data) {
@@ -121,9 +120,8 @@ bool JsonSchemaParam::Compile(JsonWriteDocument& writer, bool withName) {
         case PARAM_STRING: {
             char buffer[kTextSize] = {};
             send(id, _param, _idx, kTextSize, buffer);
-            const void* end = std::memchr(buffer, '\0', kTextSize);
-            std::string text(buffer, end != nullptr ? static_cast<const char*>(end) - buffer
-                                                    : static_cast<std::ptrdiff_t>(kTextSize));
+            // The text up to its first zero byte, or all of the buffer.
+            std::string text(buffer, std::find(buffer, buffer + kTextSize, '\0'));
             return writer.Serialize(JSON_STRING, key, &text);
         }
         case PARAM_BOOL: {
@@ -159,8 +157,11 @@ bool JsonSchemaParam::Format(JsonReadDocument& reader, bool withName) {
         send(id, _param, _idx, static_cast<uint32_t>(std::strlen(text.c_str())), &text[0]);
         return true;
     }
-    uint32_t value = _type == PARAM_BOOL ? (text == "true" ? 1u : 0u)
-                                         : static_cast<uint32_t>(to_int(text.c_str()));
+    uint32_t value =
+        _type == PARAM_BOOL
+            ? (text == "true" ? 1u : 0u)
+            : static_cast<uint32_t>(
+                  DocumentAPI::JsonDocumentAPI::detail::decimal_to_int32(text.c_str()));
     send(id, _param, _idx, sizeof value, &value);
     return true;
 }

@@ -35,6 +35,7 @@ struct QmMsgRecord {
     void* data;
 };
 
+static_assert(sizeof(unsigned long) >= sizeof(void*), "a record's address must fit MsgCall's data");
 static_assert(sizeof(void*) != 4 ||
                   (sizeof(QmMsgRecord) == 32 && offsetof(QmMsgRecord, status) == 20 &&
                    offsetof(QmMsgRecord, length) == 24 && offsetof(QmMsgRecord, data) == 28),

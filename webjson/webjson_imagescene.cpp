@@ -7,10 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "core/detail/decimal.h"
 #include "json_file.h"
 #include "json_scene.h"
 #include "json_scene_attribute.h"
 #include "json_scene_request.h"
+#include "param/detail/param_message.h"
 #include "qm_agent.h"
 
 using DocumentAPI::JsonDocumentAPI::JsonDocumentSchema;
@@ -23,6 +25,7 @@ using DocumentAPI::JsonDocumentAPI::JsonSchemaInt;
 using DocumentAPI::JsonDocumentAPI::JsonSchemaList;
 using DocumentAPI::JsonDocumentAPI::JsonSchemaString;
 using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
+namespace detail = DocumentAPI::JsonDocumentAPI::detail;
 
 template class DocumentAPI::JsonDocumentAPI::JsonSchemaArray<JsonSceneAttribute>;
 
@@ -261,16 +264,6 @@ bool parse_param_id(const std::string& name, ParamId& id) {
     return true;
 }
 
-// The decimal value of text as atoi reads it, saturated to the 32-bit range.
-int32_t decimal_value(const char* text) {
-    long long v = std::strtoll(text, nullptr, 10);
-    if (v > INT32_MAX) return INT32_MAX;
-    if (v < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
-static_assert(sizeof(unsigned long) >= sizeof(void*), "a record address must fit MsgCall's data");
-
 }  // namespace
 
 JsonSceneRequest::JsonSceneRequest() : _attributes(nullptr) {
@@ -309,17 +302,18 @@ bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonS
         ParamId id;
         if (value.empty() || !parse_param_id(name, id)) continue;
 
-        QmMsgRecord record;
+        uint32_t length = 0;
+        void* data = nullptr;
         int32_t number = 0;
         switch (id.letter) {
             case 'i':
-                number = decimal_value(value.c_str());
-                record.length = sizeof number;
-                record.data = &number;
+                number = detail::decimal_to_int32(value.c_str());
+                length = sizeof number;
+                data = &number;
                 break;
             case 's':
-                record.length = static_cast<uint32_t>(std::strlen(value.c_str()) + 1);
-                record.data = &value[0];
+                length = static_cast<uint32_t>(std::strlen(value.c_str()) + 1);
+                data = &value[0];
                 break;
             case 'b':
                 if (value == "true") {
@@ -327,19 +321,15 @@ bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonS
                 } else if (value != "false") {
                     continue;
                 }
-                record.length = sizeof number;
-                record.data = &number;
+                length = sizeof number;
+                data = &number;
                 break;
             default:
                 continue;
         }
-        record.param = id.number[1];
-        for (int w = 0; w < 4; ++w)
-            record.idx[w] = id.number[2 + w];
-        record.status = 0;
-        QmMbAgent::MsgCall(id.number[0] | 0x800Bu,
-                           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(&record)));
-        if (record.status < 0) result = false;
+        if (detail::send_param_message(id.number[0] | 0x800Bu, id.number[1], &id.number[2], length,
+                                       data) < 0)
+            result = false;
     }
     return result;
 }

@@ -20,11 +20,9 @@ if [ "${#need[@]}" -gt 0 ]; then
   timeout 1200 apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
-sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 timeout 300 cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=Debug -DWEBJSON_WERROR=ON \
   -DWEBJSON_TESTS=ON -DWEBJSON_EXAMPLES=ON \
-  -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-  -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+  -DWEBJSON_SANITIZE=address,undefined >/dev/null
 timeout 1200 cmake --build build/demo -j2 --target webjson-demo demo_device_test
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 timeout 300 ctest --test-dir build/demo -R '^DemoDevice\.' --output-on-failure --no-tests=error

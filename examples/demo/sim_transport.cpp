@@ -55,7 +55,8 @@ void SimTransport::Step(uint32_t milliseconds) {
         }
         // Up to +-4 % jitter around the nominal rate.
         const int32_t spread = static_cast<int32_t>(p.nominal_kbps / 25 + 1);
-        const int32_t jitter = static_cast<int32_t>(_random() % (2 * spread + 1)) - spread;
+        const int32_t jitter =
+            static_cast<int32_t>(_random() % static_cast<uint32_t>(2 * spread + 1)) - spread;
         p.kbps = static_cast<uint32_t>(static_cast<int32_t>(p.nominal_kbps) + jitter);
         _packet_millis[i] += uint64_t{p.kbps} * 1000u * milliseconds / kPacketBits;
         p.packets = _packet_millis[i] / 1000u;
