@@ -313,9 +313,10 @@ int Serve(const Options& options) {
 }
 #else
 int Serve(const Options&) {
-    std::cerr << "webjson-demo: this build has no HTTP server. Install the HTTP library\n"
-                 "(apt-get install libcpp-httplib-dev), run cmake again and rebuild; --out DIR\n"
-                 "writes the documents as files meanwhile.\n";
+    std::cerr << "webjson-demo: this build has no HTTP server: cmake did not find the HTTP\n"
+                 "library, which it looks up with pkg-config (apt-get install libcpp-httplib-dev\n"
+                 "pkg-config installs both). Run cmake again and rebuild; --out DIR writes the\n"
+                 "documents as files meanwhile.\n";
     return 1;
 }
 #endif  // WEBJSON_DEMO_HTTP
