@@ -26,3 +26,9 @@ file(RELATIVE_PATH WEBJSON_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig $
 string(REGEX REPLACE "/$" "" WEBJSON_PC_TO_PREFIX "${WEBJSON_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/webjson.pc.in ${PROJECT_BINARY_DIR}/webjson.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/webjson.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(TARGET webjson_simserver)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/webjson-simserver.pc.in
+                 ${PROJECT_BINARY_DIR}/webjson-simserver.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/webjson-simserver.pc
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()

@@ -15,5 +15,6 @@
 #include "json_table.h"
 #include "json_tree.h"
 #include "qm_agent.h"
+#include "version.h"
 
 #endif  // WEBJSON_WEBJSON_H

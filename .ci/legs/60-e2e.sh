@@ -2,7 +2,8 @@
 # Browser test of the demo program: builds webjson-demo (under AddressSanitizer and
 # UndefinedBehaviorSanitizer, so a memory fault or leak met while serving real browser traffic
 # fails the leg), runs its unit tests, then drives the viewer pages in headless Chromium with
-# playwright-core. Screenshots of every view are left in build/demo/screenshots/.
+# playwright-core. Screenshots of every view are left in build/demo/screenshots/, taken whether
+# the checks pass or fail, and listed at the end of the leg either way.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 export DEBIAN_FRONTEND=noninteractive
@@ -35,8 +36,10 @@ for name in table plot scatter tree scene; do
   node -e 'JSON.parse(require("fs").readFileSync(process.argv[1], "utf8"))' "$out/$name.json"
 done
 
+shots="$PWD/build/demo/screenshots"
+rm -rf "$shots"
+trap 'rm -rf "$out"; echo "screenshots kept in $shots:"; ls "$shots" 2>/dev/null || true' EXIT
 cd examples/e2e
 timeout 300 npm ci --no-audit --no-fund --loglevel=error
-WEBJSON_DEMO="$PWD/../../build/demo/examples/webjson-demo" \
-WEBJSON_SCREENSHOTS="$PWD/../../build/demo/screenshots" \
+WEBJSON_DEMO="$PWD/../../build/demo/examples/webjson-demo" WEBJSON_SCREENSHOTS="$shots" \
   timeout 600 node --test --test-concurrency=1 --test-timeout=120000 views.test.mjs

@@ -1,8 +1,10 @@
 #include "demo_device.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 using namespace DocumentAPI::JsonDocumentAPI;
@@ -89,6 +91,25 @@ const char* KindWord(QmSimKind kind) {
     return "unknown";
 }
 
+// Reads a post's pairs without sending them, so that they can be checked first.
+class PairsOfPost : public JsonSceneRequest {
+  public:
+    bool ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) override {
+        return JsonDocumentSchema::ProcessDocumentStream(stream, list);
+    }
+    JsonSchemaArray<JsonSchemaList>& Pairs() { return *_attributes; }
+};
+
+// A whole number a 32-bit parameter holds: an optional sign and decimal digits, nothing else.
+bool IsWholeNumber(const char* text) {
+    const char* digits = (*text == '-' || *text == '+') ? text + 1 : text;
+    if (*digits < '0' || *digits > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text, &end, 10);
+    return *end == '\0' && errno == 0 && value >= INT32_MIN && value <= INT32_MAX;
+}
+
 JsonSchemaList* ActionOf(JsonSceneAttribute* attribute) {
     return static_cast<JsonSchemaList*>(attribute->GetObject("action"));
 }
@@ -104,11 +125,15 @@ void SetStatus(JsonSchemaList* part, const char* severity, const char* label) {
 DemoDevice::DemoDevice(const std::string& image_dir, int refresh_seconds)
     : _image_dir(image_dir), _gets(0), _last_tick(std::chrono::steady_clock::now()) {
     _params = {
-        {kEncoder, kServiceName, QMSIM_STRING}, {kEncoder, kVideoKbps, QMSIM_INT},
-        {kEncoder, kResolution, QMSIM_ENUM},    {kEncoder, kAudioMode, QMSIM_INT},
-        {kEncoder, kResetErrors, QMSIM_INT},    {kOutput, kOutputOn, QMSIM_BOOL},
-        {kOutput, kDestination, QMSIM_STRING},  {kOutput, kPort, QMSIM_INT},
-        {kModulator, kSymbolRate, QMSIM_INT},
+        {kEncoder, kServiceName, QMSIM_STRING, "Service name"},
+        {kEncoder, kVideoKbps, QMSIM_INT, "Video bitrate"},
+        {kEncoder, kResolution, QMSIM_ENUM, "Resolution"},
+        {kEncoder, kAudioMode, QMSIM_INT, "Audio mode"},
+        {kEncoder, kResetErrors, QMSIM_INT, "Error counters"},
+        {kOutput, kOutputOn, QMSIM_BOOL, "Output"},
+        {kOutput, kDestination, QMSIM_STRING, "Destination"},
+        {kOutput, kPort, QMSIM_INT, "Port"},
+        {kModulator, kSymbolRate, QMSIM_INT, "Symbol rate"},
     };
     _server.DefineText(Key(kEncoder, kServiceName), _ts.Services()[0].name);
     _server.DefineWord(Key(kEncoder, kVideoKbps), QMSIM_INT, 5500);
@@ -402,8 +427,40 @@ void DemoDevice::_write_scene(std::ostream& out) {
     scene.GenerateDocumentStream(out, nullptr);
 }
 
-DemoDevice::PostResult DemoDevice::PostSceneRequest(const std::string& body, unsigned* sent) {
+DemoDevice::PostResult DemoDevice::_check_post(const std::string& body, Refusal& refusal) const {
+    PairsOfPost post;
+    std::istringstream in(body);
+    if (!post.ProcessDocumentStream(in, nullptr)) return PostResult::kUnreadable;
+    for (unsigned i = 0; i < post.Pairs().Size(); ++i) {
+        JsonSchemaList* pair = post.Pairs().GetArray(i);
+        const std::string name = pair->GetString("name");
+        const char* value = pair->GetString("value");
+        for (const ParamDef& def : _params) {
+            if (_id_text(def.mid, def.param, def.type) != name) continue;
+            const bool word = def.type == QMSIM_INT || def.type == QMSIM_ENUM;
+            const bool flag = def.type == QMSIM_BOOL;
+            if ((word && !IsWholeNumber(value)) ||
+                (flag && std::string(value) != "true" && std::string(value) != "false")) {
+                refusal.attribute = name;
+                refusal.message = std::string(def.label) +
+                                  (word ? ": a whole number is needed" : ": true or false is needed");
+                return PostResult::kInvalid;
+            }
+        }
+    }
+    return PostResult::kApplied;
+}
+
+DemoDevice::PostResult DemoDevice::PostSceneRequest(const std::string& body, unsigned* sent,
+                                                    Refusal* refusal) {
     std::lock_guard<std::mutex> lock(_mutex);
+    if (sent != nullptr) *sent = 0;
+    Refusal invalid;
+    const PostResult checked = _check_post(body, invalid);
+    if (checked != PostResult::kApplied) {
+        if (refusal != nullptr) *refusal = invalid;
+        return checked;
+    }
     _collect_messages();
     std::istringstream in(body);
     const bool ok = _request_scene->ProcessDocumentStream(in, nullptr);
@@ -419,6 +476,7 @@ DemoDevice::PostResult DemoDevice::PostSceneRequest(const std::string& body, uns
     _collect_messages();
     _apply_controls();
     if (ok) return PostResult::kApplied;
+    if (refused && refusal != nullptr) *refusal = {"", "the control server refused a value"};
     return refused ? PostResult::kRefused : PostResult::kUnreadable;
 }
 

@@ -42,8 +42,14 @@ constexpr uint32_t kSymbolRate = 0x1;   // modulator, int, ksymbol/s, read only 
 class DemoDevice {
   public:
     // What became of a posted scene request: every usable pair was sent and accepted; the text
-    // was not a scene request (nothing sent); or the server refused at least one value.
-    enum class PostResult { kApplied, kUnreadable, kRefused };
+    // was not a scene request (nothing sent); the server refused at least one value; or a value
+    // does not fit its parameter's kind (nothing sent).
+    enum class PostResult { kApplied, kUnreadable, kRefused, kInvalid };
+    // Why a post was refused: the pair's name (empty when the server refused) and a message.
+    struct Refusal {
+        std::string attribute;
+        std::string message;
+    };
     static constexpr std::size_t kHistory = 100;
 
     // image_dir holds panel.png, which the scene embeds. refresh_seconds is the plots' period.
@@ -58,8 +64,12 @@ class DemoDevice {
     bool WriteDocument(const std::string& name, std::ostream& out);
     // Hands a posted scene request to the scene in request mode, which sends its pairs to the
     // control server; the device then applies the new settings.
-    // sent, when given, receives the number of set messages the post caused.
-    PostResult PostSceneRequest(const std::string& body, unsigned* sent = nullptr);
+    // Values are checked against their parameter's kind first (whole numbers, true or false):
+    // one that does not fit refuses the whole post before anything is sent.
+    // sent, when given, receives the number of set messages the post caused; refusal the
+    // reason when the result is kRefused or kInvalid.
+    PostResult PostSceneRequest(const std::string& body, unsigned* sent = nullptr,
+                                Refusal* refusal = nullptr);
     // {"parameters":[..],"messages":[..]}: the server's table and the last set messages.
     void WriteServerState(std::ostream& out);
 
@@ -77,6 +87,7 @@ class DemoDevice {
         uint32_t mid;
         uint32_t param;
         QmSimType type;
+        const char* label;
     };
 
     // The parameter id text, as the parameter nodes write it; idx null means all four zero.
@@ -88,6 +99,9 @@ class DemoDevice {
     void _apply_controls();
     // Moves the server's messages into the bounded history and empties its log.
     void _collect_messages();
+    // Reads the post without sending it: kUnreadable, kInvalid with the first pair whose value
+    // its parameter cannot hold, or kApplied when the post may go to the server.
+    PostResult _check_post(const std::string& body, Refusal& refusal) const;
     void _step(uint32_t milliseconds);
 
     void _write_table(std::ostream& out);

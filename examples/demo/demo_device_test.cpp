@@ -64,14 +64,28 @@ TEST(DemoDevice, BadPostsAreReportedAndChangeNothingElse) {
          DemoDevice::PostResult::kUnreadable, 0},
         {"unknown parameter", Post("400.9.0.0.0.0i", "1"), DemoDevice::PostResult::kRefused, 1},
         {"name that is no id", Post("Service name", "x"), DemoDevice::PostResult::kApplied, 0},
+        // Values the parameter's kind cannot hold refuse the whole post, the good pair too.
+        {"letters for a number",
+         "{\"attributes\":[{\"name\":\"100.1.0.0.0.0s\",\"value\":\"x\"},"
+         "{\"name\":\"200.3.0.0.0.0i\",\"value\":\"12abc\"}]}",
+         DemoDevice::PostResult::kInvalid, 0},
+        {"a number beyond 32 bits", Post("200.3.0.0.0.0i", "2147483648"),
+         DemoDevice::PostResult::kInvalid, 0},
+        {"an empty number", Post("100.3.0.0.0.0i", ""), DemoDevice::PostResult::kInvalid, 0},
+        {"a switch neither true nor false", Post("200.1.0.0.0.0b", "yes"),
+         DemoDevice::PostResult::kInvalid, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DemoDevice device(WEBJSON_DEMO_IMAGE_DIR, 0);
         unsigned sent = 99;
-        EXPECT_EQ(device.PostSceneRequest(c.body, &sent), c.result);
+        DemoDevice::Refusal refusal;
+        EXPECT_EQ(device.PostSceneRequest(c.body, &sent, &refusal), c.result);
         EXPECT_EQ(sent, c.sent);
         EXPECT_EQ(Param(device, demo_param::kEncoder, demo_param::kServiceName).text, "News 24");
+        EXPECT_EQ(Param(device, demo_param::kOutput, demo_param::kPort).word, 1234u);
+        EXPECT_EQ(refusal.message.empty(), c.result == DemoDevice::PostResult::kApplied ||
+                                               c.result == DemoDevice::PostResult::kUnreadable);
     }
 }
 

@@ -12,9 +12,11 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 #endif
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -28,6 +30,8 @@
 #include <thread>
 
 #include "demo_device.h"
+
+using namespace DocumentAPI::JsonDocumentAPI;
 
 #ifndef WEBJSON_DEMO_VIEWER_DIR
 #define WEBJSON_DEMO_VIEWER_DIR "viewer"
@@ -109,6 +113,26 @@ int WriteFiles(const Options& options) {
 
 #if WEBJSON_DEMO_HTTP
 constexpr std::size_t kMaxPost = 64 * 1024;
+// Each connection holds a worker while it is open. Reads and writes that stall longer than
+// the timeouts end the connection, so a client that goes quiet frees its worker within
+// seconds; the pool is large enough that a few dozen slow clients leave workers for the rest.
+constexpr std::size_t kWorkers = 64;
+constexpr time_t kReadTimeoutSeconds = 3;
+constexpr time_t kWriteTimeoutSeconds = 3;
+constexpr std::size_t kRequestsPerConnection = 20;
+
+// {"error":message} and, for a refused value, "attribute":the pair's name.
+class ErrorDocument : public JsonDocumentSchema {
+  public:
+    ErrorDocument() { _root = BuildSchema(); }
+    JsonSchemaList* BuildSchema() override {
+        auto* root = new JsonSchemaList("");
+        root->AddNew(new JsonSchemaString("error", ""));
+        root->AddNew(new JsonSchemaString("attribute", ""));
+        return root;
+    }
+    JsonSchemaList& Root() { return *_root; }
+};
 
 void SendJson(httplib::Response& res, int status, const std::string& body) {
     res.status = status;
@@ -116,12 +140,49 @@ void SendJson(httplib::Response& res, int status, const std::string& body) {
     res.set_content(body, "application/json");
 }
 
-// A JSON error body; the texts passed here are fixed words of this program, never input.
-void SendError(httplib::Response& res, int status, const char* message) {
-    SendJson(res, status, std::string("{\"error\":\"") + message + "\"}");
+// Every error answer of the demo goes through here, so its body has one shape; the library
+// writes it, so any text is escaped.
+void SendError(httplib::Response& res, int status, const std::string& message,
+               const std::string& attribute = std::string()) {
+    ErrorDocument error;
+    error.Root().Set("error", message.c_str());
+    error.Root().Set("attribute", attribute.c_str());
+    error.Root().GetObject("attribute")->SetEnable(!attribute.empty());
+    std::ostringstream text;
+    error.GenerateDocumentStream(text, nullptr);
+    SendJson(res, status, text.str());
+}
+
+// The methods a path takes: the scene document also takes posts, everything else is read only.
+const char* AllowedMethods(const std::string& path) {
+    return path == "/doc/scene.json" ? "GET, HEAD, POST" : "GET, HEAD";
+}
+
+// Runs before any route: a method the path does not take gets 405 with the methods it does.
+// Byte ranges are dropped: the HTTP library would apply them to every answer, errors included,
+// and a short request naming the same range many times would get the answer as often. Every
+// answer here is small and whole.
+httplib::Server::HandlerResponse CheckRequest(const httplib::Request& req, httplib::Response& res) {
+    const_cast<httplib::Request&>(req).ranges.clear();  // the library's own request object
+    const std::string allowed = AllowedMethods(req.path);
+    if ((", " + allowed + ", ").find(", " + req.method + ", ") == std::string::npos) {
+        res.set_header("Allow", allowed);
+        if (req.method == "OPTIONS") {
+            res.status = 204;
+        } else {
+            SendError(res, 405, "method not allowed");
+        }
+        return httplib::Server::HandlerResponse::Handled;
+    }
+    return httplib::Server::HandlerResponse::Unhandled;
 }
 
 void AddRoutes(httplib::Server& server, DemoDevice& device) {
+    server.set_pre_routing_handler(CheckRequest);
+    // With the ranges dropped, a file is answered whole: 200, not the 206 the library chose.
+    server.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.status == 206) res.status = 200;
+    });
     server.Get(R"(/doc/([a-z]+)\.json)",
                [&device](const httplib::Request& req, httplib::Response& res) {
                    std::ostringstream text;
@@ -133,13 +194,15 @@ void AddRoutes(httplib::Server& server, DemoDevice& device) {
                });
     server.Post("/doc/scene.json", [&device](const httplib::Request& req, httplib::Response& res) {
         unsigned sent = 0;
-        switch (device.PostSceneRequest(req.body, &sent)) {
+        DemoDevice::Refusal refusal;
+        switch (device.PostSceneRequest(req.body, &sent, &refusal)) {
             case DemoDevice::PostResult::kApplied:
                 SendJson(res, 200,
                          "{\"result\":\"applied\",\"sent\":" + std::to_string(sent) + "}");
                 return;
             case DemoDevice::PostResult::kRefused:
-                SendError(res, 422, "the control server refused a value");
+            case DemoDevice::PostResult::kInvalid:
+                SendError(res, 422, refusal.message, refusal.attribute);
                 return;
             case DemoDevice::PostResult::kUnreadable:
                 break;
@@ -158,6 +221,8 @@ void AddRoutes(httplib::Server& server, DemoDevice& device) {
             SendError(res, 404, "not found");
         else if (res.status == 413)
             SendError(res, 413, "request too large");
+        else if (res.status == 416)
+            SendError(res, 416, "unusable byte range");
         else
             SendError(res, res.status, "bad request");
     });
@@ -180,8 +245,18 @@ int Serve(const Options& options) {
     DemoDevice device(options.viewer + "/img");
     httplib::Server server;
     server.set_payload_max_length(kMaxPost);
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    server.set_read_timeout(kReadTimeoutSeconds);
+    server.set_write_timeout(kWriteTimeoutSeconds);
     // Idle browser connections hold a worker each; a short wait lets Ctrl+C stop promptly.
     server.set_keep_alive_timeout(1);
+    server.set_keep_alive_max_count(kRequestsPerConnection);
+    // The library's default also sets SO_REUSEPORT, with which a second demo would share the
+    // port with the first; address reuse alone still lets a restart bind at once.
+    server.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (!server.set_mount_point("/", options.viewer)) {
         std::cerr << "webjson-demo: no viewer pages in " << options.viewer << " (see --viewer)\n";
         return 1;
@@ -189,13 +264,18 @@ int Serve(const Options& options) {
     AddRoutes(server, device);
 
     int port = options.port;
+    errno = 0;
     if (port == 0) {
         port = server.bind_to_any_port("127.0.0.1");
     } else if (!server.bind_to_port("127.0.0.1", port)) {
         port = -1;
     }
     if (port <= 0) {
-        std::cerr << "webjson-demo: cannot listen on 127.0.0.1:" << options.port << "\n";
+        const bool in_use = errno == EADDRINUSE;
+        std::cerr << "webjson-demo: cannot listen on 127.0.0.1:" << options.port
+                  << (in_use ? ": the port is in use (another demo?); --port N takes another one"
+                             : "")
+                  << "\n";
         return 1;
     }
 
@@ -233,9 +313,10 @@ int Serve(const Options& options) {
 }
 #else
 int Serve(const Options&) {
-    std::cerr << "webjson-demo: this build has no HTTP server. Install the HTTP library\n"
-                 "(apt-get install libcpp-httplib-dev), run cmake again and rebuild; --out DIR\n"
-                 "writes the documents as files meanwhile.\n";
+    std::cerr << "webjson-demo: this build has no HTTP server: cmake did not find the HTTP\n"
+                 "library, which it looks up with pkg-config (apt-get install libcpp-httplib-dev\n"
+                 "pkg-config installs both). Run cmake again and rebuild; --out DIR writes the\n"
+                 "documents as files meanwhile.\n";
     return 1;
 }
 #endif  // WEBJSON_DEMO_HTTP

@@ -1,20 +1,43 @@
 // Plot view: each plot document drawn as SVG and fetched again after its "refresh" period
 // (milliseconds). A time plot ("x":"time") draws its "y" values oldest to newest, the newest at
 // the right edge of "maxpoints" slots; a scatter plot ("type":"scatter") draws the pairs
-// (x[i], y[i]). "width" and "height", when present, size the drawing.
+// (x[i], y[i]). "width" and "height", when present, size the drawing. A time plot's samples are
+// "refresh" apart, the newest taken about when the document was fetched: its time axis is
+// labelled with clock times from there.
 import { autoRefresh, el, fetchDocument, rendered, showStatus, svg } from './common.js';
 
 const kColours = ['#1565c0', '#c62828', '#2e7d32', '#6a1b9a'];
 const kMargin = { left: 58, right: 16, top: 30, bottom: 42 };
 const kMinRefreshMs = 250;
 
-// Round tick values covering [low, high].
+const kClockSteps = [1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600].map((s) => s * 1000);
+
+// At least count round values (steps of 1, 2, 2.5 or 5 times a power of ten) inside
+// [low, high], as [value, text], with as few decimals as the step needs.
 function ticks(low, high, count) {
   const raw = (high - low) / Math.max(count, 1);
   const power = 10 ** Math.floor(Math.log10(raw));
-  const step = [1, 2, 5, 10].map((f) => f * power).find((s) => s >= raw) || raw;
+  const steps = [0.1, 0.2, 0.25, 0.5, 1, 2, 2.5, 5, 10].map((f) => f * power);
+  const fits = (s) => Math.floor(high / s + 1e-9) - Math.ceil(low / s - 1e-9) + 1 >= count;
+  const step = [...steps].reverse().find(fits) || steps[0];
+  const magnitude = Math.floor(Math.log10(step) + 1e-9);
+  const halves = Math.abs(step / 10 ** magnitude - 2.5) < 1e-9 ? 1 : 0;
+  const decimals = Math.max(0, -magnitude + halves);
   const result = [];
-  for (let v = Math.ceil(low / step) * step; v <= high + step / 1e6; v += step) result.push(v);
+  for (let i = Math.ceil(low / step - 1e-9); i * step <= high + step * 1e-9; i += 1) {
+    const value = i * step;
+    result.push([value, value.toFixed(decimals)]);
+  }
+  return result;
+}
+
+// Clock times (ms since the epoch) at round steps inside [start, end], as [time, "hh:mm:ss"].
+function clockTicks(start, end, count) {
+  const step = kClockSteps.find((s) => s >= (end - start) / count) || kClockSteps.at(-1);
+  const result = [];
+  for (let t = Math.ceil(start / step) * step; t <= end; t += step) {
+    result.push([t, new Date(t).toLocaleTimeString('en-GB', { hour12: false })]);
+  }
   return result;
 }
 
@@ -41,7 +64,7 @@ function pointsOf(doc, entry) {
   return ys.map((y, i) => [slots - ys.length + i, y]);
 }
 
-function draw(container, doc) {
+function draw(container, doc, fetched) {
   const width = doc.width > 0 ? doc.width : 640;
   const height = doc.height > 0 ? doc.height : 300;
   const series = (doc.series || []).map((entry) => ({ entry, points: pointsOf(doc, entry) }));
@@ -57,14 +80,19 @@ function draw(container, doc) {
 
   const grid = svg('g', { class: 'grid' });
   const axis = svg('g', { class: 'axis' });
-  for (const t of ticks(y0, y1, 5)) {
+  for (const [t, label] of ticks(y0, y1, Math.max(4, Math.floor(plotH / 45)))) {
     grid.append(svg('line', { x1: kMargin.left, x2: width - kMargin.right, y1: sy(t), y2: sy(t) }));
-    axis.append(svg('text', { x: kMargin.left - 6, y: sy(t) + 4, 'text-anchor': 'end' }, document.createTextNode(t)));
+    axis.append(svg('text', { class: 'tick y', x: kMargin.left - 6, y: sy(t) + 4, 'text-anchor': 'end' }, document.createTextNode(label)));
   }
-  if (scatter) {
-    for (const t of ticks(x0, x1, 6)) {
-      axis.append(svg('text', { x: sx(t), y: height - kMargin.bottom + 15, 'text-anchor': 'middle' }, document.createTextNode(t)));
-    }
+  // Time plot: slot i was sampled (slots - 1 - i) periods before the newest.
+  const period = Math.max(doc.refresh || 0, 1);
+  const timeOf = (slot) => fetched - (slots - 1 - slot) * period;
+  const xTicks = scatter ? ticks(x0, x1, Math.max(3, Math.floor(plotW / 70)))
+    : clockTicks(timeOf(0), timeOf(slots - 1), Math.max(2, Math.floor(plotW / 90)))
+      .map(([t, label]) => [(t - timeOf(0)) / period, label]);
+  for (const [t, label] of xTicks) {
+    axis.append(svg('line', { x1: sx(t), x2: sx(t), y1: height - kMargin.bottom, y2: height - kMargin.bottom + 4 }));
+    axis.append(svg('text', { class: 'tick x', x: sx(t), y: height - kMargin.bottom + 15, 'text-anchor': 'middle' }, document.createTextNode(label)));
   }
   axis.append(svg('path', { d: `M${kMargin.left},${kMargin.top}V${height - kMargin.bottom}H${width - kMargin.right}`, fill: 'none' }));
 
@@ -99,7 +127,7 @@ function follow(container) {
     try {
       const doc = await fetchDocument(name);
       rendered[name] = doc;
-      draw(container, doc);
+      draw(container, doc, Date.now());
       period = Math.max(kMinRefreshMs, doc.refresh || 0);
       showStatus(`Updated ${new Date().toLocaleTimeString()}`);
     } catch (error) {

@@ -13,7 +13,10 @@
 //   "false"), "slider" a range of "min".."max" shown as (raw + shift) * nominator / denominator
 //   with "precision" decimals and "unit", posting the raw integer.
 // - "apply": when a part has such an attribute, edits of its fields, sliders, options and check
-//   boxes wait, marked, until Apply posts them together; buttons always post at once.
+//   boxes wait, marked, until Apply posts them together; buttons always post at once. Edits are
+//   recorded as they are typed, so the first click on Apply sends them.
+// - "integer" attributes take whole numbers only: the view refuses anything else before it is
+//   sent. A refusal, the view's or the device's, is shown next to the form that sent it.
 // - attribute tables ("layout":{"type":"table"}): one row per name in "rows"."names", matched
 //   with the part's attribute of that label (same category first); one column per key of
 //   "columns"."style"."width" ("name": the label, "value": the value, other keys: that member
@@ -29,6 +32,8 @@ let selectedId = null;
 let busy = false;
 // Edits waiting for Apply: part id -> Map(attribute name -> value text).
 const pending = new Map();
+// The last refusal, shown beside the form that sent it: { form, text }.
+let refusal = null;
 
 const isTrue = (value) => value === true || value === 'true';
 const text = (value) => (value === null || value === undefined ? '' : String(value));
@@ -96,26 +101,71 @@ function renderImages(doc, area) {
 
 // --- posting ---
 
-async function send(pairs) {
-  if (busy || pairs.length === 0) return;
+const kWholeNumber = /^[+-]?\d+$/;
+
+// The first pair whose value its attribute's kind cannot hold, as a message; null when none.
+function invalidPair(part, pairs) {
+  for (const { name, value } of pairs) {
+    const attribute = (part.attributes || []).find((a) => a.name === name);
+    if (attribute && attribute.type === 'integer'
+      && (!kWholeNumber.test(value) || Math.abs(Number(value)) > 2147483647)) {
+      return `${attribute.label}: a whole number is needed`;
+    }
+  }
+  return null;
+}
+
+// Posts the pairs; form names the form that sent them, where a refusal is shown. True when
+// the device applied them.
+async function send(part, form, pairs) {
+  if (busy || pairs.length === 0) return false;
+  const invalid = invalidPair(part, pairs);
+  if (invalid) {
+    refusal = { form, text: invalid };
+    showStatus(`Not sent: ${invalid}`, 'error');
+    render(rendered.scene);
+    return false;
+  }
   busy = true;
+  refusal = null;
   showStatus('Sending…');
+  let applied = false;
   try {
     const reply = await postSceneRequest(pairs);
     showStatus(`Applied: ${reply.sent} value(s) sent`, 'ok');
+    applied = true;
   } catch (error) {
+    refusal = { form, text: error.message };
     showStatus(`Not applied: ${error.message}`, 'error');
   } finally {
     busy = false;
   }
   await load();
+  return applied;
 }
 
-function edit(part, hasApply, name, value) {
-  if (!hasApply) return send([{ name, value }]);
+const formOf = (part, attribute) => `${part.id}/${attribute.name || attribute.label}`;
+
+// Marks the pending edits in place: the page is not rebuilt while the user is in a form, so a
+// click that ends an edit (on Apply, say) still lands on its button.
+function showPending(part) {
+  const waiting = pending.get(part.id) || new Map();
+  for (const row of document.querySelectorAll('#attributes-area .attr')) {
+    row.classList.toggle('pending', waiting.has(row.dataset.name));
+  }
+  const apply = document.querySelector('#attributes-area .attr[data-action="apply"] button');
+  if (apply) {
+    apply.disabled = waiting.size === 0;
+    apply.textContent = waiting.size ? `${apply.dataset.label} (${waiting.size})` : apply.dataset.label;
+  }
+}
+
+function edit(part, hasApply, attribute, value) {
+  const { name } = attribute;
+  if (!hasApply) return send(part, formOf(part, attribute), [{ name, value }]);
   if (!pending.has(part.id)) pending.set(part.id, new Map());
   pending.get(part.id).set(name, value);
-  render(rendered.scene);
+  showPending(part);
   return undefined;
 }
 
@@ -143,11 +193,12 @@ function control(part, attribute, hasApply) {
   const id = `attr-${part.id}-${name}`;
   switch (action.type) {
     case 'text': {
-      const input = el('input', { type: 'text', id, value: current, 'aria-label': attribute.label });
-      const commit = () => edit(part, hasApply, name, input.value);
+      const input = el('input', { type: 'text', id, value: current, 'aria-label': attribute.label,
+        inputmode: attribute.type === 'integer' ? 'numeric' : null });
+      const commit = () => edit(part, hasApply, attribute, input.value);
       input.addEventListener('keydown', (event) => { if (event.key === 'Enter') commit(); });
       if (hasApply) {
-        input.addEventListener('change', commit);
+        input.addEventListener('input', commit);
         return [input];
       }
       return [input, el('button', { type: 'button', text: 'Set', onclick: commit })];
@@ -155,7 +206,7 @@ function control(part, attribute, hasApply) {
     case 'enum': {
       const options = Array.isArray(action.options) ? action.options : [];
       const select = el('select', { id, 'aria-label': attribute.label,
-        onchange: () => edit(part, hasApply, name, select.value) });
+        onchange: () => edit(part, hasApply, attribute, select.value) });
       for (const option of options) {
         const item = el('option', { value: option.value, text: option.label });
         item.selected = option.label === current || option.value === current;
@@ -175,7 +226,8 @@ function control(part, attribute, hasApply) {
             box.checked = true;
             return;
           }
-          edit(part, hasApply, name, String(position));
+          for (const other of boxes.querySelectorAll('input')) other.checked = other === box;
+          edit(part, hasApply, attribute, String(position));
         });
         boxes.append(el('label', {}, box, ` ${option.value}`));
       });
@@ -184,16 +236,22 @@ function control(part, attribute, hasApply) {
     case 'button': {
       const value = attribute.type === 'boolean' ? String(!isTrue(attribute.value)) : '1';
       return [el('span', { class: 'value', text: text(attribute.value) }),
-        el('button', { type: 'button', id, text: action.label || attribute.label, onclick: () => send([{ name, value }]) })];
+        el('button', { type: 'button', id, text: action.label || attribute.label,
+          onclick: () => send(part, formOf(part, attribute), [{ name, value }]) })];
     }
     case 'apply': {
-      const edits = waiting ? [...waiting].map(([n, v]) => ({ name: n, value: v })) : [];
+      const label = attribute.label || 'Apply';
+      const count = waiting ? waiting.size : 0;
       return [el('button', {
-        type: 'button', id, class: 'primary', disabled: edits.length === 0,
-        text: edits.length ? `${attribute.label || 'Apply'} (${edits.length})` : attribute.label || 'Apply',
+        type: 'button', id, class: 'primary', disabled: count === 0, dataset: { label },
+        text: count ? `${label} (${count})` : label,
         onclick: async () => {
-          pending.delete(part.id);
-          await send(edits);
+          const edits = [...(pending.get(part.id) || new Map())].map(([n, v]) => ({ name: n, value: v }));
+          // Kept when refused, so that they can be corrected.
+          if (await send(part, formOf(part, attribute), edits)) {
+            pending.delete(part.id);
+            render(rendered.scene);
+          }
         },
       })];
     }
@@ -203,7 +261,7 @@ function control(part, attribute, hasApply) {
       const input = el('input', { type: 'range', id, min, max: Math.max(min, max), step: 1, value: current, 'aria-label': attribute.label });
       const output = el('output', { for: id, text: sliderText(action, current) });
       input.addEventListener('input', () => { output.textContent = sliderText(action, input.value); });
-      input.addEventListener('change', () => edit(part, hasApply, name, input.value));
+      input.addEventListener('change', () => edit(part, hasApply, attribute, input.value));
       return [input, output];
     }
     default:
@@ -221,6 +279,9 @@ function attributeRow(part, attribute, hasApply) {
   const labelFor = ['text', 'enum', 'slider'].includes(action) ? `attr-${part.id}-${attribute.name}` : null;
   row.append(el(labelFor ? 'label' : 'span', { class: 'name', for: labelFor, text: attribute.label }),
     el('span', { class: 'control' }, control(part, attribute, hasApply)));
+  if (refusal && refusal.form === formOf(part, attribute)) {
+    row.append(el('div', { class: 'form-error', role: 'alert', text: refusal.text }));
+  }
   return row;
 }
 

@@ -1,8 +1,10 @@
-// Defines a document of its own through the umbrella header, writes it and reads it back.
+// Defines a document of its own through the umbrella header, writes it and reads it back, and
+// checks that headers, library and package (argv[1], when given) give the same version.
 #include <webjson/webjson.h>
 
 #include <iostream>
 #include <sstream>
+#include <string>
 
 using namespace DocumentAPI::JsonDocumentAPI;
 
@@ -21,7 +23,11 @@ class Reading : public JsonDocumentSchema {
     JsonSchemaList* Root() { return _root; }
 };
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string version = std::to_string(WEBJSON_VERSION_MAJOR) + "." +
+                                std::to_string(WEBJSON_VERSION_MINOR) + "." +
+                                std::to_string(WEBJSON_VERSION_PATCH);
+    if (version != WebjsonVersion() || (argc > 1 && version != argv[1])) return 4;
     Reading out;
     out.Root()->Set("value", 21);
     std::stringstream text;
