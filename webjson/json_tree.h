@@ -10,7 +10,8 @@
 //   ts.AddCaInfo(service, 0xB00);
 //   ts.GenerateDocument("/tmp/services.json", nullptr);
 //
-// Not thread-safe: a tree is built and written by one thread at a time.
+// Not thread-safe: a tree is built and written by one thread at a time. Independent of other
+// documents: tree nodes refuse to be read before any array is, and writing uses no prototype.
 #ifndef WEBJSON_JSON_TREE_H
 #define WEBJSON_JSON_TREE_H
 
