@@ -99,12 +99,13 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
 //   holds an array of its own element type keeps _ref above zero and so lives until the process
 //   ends.
 //
-// Threads: constructors and destructors update _element and _ref under a lock of the element
-// type; a read takes the prototype once, when the array starts reading, without a lock. Arrays
-// of one type may so be built, used and destroyed in several threads at once, each array by one
-// thread at a time. A class-wide prototype must not be changed once offered, and a program that
-// reads _element or _ref itself must not do so while another thread builds or destroys arrays of
-// that type.
+// Threads: _element and _ref are updated atomically. A lock of the element type is taken only
+// where the count leaves or reaches zero or a prototype is offered (so not for the copies that
+// reading makes); a read takes the prototype once, when the array starts reading. Arrays of one
+// type may so be built, used and destroyed in several threads at once, each array by one thread at
+// a time. A class-wide prototype must not be changed once offered, and a program that reads
+// _element or _ref itself must not do so while another thread builds or destroys arrays of that
+// type.
 template <typename T>
 class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
   public:
@@ -115,21 +116,26 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // An array that reads with the class-wide prototype of T; prototype is offered there.
     JsonSchemaArray(const char* name, T* prototype)
         : JsonSchemaList(name), _own(nullptr), _owned(false), _counted(true) {
+        // Without a prototype to offer and while other arrays of T live, only the count changes.
+        if (prototype == nullptr && _count(+1, 1)) return;
         std::lock_guard<std::mutex> lock(_lock);
         if (prototype != nullptr && _element == nullptr) {
             __atomic_store_n(&_element, prototype, __ATOMIC_RELEASE);
         }
-        __atomic_add_fetch(&_ref, 1, __ATOMIC_RELAXED);
+        __atomic_add_fetch(&_ref, 1, __ATOMIC_ACQ_REL);
     }
 
     ~JsonSchemaArray() override {
         delete _own;
-        if (!_counted) return;
+        if (!_counted || _count(-1, 2)) return;  // not the last one
         T* unused = nullptr;
         {
+            // A count that reaches zero here stays there until the lock is let go.
             std::lock_guard<std::mutex> lock(_lock);
-            if (_ref > 0) __atomic_sub_fetch(&_ref, 1, __ATOMIC_RELAXED);
-            if (_ref == 0) unused = __atomic_exchange_n(&_element, nullptr, __ATOMIC_ACQ_REL);
+            _count(-1, 1);
+            if (__atomic_load_n(&_ref, __ATOMIC_ACQUIRE) == 0) {
+                unused = __atomic_exchange_n(&_element, nullptr, __ATOMIC_ACQ_REL);
+            }
         }
         // Outside the lock: the prototype may hold arrays of its own.
         delete unused;
@@ -202,7 +208,19 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // The prototype this array reads with.
     JsonSchema* _prototype() { return _owned ? _own : _registered(); }
 
-    // Taken by the constructors and destructors of class-wide arrays of T.
+    // Adds step to _ref, atomically, when the count is at least least; false when it is below.
+    static bool _count(int32_t step, int32_t least) {
+        int32_t n = __atomic_load_n(&_ref, __ATOMIC_ACQUIRE);
+        while (n >= least) {
+            if (__atomic_compare_exchange_n(&_ref, &n, n + step, true, __ATOMIC_ACQ_REL,
+                                            __ATOMIC_ACQUIRE)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Taken where the count leaves or reaches zero and where a prototype is offered.
     static std::mutex _lock;
 
     JsonSchema* _own;  // owned; the prototype of an array that reads with its own
