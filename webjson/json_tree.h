@@ -11,7 +11,8 @@
 //   ts.GenerateDocument("/tmp/services.json", nullptr);
 //
 // Not thread-safe: a tree is built and written by one thread at a time. Independent of other
-// documents: tree nodes refuse to be read before any array is, and writing uses no prototype.
+// documents: a tree node refuses to be read, so its "children" array is never read, and writing
+// uses no prototype.
 #ifndef WEBJSON_JSON_TREE_H
 #define WEBJSON_JSON_TREE_H
 

@@ -31,9 +31,9 @@ namespace {
 using ObjectArray = JsonSchemaArray<JsonSchemaList>;
 
 // An array of objects that takes part in the class-wide data as the scene's arrays always have
-// (it counts in _ref, and offered, a prototype kept only when none is in force) but reads
-// with a prototype of its own (owned; null skips every element), so that what the scene reads
-// does not depend on the other arrays of objects the program has built.
+// (it counts in _ref; a prototype it offers is kept only when none is in force) but reads with
+// a prototype of its own (owned; null skips every element), so that what the scene reads does
+// not depend on the other arrays of objects the program has built.
 class OwnReadingArray : public ObjectArray {
   public:
     OwnReadingArray(const char* name, JsonSchemaList* offered, JsonSchemaList* own)
