@@ -18,7 +18,9 @@ namespace JsonDocumentAPI {
 // Failures print one of four lines on std::cout: "Write Document Error",
 // "Compile Document failed", "Read Document Error", "Format Document failed".
 // With neither a list nor a tree, the operations print the failure line and return false.
-// No operation locks anything; a document is used by one thread at a time.
+// No operation locks anything (arrays take a short lock only where the class-wide data of their
+// element type change, see json_list.h). A document is used by one thread at a time; separate
+// documents may be used on separate threads at once.
 class WEBJSON_API JsonDocumentSchema {
   public:
     JsonDocumentSchema();

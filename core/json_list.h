@@ -8,6 +8,8 @@
 #define WEBJSON_JSON_LIST_H
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "json_schema.h"
@@ -82,30 +84,61 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
 };
 
 // A JSON array of like elements. Elements are the list's children: the owner appends them for
-// writing; reading appends one clone of the class-wide prototype per JSON element.
+// writing; reading appends one clone of the array's prototype per JSON element. Without a
+// prototype every element read is skipped.
 //
-// All arrays of one element type T share one prototype (_element) and one count of live
-// arrays (_ref). The first non-null prototype offered while none is registered is kept, and
-// deleted when the last array of that type is destroyed; a prototype offered while another is
-// in force is neither kept nor deleted (the caller still owns it). Without a prototype every
-// element read is skipped. Arrays of one element type must be used by one thread at a time.
-// A prototype that itself holds an array of its own element type keeps _ref above zero and so
-// lives until the process ends.
+// An array gets its prototype in one of two ways:
+// - Its own: JsonSchemaArray(name, std::unique_ptr<T>). The array reads with that prototype
+//   whatever else the program has built, and deletes it with itself. It leaves the class-wide
+//   data alone: the prototype is not offered there and the array does not count in _ref.
+// - The class-wide one: JsonSchemaArray(name, T*). All such arrays of one element type T share
+//   one prototype (_element) and one count of live arrays (_ref). The first non-null prototype
+//   offered while none is registered is kept, and deleted when the last array of that type is
+//   destroyed; a prototype offered while another is in force is neither kept nor deleted (the
+//   caller still owns it), and the array reads with the one in force. A prototype that itself
+//   holds an array of its own element type keeps _ref above zero and so lives until the process
+//   ends.
+//
+// Threads: _element and _ref are updated atomically. A lock of the element type is taken only
+// where the count leaves or reaches zero or a prototype is offered (so not for the copies that
+// reading makes); a read takes the prototype once, when the array starts reading. Arrays of one
+// type may so be built, used and destroyed in several threads at once, each array by one thread at
+// a time. A class-wide prototype must not be changed once offered, and a program that reads
+// _element or _ref itself must not do so while another thread builds or destroys arrays of that
+// type.
 template <typename T>
 class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
   public:
-    JsonSchemaArray(const char* name, T* prototype) : JsonSchemaList(name) {
-        if (_element == nullptr) _element = prototype;
-        ++_ref;
+    // An array whose prototype is its own (null: every element read is skipped).
+    JsonSchemaArray(const char* name, std::unique_ptr<T> prototype)
+        : JsonSchemaList(name), _own(prototype.release()), _owned(true), _counted(false) {}
+
+    // An array that reads with the class-wide prototype of T; prototype is offered there.
+    JsonSchemaArray(const char* name, T* prototype)
+        : JsonSchemaList(name), _own(nullptr), _owned(false), _counted(true) {
+        // Without a prototype to offer and while other arrays of T live, only the count changes.
+        if (prototype == nullptr && _count(+1, 1)) return;
+        std::lock_guard<std::mutex> lock(_lock);
+        if (prototype != nullptr && _element == nullptr) {
+            __atomic_store_n(&_element, prototype, __ATOMIC_RELEASE);
+        }
+        __atomic_add_fetch(&_ref, 1, __ATOMIC_ACQ_REL);
     }
 
     ~JsonSchemaArray() override {
-        if (_ref > 0) --_ref;
-        if (_ref == 0 && _element != nullptr) {
-            T* prototype = _element;
-            _element = nullptr;
-            delete prototype;
+        delete _own;
+        if (!_counted || _count(-1, 2)) return;  // not the last one
+        T* unused = nullptr;
+        {
+            // A count that reaches zero here stays there until the lock is let go.
+            std::lock_guard<std::mutex> lock(_lock);
+            _count(-1, 1);
+            if (__atomic_load_n(&_ref, __ATOMIC_ACQUIRE) == 0) {
+                unused = __atomic_exchange_n(&_element, nullptr, __ATOMIC_ACQ_REL);
+            }
         }
+        // Outside the lock: the prototype may hold arrays of its own.
+        delete unused;
     }
 
     // The element at index as T*, or null when index is not below Size().
@@ -114,9 +147,13 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // Deletes all elements.
     void Reset() override { Clear(); }
 
-    // A new array with the same name and a copy of every element; the prototype is unchanged.
+    // A new array with the same name and a copy of every element. A class-wide array's copy
+    // reads with the class-wide prototype (which is unchanged), another's with a copy of its own.
     JsonSchema* Clone() override {
-        JsonSchemaArray<T>* copy = new JsonSchemaArray<T>(_name.c_str(), nullptr);
+        JsonSchemaArray<T>* copy =
+            _counted ? new JsonSchemaArray<T>(_name.c_str(), nullptr)
+                     : new JsonSchemaArray<T>(_name.c_str(), std::unique_ptr<T>());
+        if (_owned) copy->_read_with(_own != nullptr ? _own->Clone() : nullptr);
         copy->_children.reserve(_children.size());
         for (JsonSchema* child : _children)
             copy->AddNew(child->Clone());
@@ -137,28 +174,66 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     bool Format(JsonReadDocument& reader, bool withName) override {
         if (!_enable) return true;
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
+        JsonSchema* prototype = _prototype();
         while (result && !reader.Peek(JSON_ARRAY_END)) {
-            if (_element == nullptr) {
+            if (prototype == nullptr) {
                 result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
                 continue;
             }
-            JsonSchema* element = _element->Clone();
+            JsonSchema* element = prototype->Clone();
             AddNew(element);
             result = element->Format(reader, false) && result;
         }
         return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
     }
 
-    // Prototype shared by all arrays of element type T; null when none is registered.
+    // Prototype shared by the class-wide arrays of element type T; null when none is registered.
     static T* _element;
-    // Number of arrays of element type T alive.
+    // Number of class-wide arrays of element type T alive.
     static int32_t _ref;
+
+  protected:
+    // From now on the array reads with prototype (owned; null skips every element) instead of
+    // the class-wide one; it still counts in _ref. For documents that offer a prototype
+    // class-wide, as their arrays always have, and yet read with one of their own.
+    void _read_with(JsonSchema* prototype) {
+        delete _own;
+        _own = prototype;
+        _owned = true;
+    }
+    // The class-wide prototype in force, for use beside other threads' arrays of T.
+    static T* _registered() { return __atomic_load_n(&_element, __ATOMIC_ACQUIRE); }
+
+  private:
+    // The prototype this array reads with.
+    JsonSchema* _prototype() { return _owned ? _own : _registered(); }
+
+    // Adds step to _ref, atomically, when the count is at least least; false when it is below.
+    static bool _count(int32_t step, int32_t least) {
+        int32_t n = __atomic_load_n(&_ref, __ATOMIC_ACQUIRE);
+        while (n >= least) {
+            if (__atomic_compare_exchange_n(&_ref, &n, n + step, true, __ATOMIC_ACQ_REL,
+                                            __ATOMIC_ACQUIRE)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Taken where the count leaves or reaches zero and where a prototype is offered.
+    static std::mutex _lock;
+
+    JsonSchema* _own;  // owned; the prototype of an array that reads with its own
+    bool _owned;       // reads with _own, not with _element
+    bool _counted;     // built with the class-wide constructor: counts in _ref
 };
 
 template <typename T>
 T* JsonSchemaArray<T>::_element = nullptr;
 template <typename T>
 int32_t JsonSchemaArray<T>::_ref = 0;
+template <typename T>
+std::mutex JsonSchemaArray<T>::_lock;
 
 // The instantiations the library itself uses live in the library, so a program that uses the
 // same element types shares their prototype and count with it.

@@ -733,8 +733,12 @@ const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "."
                ((classic[c] & std::ctype_base::space) != 0);
     }
     if (same) flags |= kClassicSpaces;
-    const char* point = std::localeconv()->decimal_point;
-    if (point != nullptr && std::strcmp(point, ".") == 0) flags |= kDecimalPoint;
+    // The C library's own formatting shows its point: localeconv's shared buffer is not safe
+    // beside other threads, and misses a thread's own locale.
+    char half[8];
+    if (std::snprintf(half, sizeof half, "%.1f", 0.5) == 3 && std::strcmp(half, "0.5") == 0) {
+        flags |= kDecimalPoint;
+    }
     return flags;
 }
 

@@ -3,6 +3,7 @@
 // Usage: first_document [PATH]   (default: first_document.json in the current directory)
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include <webjson/webjson.h>
 
@@ -19,14 +20,12 @@ class DeviceStatus : public JsonDocumentSchema {
         root->AddNew(new JsonSchemaInt("uptime", 0));
         root->AddNew(new JsonSchemaDouble("temperature", 0.0, 4));
         root->AddNew(new JsonSchemaBool("online", false));
-        // Reading makes one copy of this prototype per element of "ports".
-        auto* port = new JsonSchemaList("");
+        // Reading makes one copy of this prototype per element of "ports". The array owns it
+        // and reads with it, whatever other arrays of objects the program has built.
+        auto port = std::make_unique<JsonSchemaList>("");
         port->AddNew(new JsonSchemaString("name", ""));
         port->AddNew(new JsonSchemaInt("speed", 0));
-        _ports = new JsonSchemaArray<JsonSchemaList>("ports", port);
-        // All arrays of one element type share the first prototype registered; one offered
-        // while another is in force stays ours to free.
-        if (JsonSchemaArray<JsonSchemaList>::_element != port) delete port;
+        _ports = new JsonSchemaArray<JsonSchemaList>("ports", std::move(port));
         root->AddNew(_ports);
         return root;
     }

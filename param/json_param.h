@@ -33,7 +33,8 @@ struct idx_t {
 //
 // Messages go through QmMbAgent::MsgCall with the address of a QmMsgRecord: param, the index
 // words, status 0, the length (4, or for text 256 on a get and the text's length on a set) and
-// the data's address. The status word and the call's result are ignored.
+// the data's address. The status word and the call's result are ignored. The node holds no
+// array and depends on nothing process-wide but the agent's server.
 //  - Before a get, the buffer is zero: a server that does not answer gives 0 (written as 0,
 //    the enum text at 0, "false") or the empty text.
 //  - Written forms: int as a number; enum as the display text at the value (a null entry or a

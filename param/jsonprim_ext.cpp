@@ -52,8 +52,10 @@ std::int32_t DocumentAPI::JsonDocumentAPI::detail::send_param_message(unsigned i
 }
 
 // Forwards to the control server's mailbox; a program that has not set m_svr sends nothing.
+// The pointer is loaded atomically: documents on other threads send at the same time, and a
+// server may clear it the same way when it goes.
 int QmMbAgent::MsgCall(unsigned int id, unsigned long data) {
-    if (m_svr != nullptr) m_svr->MsgCall(id, data, 0);
+    if (QmMailbox* server = __atomic_load_n(&m_svr, __ATOMIC_ACQUIRE)) server->MsgCall(id, data, 0);
     return 0;
 }
 

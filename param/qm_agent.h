@@ -16,7 +16,7 @@
 
 class WEBJSON_API QmMbAgent {
   public:
-    // The control server's mailbox: null until a program sets it.
+    // The control server's mailbox: null until a program sets it, before its threads send.
     static QmMailbox* m_svr;
     // Forwards to m_svr->MsgCall(id, data, 0) and returns 0; sends nothing while m_svr is
     // null. data is the address of a QmMsgRecord; the call returns when the server has

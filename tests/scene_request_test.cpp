@@ -94,18 +94,19 @@ TEST(JsonSceneRequestVsysCtrl, FailuresAndUnreadablePosts) {
     EXPECT_EQ(mailbox.sent.size(), 2u);
 }
 
-// Arrays of object nodes share one prototype class-wide; the first one registered is used.
-TEST(JsonSceneRequestVsysCtrl, SharesTheObjectPrototypeWithOtherArrays) {
+// The pairs are read with the request's own prototype, whatever array of objects came first.
+TEST(JsonSceneRequestVsysCtrl, ReadsWithItsOwnPrototypeWhateverCameFirst) {
     using Objects = JsonSchemaArray<JsonSchemaList>;
     ASSERT_EQ(Objects::_ref, 0);
     {
-        // A time plot's empty series prototype in force: every pair reads as an empty object.
+        // A time plot's empty series prototype is in force class-wide.
         RecordingMailbox mailbox;
         JsonTimePlot plot("Load", "cpu", "%", 60, 5, nullptr, JsonTimePlot::PLOT_TIME);
         JsonSceneRequestVsysCtrl request;
         EXPECT_TRUE(Post(request, Pair("1.1.0.0.0.0i", "1")));
-        EXPECT_TRUE(mailbox.sent.empty());
-        EXPECT_EQ(testing_support::WriteDocument(request), R"({"attributes":[{}]})");
+        EXPECT_EQ(mailbox.sent.size(), 1u);
+        EXPECT_EQ(testing_support::WriteDocument(request),
+                  R"({"attributes":[{"name":"1.1.0.0.0.0i","value":"1"}]})");
     }
     // The request's own prototype, refused, was deleted at once (checked under the sanitizers).
     EXPECT_EQ(Objects::_ref, 0);

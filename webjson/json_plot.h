@@ -12,6 +12,9 @@
 //   plot.GenerateDocument("/tmp/plot.json", nullptr);
 //
 // Not thread-safe: Process() and the generate operations are called from one thread.
+// Independent of other documents: the plot is never read, and writing uses no prototype. Its
+// "series" array still offers an empty object as class-wide prototype of arrays of object nodes
+// (kept when none is in force), which the library's own documents do not read with.
 #ifndef WEBJSON_JSON_PLOT_H
 #define WEBJSON_JSON_PLOT_H
 

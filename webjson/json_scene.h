@@ -27,7 +27,11 @@ struct width_map {
 // The mode decides what is written and where a processed document goes: SCENE_NO_IMAGES leaves
 // out "images"; SCENE_REQUEST writes {} and hands processed text to the request document (by
 // default a JsonSceneRequestVsysCtrl, owned by the scene). Processing in the other modes reads
-// the scene's own tree, which first empties images and parts.
+// the scene's own tree, which first empties images and parts; their elements are skipped.
+//
+// Nothing the scene writes or reads depends on other documents or arrays of the program: its
+// "images" and "parts" count in the class-wide data of arrays of object nodes (with a null
+// prototype) but never read with the class-wide prototype.
 //
 // Choices for unusual calls:
 // - SetRequestSchema with the request document the scene already holds keeps it (no delete).

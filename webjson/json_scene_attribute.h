@@ -30,6 +30,8 @@ enum JSceneAction : uint32_t {
     ACTION_SLIDER = 6   // {"type":"slider","min":0,"max":1,"unit":""} plus four disabled members
 };
 
+// Writing an attribute uses no prototype; its arrays ("options") are never read by the scene.
+//
 // One attribute, written as a bare object:
 //   {"name":..,"label":..,"type":..,"value":..,"category":..,"displayable":true[,"action":{..}]}
 // "name" is the label, or the value node's own name when one is given (a parameter node's id

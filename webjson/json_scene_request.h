@@ -11,11 +11,10 @@
 // The document of a post, and the base of request documents. It refuses every processing:
 // subclasses override ProcessDocumentStream to act on the pairs.
 //
-// The "attributes" array is built with the prototype {"name":"","value":""}, but arrays of object
-// nodes share one prototype class-wide: when another array of object nodes registered one first
-// (a time plot's series, a caller's array), the pairs are read with that prototype instead, so
-// with an empty one every pair is read as an empty object and has no name. An unused prototype
-// is deleted at once.
+// The "attributes" array reads its pairs with a {"name":"","value":""} prototype of its own,
+// whatever other arrays of object nodes the program has built and in whatever order. It still
+// offers such a prototype class-wide, as arrays of object nodes do (kept when none is in force,
+// deleted at once otherwise), and counts in their _ref.
 class WEBJSON_API JsonSceneRequest : public DocumentAPI::JsonDocumentAPI::JsonDocumentSchema {
   public:
     JsonSceneRequest();

@@ -12,6 +12,7 @@
 //   table.GenerateDocument("/tmp/table.json", nullptr);
 //
 // The table is write-only: reading one is refused. Not thread-safe; one thread at a time.
+// Writing uses no prototype, so nothing else the program builds changes a table.
 #ifndef WEBJSON_JSON_TABLE_H
 #define WEBJSON_JSON_TABLE_H
 

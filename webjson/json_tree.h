@@ -10,7 +10,9 @@
 //   ts.AddCaInfo(service, 0xB00);
 //   ts.GenerateDocument("/tmp/services.json", nullptr);
 //
-// Not thread-safe: a tree is built and written by one thread at a time.
+// Not thread-safe: a tree is built and written by one thread at a time. Independent of other
+// documents: a tree node refuses to be read, so its "children" array is never read, and writing
+// uses no prototype.
 #ifndef WEBJSON_JSON_TREE_H
 #define WEBJSON_JSON_TREE_H
 

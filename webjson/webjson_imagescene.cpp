@@ -33,6 +33,28 @@ namespace {
 
 using ObjectArray = JsonSchemaArray<JsonSchemaList>;
 
+// An array of objects that takes part in the class-wide data as the scene's arrays always have
+// (it counts in _ref; a prototype it offers is kept only when none is in force) but reads with
+// a prototype of its own (owned; null skips every element), so that what the scene reads does
+// not depend on the other arrays of objects the program has built.
+class OwnReadingArray : public ObjectArray {
+  public:
+    OwnReadingArray(const char* name, JsonSchemaList* offered, JsonSchemaList* own)
+        : ObjectArray(name, offered) {
+        // Not kept: nobody else has it. Kept: it stays in force while this array lives.
+        if (offered != nullptr && _registered() != offered) delete offered;
+        _read_with(own);
+    }
+};
+
+// The element of a scene request: {"name":"","value":""}.
+JsonSchemaList* new_pair() {
+    JsonSchemaList* pair = new JsonSchemaList("");
+    pair->AddNew(new JsonSchemaString("name", ""));
+    pair->AddNew(new JsonSchemaString("value", ""));
+    return pair;
+}
+
 JsonSchemaList* as_list(JsonSchema* node) {
     return dynamic_cast<JsonSchemaList*>(node);
 }
@@ -273,13 +295,8 @@ JsonSceneRequest::JsonSceneRequest() : _attributes(nullptr) {
 JsonSceneRequest::~JsonSceneRequest() {}
 
 JsonSchemaList* JsonSceneRequest::BuildSchema() {
-    JsonSchemaList* prototype = new JsonSchemaList("");
-    prototype->AddNew(new JsonSchemaString("name", ""));
-    prototype->AddNew(new JsonSchemaString("value", ""));
     JsonSchemaList* root = new JsonSchemaList("");
-    _attributes = new ObjectArray("attributes", prototype);
-    // Another array of object nodes registered its prototype first; this one is not kept.
-    if (ObjectArray::_element != prototype) delete prototype;
+    _attributes = new OwnReadingArray("attributes", new_pair(), new_pair());
     root->AddNew(_attributes);
     return root;
 }
@@ -362,7 +379,8 @@ JsonScene::~JsonScene() {
 
 JsonSchemaList* JsonScene::BuildSchema() {
     JsonSchemaList* root = new JsonSchemaList("");
-    _images = new ObjectArray("images", nullptr);
+    // Read as null-prototype arrays with nothing registered: every element is skipped.
+    _images = new OwnReadingArray("images", nullptr, nullptr);
     root->AddNew(_images);
 
     _area = new JsonSchemaList("attributes");
@@ -378,7 +396,7 @@ JsonSchemaList* JsonScene::BuildSchema() {
     JsonSchemaList* selection = new JsonSchemaList("selection");
     selection->AddNew(new JsonSchemaString("type", "border"));
     _scene->AddNew(selection);
-    _parts = new ObjectArray("parts", nullptr);
+    _parts = new OwnReadingArray("parts", nullptr, nullptr);
     _scene->AddNew(_parts);
     root->AddNew(_scene);
     return root;

@@ -68,7 +68,7 @@ void JsonDataSeries::AddDataPoint(int value) {
 }
 
 JsonSchema* JsonDataSeries::Clone() {
-    return new JsonDataSeries("", _capacity, _mode, _element);
+    return new JsonDataSeries("", _capacity, _mode, _registered());
 }
 
 JsonTimePlot::JsonTimePlot(const char* title, const char* name, const char* ytitle, int maxpoints,

@@ -41,7 +41,9 @@ bool QmSimServer::Less::operator()(const QmSimKey& a, const QmSimKey& b) const {
 QmSimServer::QmSimServer() = default;
 
 QmSimServer::~QmSimServer() {
-    if (QmMbAgent::m_svr == this) QmMbAgent::m_svr = nullptr;
+    QmMailbox* self = this;
+    __atomic_compare_exchange_n(&QmMbAgent::m_svr, &self, nullptr, false, __ATOMIC_ACQ_REL,
+                                __ATOMIC_ACQUIRE);
 }
 
 void QmSimServer::DefineWord(const QmSimKey& key, QmSimType type, uint32_t value) {

@@ -1,0 +1,88 @@
+// Documents that do not depend on what else the program built; arrays built the old way.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <webjson/qm_simserver.h>
+
+#include "test_support.h"
+
+using namespace DocumentAPI::JsonDocumentAPI;
+using testing_support::ReadDocument;
+using testing_support::WriteDocument;
+using Objects = JsonSchemaArray<JsonSchemaList>;
+
+namespace {
+
+JsonSchemaList* Element(const char* member) {
+    auto* element = new JsonSchemaList("");
+    element->AddNew(new JsonSchemaString(member, ""));
+    return element;
+}
+
+// {"<key>":[{"<key>":".."},..]}: a caller's document whose array has a prototype of its own.
+class Listing : public JsonDocumentSchema {
+  public:
+    explicit Listing(const char* name) : key(name) { _root = BuildSchema(); }
+    JsonSchemaList* BuildSchema() override {
+        auto* root = new JsonSchemaList("");
+        root->AddNew(new Objects(key, std::unique_ptr<JsonSchemaList>(Element(key))));
+        return root;
+    }
+    Objects& Items() { return *static_cast<Objects*>(_root->GetObject(0u)); }
+    const char* key;
+};
+
+}  // namespace
+
+// A time plot built before or after a scene: the post in request mode reaches the server, and
+// the scene reads its own text back (skipping images and parts), either way; the class-wide
+// prototype is still the first one offered.
+TEST(Independence, PlotAndSceneInEitherOrder) {
+    QmSimServer server;
+    server.DefineWord({0x100, 0x2A, {0, 0, 0, 0}}, QMSIM_INT, 0);
+    QmMbAgent::m_svr = &server;
+    for (bool plot_first : {true, false}) {
+        std::unique_ptr<JsonTimePlot> plot(plot_first ? new JsonTimePlot("L", "c", "%", 9, 5)
+                                                      : nullptr);
+        JsonScene scene("left", 1, 1, "right", 1, 1);
+        if (!plot_first) plot.reset(new JsonTimePlot("L", "c", "%", 9, 5));
+        scene.CreatePart("a", "P", 0, 0, 0);
+        scene.SetMode(JsonScene::SCENE_REQUEST);
+        EXPECT_TRUE(
+            ReadDocument(scene, R"({"attributes":[{"name":"100.2A.0.0.0.0i","value":"42"}]})"));
+        EXPECT_EQ(server.Log().size(), plot_first ? 1u : 2u);
+        EXPECT_EQ(Objects::_element->Size(), plot_first ? 0u : 2u);
+        scene.SetMode(JsonScene::SCENE_FULL);
+        EXPECT_TRUE(ReadDocument(scene, WriteDocument(scene)));
+        EXPECT_NE(WriteDocument(scene).find(R"("parts":[])"), std::string::npos);
+    }
+    EXPECT_EQ(Objects::_ref, 0);
+}
+
+// Two unrelated documents whose arrays have prototypes of their own read their own texts beside
+// arrays built the class-wide way, which keep the first prototype offered.
+TEST(Independence, ArraysWithPrototypesOfTheirOwn) {
+    {
+        Listing ports("port"), users("user");
+        EXPECT_EQ(Objects::_ref, 0);
+        EXPECT_EQ(Objects::_element, nullptr);
+        Objects first("a", Element("a"));
+        JsonSchemaList* unused = Element("b");
+        Objects second("b", unused);
+        delete unused;  // offered while another was in force: still ours
+        EXPECT_EQ(Objects::_ref, 2);
+        EXPECT_TRUE(ReadDocument(ports, R"({"port":[{"port":"1"},{"port":"2"}]})"));
+        EXPECT_TRUE(ReadDocument(users, R"({"user":[{"user":"3"}]})"));
+        EXPECT_EQ(WriteDocument(ports) + WriteDocument(users),
+                  R"({"port":[{"port":"1"},{"port":"2"}]}{"user":[{"user":"3"}]})");
+        EXPECT_TRUE(testing_support::Read(second, R"([{"a":"x"}])"));  // the first's prototype
+        EXPECT_FALSE(testing_support::Read(second, R"([{"b":"x"}])"));
+        std::unique_ptr<JsonSchema> copy(ports.Items().Clone());
+        EXPECT_EQ(Objects::_ref, 2);
+        EXPECT_TRUE(testing_support::Read(*copy, R"([{"port":"3"}])"));
+        EXPECT_EQ(testing_support::Write(*copy), R"([{"port":""},{"port":""},{"port":"3"}])");
+    }
+    EXPECT_EQ(Objects::_ref, 0);
+    EXPECT_EQ(Objects::_element, nullptr);
+}
