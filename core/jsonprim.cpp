@@ -98,38 +98,6 @@ struct BufferAccess : std::streambuf {
 // Longest piece moved through an area at once (gbump and pbump take an int).
 const std::size_t kMaxPiece = std::size_t{1} << 30;
 
-// Whether the stream's locale writes integers, doubles and booleans exactly as the C locale
-// does: the standard number formatter, no digit grouping, "." as decimal point, the words
-// true and false, and characters that widen to themselves.
-bool plain_numbers(const std::ostream& stream) {
-    const std::locale locale = stream.getloc();
-    const std::num_put<char>& put = std::use_facet<std::num_put<char>>(locale);
-    if (typeid(put) != typeid(std::num_put<char>)) {
-        return false;
-    }
-    const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(locale);
-    for (int c = 0; c < 256; ++c) {
-        if (ctype.widen(static_cast<char>(c)) != static_cast<char>(c)) return false;
-    }
-    const std::numpunct<char>& punct = std::use_facet<std::numpunct<char>>(locale);
-    return punct.grouping().empty() && punct.decimal_point() == '.' && punct.truename() == "true" &&
-           punct.falsename() == "false";
-}
-
-// The stream's flags and width leave an int in plain decimal.
-bool plain_int_format(const std::ostream& stream) {
-    const std::ios::fmtflags base = stream.flags() & std::ios::basefield;
-    return base != std::ios::oct && base != std::ios::hex &&
-           !(stream.flags() & std::ios::showpos) && stream.width() == 0;
-}
-
-// The stream's flags and width leave a double in the general notation, without extras.
-bool plain_double_format(const std::ostream& stream) {
-    const std::ios::fmtflags extras =
-        std::ios::floatfield | std::ios::showpoint | std::ios::showpos | std::ios::uppercase;
-    return !(stream.flags() & extras) && stream.width() == 0;
-}
-
 // Writes u in decimal, two digits at a time, ending at end; returns where it starts.
 char* format_u32(std::uint32_t u, char* end) {
     static const char pairs[] =
@@ -175,9 +143,9 @@ bool scale10(double v, int s, double& out) {
 
 // Writes v as printf's "%.*g" with the given precision (below 16) into out (at least 32
 // characters) and returns the length, when the rounding to that many significant digits is
-// certain from one correctly rounded scaling of v; returns 0 otherwise (the value is then
-// left to the stream). The result is exact: a value whose scaled form lies too close to a
-// rounding boundary, a tie included, is never formatted here.
+// certain from one correctly rounded scaling of v; returns 0 otherwise (format_general_slow
+// then writes it). The result is exact: a value whose scaled form lies too close to a rounding
+// boundary, a tie included, is never formatted here.
 [[gnu::noinline]] std::size_t format_general(double v, unsigned int precision, char* out) {
 #if FLT_EVAL_METHOD == 0
     std::uint64_t bits;
@@ -259,6 +227,32 @@ bool scale10(double v, int s, double& out) {
 #endif
 }
 
+// The C library's decimal point when it is not "." (a locale set with setlocale), else null.
+const char* other_decimal_point() {
+    const char* point = std::localeconv()->decimal_point;
+    return point != nullptr && *point != '\0' && std::strcmp(point, ".") != 0 ? point : nullptr;
+}
+
+// Writes v as printf's "%.*g" writes it in the C locale, whatever locale is in force: the
+// values format_general leaves. out has room for 32 characters.
+[[gnu::noinline]] std::size_t format_general_slow(double v, unsigned int precision, char* out) {
+    char text[64];
+    const int n = std::snprintf(text, sizeof text, "%.*g", static_cast<int>(precision), v);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text) return 0;
+    const char* point = other_decimal_point();
+    const std::size_t skip = point != nullptr ? std::strlen(point) : 0;
+    std::size_t size = 0;
+    for (const char* p = text; *p != '\0' && size < 32;) {
+        if (skip != 0 && std::strncmp(p, point, skip) == 0) {
+            out[size++] = '.';
+            p += skip;
+        } else {
+            out[size++] = *p++;
+        }
+    }
+    return size;
+}
+
 // Whether a byte of a string value is written as it is.
 inline bool plain_byte(unsigned char c) {
     return c >= 0x20 && c != '"' && c != '\\';
@@ -284,22 +278,16 @@ void write_string(std::ostream& stream, const char* data, std::size_t size) {
 
 // The text of one written item after its separator and key.
 struct Item {
-    enum Kind { kText, kQuoted, kFormatted };
+    enum Kind { kText, kQuoted };
     const char* text = nullptr;  // the value as written (kText) or before escaping (kQuoted)
     std::size_t size = 0;
-    Kind kind = kText;  // kFormatted: the stream formats the value
+    Kind kind = kText;
 };
 
 // Whether the stream's own output functions would do nothing but pass characters to its
 // buffer: no tied stream to flush first, no flush after each output.
 bool direct_output(const std::ostream& stream) {
     return stream.tie() == nullptr && !(stream.flags() & std::ios::unitbuf);
-}
-
-// Whether numbers can be formatted here; known works out the answer once per writer.
-bool plain(const std::ostream& stream, unsigned char& known) {
-    if (known == 0) known = plain_numbers(stream) ? 1 : 2;
-    return known == 1;
 }
 
 // Whether one of the eight bytes of w needs an escape in a string value (a byte below 0x20, a
@@ -366,7 +354,6 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
 // Stores the whole item (separator, key, value) into the put area and returns true, when the
 // area has room and a string value needs no escape; otherwise stores nothing and returns false.
 bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const Item& item) {
-    if (item.kind == Item::kFormatted) return false;
     char* const start = BufferAccess::Pptr(buffer);
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
     const std::size_t need =
@@ -413,29 +400,19 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
 
 // Writes the item piece by piece through the stream's functions, as they take them.
 [[gnu::noinline]] void write_item(std::ostream& stream, bool comma, const std::string& name,
-                                  const Item& item, unsigned int token, void* value) {
+                                  const Item& item) {
     if (comma) stream.put(',');
     if (!name.empty()) {
         stream.put('"');
         stream.write(name.data(), static_cast<std::streamsize>(name.size()));
         stream.write("\":", 2);
     }
-    switch (item.kind) {
-        case Item::kFormatted:
-            if (token == JSON_INT) stream << *static_cast<int*>(value);
-            if (token == JSON_BOOL) stream << *static_cast<bool*>(value);
-            if (token == JSON_DOUBLE) stream << *static_cast<double*>(value);
-            break;
-        case Item::kQuoted:
-            write_string(stream, item.text, item.size);
-            break;
-        default:
-            if (item.size == 1) {
-                stream.put(*item.text);
-            } else if (item.size != 0) {
-                stream.write(item.text, static_cast<std::streamsize>(item.size));
-            }
-            break;
+    if (item.kind == Item::kQuoted) {
+        write_string(stream, item.text, item.size);
+    } else if (item.size == 1) {
+        stream.put(*item.text);
+    } else if (item.size != 0) {
+        stream.write(item.text, static_cast<std::streamsize>(item.size));
     }
 }
 
@@ -458,7 +435,7 @@ unsigned int base64_value(char ch) {
 // Writer
 
 JsonWriteDocument::JsonWriteDocument(std::ostream& stream)
-    : _stream(stream), _first(true), _plain(0), _decimal(3) {}
+    : _stream(stream), _first(true), _decimal(3) {}
 
 JsonWriteDocument::~JsonWriteDocument() {}
 
@@ -486,39 +463,36 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
     const bool comma = !_first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
     _first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
 
-    // The value's text, when it is known here; numbers and booleans are formatted here only
-    // when the stream would write the same text, otherwise the stream formats them.
+    // The value's text. Numbers are written as in the C locale whatever the stream's locale and
+    // flags, so that the text stays JSON; boolalpha and the precision are still left set.
     char buf[32];
     Item item;
     switch (token) {
         case JSON_INT:
             if (!value) break;
-            if (plain(_stream, _plain) && plain_int_format(_stream)) {
-                item.text = format_int(*static_cast<int*>(value), buf + sizeof buf);
-                item.size = static_cast<std::size_t>(buf + sizeof buf - item.text);
-            } else {
-                item.kind = Item::kFormatted;
-            }
+            item.text = format_int(*static_cast<int*>(value), buf + sizeof buf);
+            item.size = static_cast<std::size_t>(buf + sizeof buf - item.text);
             break;
         case JSON_BOOL:
             if (!value) break;
             _stream.setf(std::ios::boolalpha);
-            if (plain(_stream, _plain) && _stream.width() == 0) {
-                item.text = *static_cast<bool*>(value) ? "true" : "false";
-                item.size = *static_cast<bool*>(value) ? 4 : 5;
-            } else {
-                item.kind = Item::kFormatted;
-            }
+            item.text = *static_cast<bool*>(value) ? "true" : "false";
+            item.size = *static_cast<bool*>(value) ? 4 : 5;
             break;
-        case JSON_DOUBLE:
+        case JSON_DOUBLE: {
             if (!value) break;
             _stream.precision(static_cast<std::streamsize>(_decimal));
-            if (plain(_stream, _plain) && plain_double_format(_stream)) {
-                item.size = format_general(*static_cast<double*>(value), _decimal, buf);
+            const double d = *static_cast<double*>(value);
+            if (!std::isfinite(d)) {  // JSON has no NaN or infinity
+                item.text = "null";
+                item.size = 4;
+                break;
             }
+            item.size = format_general(d, _decimal, buf);
+            if (item.size == 0) item.size = format_general_slow(d, _decimal, buf);
             item.text = buf;
-            if (item.size == 0) item.kind = Item::kFormatted;
             break;
+        }
         case JSON_STRING:
             if (!value) break;
             item.text = static_cast<std::string*>(value)->data();
@@ -557,7 +531,7 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
     }
 
     if (!direct_output(_stream) || !put_item(_stream.rdbuf(), comma, name, item)) {
-        write_item(_stream, comma, name, item, token, value);
+        write_item(_stream, comma, name, item);
     }
     return true;
 }
@@ -720,7 +694,6 @@ class In {
 
 // Bits of JsonReadDocument::_flags.
 const unsigned char kClassicSpaces = 1;  // the stream's white space is the C locale's
-const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "." as the point
 
 [[gnu::noinline]] unsigned char reader_flags(const std::istream& stream) {
     unsigned char flags = 0;
@@ -732,8 +705,6 @@ const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "."
                ((classic[c] & std::ctype_base::space) != 0);
     }
     if (same) flags |= kClassicSpaces;
-    const char* point = std::localeconv()->decimal_point;
-    if (point != nullptr && std::strcmp(point, ".") == 0) flags |= kDecimalPoint;
     return flags;
 }
 
@@ -877,48 +848,61 @@ int text_to_int32(const char* p, const char* end) {
     }
 }
 
-// Converts number text as strtod does. With "." as the C library's decimal point, a text of at
-// most 15 significant digits is converted here: its digits make an exact integer and its scale
-// an exact power of ten, and the one division between them rounds correctly, as strtod's result
-// does. Other texts go to strtod (text is zero-terminated).
-double text_to_double(const char* text, std::size_t size, bool point) {
+// strtod with "." as the decimal point, whatever the C library's locale (text is zero-terminated).
+[[gnu::noinline]] double classic_strtod(const char* text) {
+    const char* point = other_decimal_point();
+    if (point == nullptr) return std::strtod(text, nullptr);
+    // Number text holds no character of a locale's decimal point but the "." it stands for.
+    std::string local;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '.') {
+            local += point;
+        } else {
+            local += *p;
+        }
+    }
+    return std::strtod(local.c_str(), nullptr);
+}
+
+// Converts number text as strtod does in the C locale. A text of at most 15 significant digits
+// is converted here: its digits make an exact integer and its scale an exact power of ten, and
+// the one division between them rounds correctly, as strtod's result does. Other texts go to
+// strtod (text is zero-terminated).
+double text_to_double(const char* text, std::size_t size) {
 #if FLT_EVAL_METHOD == 0
-    if (point) {
-        std::size_t i = 0;
-        bool negative = false;
-        if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-        std::uint64_t digits = 0;
-        int count = 0;  // significant digits
-        int scale = 0;  // power of ten of the last digit
-        bool any = false;
-        bool fraction = false;
-        for (; i < size; ++i) {
-            const char c = text[i];
-            if (c == '.' && !fraction) {
-                fraction = true;
-                continue;
-            }
-            if (c < '0' || c > '9') break;
-            any = true;
-            if (fraction) --scale;
-            if (digits == 0 && c == '0') continue;
-            if (++count > 15) break;
-            digits = digits * 10 + static_cast<unsigned int>(c - '0');
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint64_t digits = 0;
+    int count = 0;  // significant digits
+    int scale = 0;  // power of ten of the last digit
+    bool any = false;
+    bool fraction = false;
+    for (; i < size; ++i) {
+        const char c = text[i];
+        if (c == '.' && !fraction) {
+            fraction = true;
+            continue;
         }
-        if (!any) return 0.0;
-        if (count <= 15 && scale >= -kMaxPow10) {
-            const double v = static_cast<double>(digits) / kPow10[-scale];
-            return negative ? -v : v;
-        }
+        if (c < '0' || c > '9') break;
+        any = true;
+        if (fraction) --scale;
+        if (digits == 0 && c == '0') continue;
+        if (++count > 15) break;
+        digits = digits * 10 + static_cast<unsigned int>(c - '0');
+    }
+    if (!any) return 0.0;
+    if (count <= 15 && scale >= -kMaxPow10) {
+        const double v = static_cast<double>(digits) / kPow10[-scale];
+        return negative ? -v : v;
     }
 #else
     (void)size;
-    (void)point;
 #endif
-    return std::strtod(text, nullptr);
+    return classic_strtod(text);
 }
 
-[[gnu::noinline]] void read_double(In& in, double& value, bool point) {
+[[gnu::noinline]] void read_double(In& in, double& value) {
     const char* begin;
     const char* end;
     std::string text;
@@ -927,7 +911,7 @@ double text_to_double(const char* text, std::size_t size, bool point) {
     } else if (!read_number(in, text)) {
         return;
     }
-    value = text_to_double(text.c_str(), text.size(), point);
+    value = text_to_double(text.c_str(), text.size());
 }
 
 // value: object | array | anything up to "," "}" or "]". Brackets are counted without regard
@@ -1002,8 +986,7 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
         }
         case JSON_DOUBLE: {
             double temp = 0.0;
-            read_double(in, value ? *static_cast<double*>(value) : temp,
-                        (_flags & kDecimalPoint) != 0);
+            read_double(in, value ? *static_cast<double*>(value) : temp);
             break;
         }
         case JSON_STRING: {
@@ -1076,7 +1059,7 @@ void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
 
 void JsonReadDocument::_read_double(std::istream& stream, double& value) {
     In in(stream, false);
-    read_double(in, value, (reader_flags(stream) & kDecimalPoint) != 0);
+    read_double(in, value);
 }
 
 // ---------------------------------------------------------------------------------------------

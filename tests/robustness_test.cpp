@@ -1,0 +1,83 @@
+// Failures that must neither pass for success nor leave the library as exceptions.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale>
+
+#include "test_support.h"
+
+using namespace DocumentAPI::JsonDocumentAPI;
+using namespace testing_support;
+
+namespace {
+
+const std::ios::iostate kMask = std::ios::failbit | std::ios::badbit;
+
+// {"gain":double,"packets":int,"on":bool}, gain 0.5 by default.
+class Doc : public JsonDocumentSchema {
+  public:
+    explicit Doc(double value = 21.5, JsonSchema* extra = nullptr) {
+        _root = BuildSchema();
+        gain->SetValue(value);
+        _root->AddNew(extra);
+    }
+    JsonSchemaList* BuildSchema() override {
+        auto* root = new JsonSchemaList("");
+        root->AddNew(gain = new JsonSchemaDouble("gain", 0.5, 3));
+        root->AddNew(new JsonSchemaInt("packets", 1234567));
+        root->AddNew(new JsonSchemaBool("on", true));
+        return root;
+    }
+    JsonSchema* gain = nullptr;
+};
+
+}  // namespace
+
+TEST(JsonDocument, NumbersIgnoreLocalesAndStreamFlags) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {  // CI installs it
+        if (std::getenv("CI")) FAIL() << "de_DE.UTF-8 is not installed";
+        GTEST_SKIP() << "no de_DE.UTF-8 (localedef -i de_DE -f UTF-8 de_DE.UTF-8)";
+    }
+    std::setlocale(LC_ALL, "C");
+    const std::pair<const char*, void (*)(std::ios&)> settings[] = {
+        {"global", [](std::ios&) { std::locale::global(std::locale("de_DE.UTF-8")); }},
+        {"imbued", [](std::ios& s) { s.imbue(std::locale("de_DE.UTF-8")); }},
+        {"C library", [](std::ios&) { std::setlocale(LC_ALL, "de_DE.UTF-8"); }},
+        {"hex", [](std::ios& s) { s.setf(s.hex | s.showpos | s.uppercase); }},
+        {"oct", [](std::ios& s) { s.setf(s.oct | s.showpoint), s.width(9); }},
+        {"hexfloat", [](std::ios& s) { s.setf(s.fixed | s.scientific); }},
+    };
+    const std::string digits = "0.12345678901234567890123";  // more digits than a double holds
+    const double long_value = std::strtod(digits.c_str(), nullptr);
+    for (double value : {21.5, 1.5e300, 0.000125, 2.5e-320, -0.0045}) {
+        Doc doc(value), read;
+        const std::string expected = WriteDocument(doc);  // in the C locale
+        for (const auto& setting : settings) {
+            SCOPED_TRACE(std::string(setting.first) + " " + expected);
+            std::ostringstream out;
+            std::istringstream in(R"({"gain":)" + digits + R"(,"packets":7,"on":false})");
+            setting.second(out), setting.second(in);
+            EXPECT_TRUE(doc.GenerateDocumentStream(out, nullptr) && (out.flags() & out.boolalpha) &&
+                        out.precision() == 3);
+            EXPECT_EQ(out.str(), expected);
+            EXPECT_TRUE(read.ProcessDocumentStream(in, nullptr) &&
+                        read.gain->GetValueDouble() == long_value);
+            std::locale::global(std::locale::classic());
+            std::setlocale(LC_ALL, "C");
+        }
+    }
+}
+
+TEST(JsonWriteDocument, NumbersJsonCannotHoldAreWrittenAsNull) {
+    const std::string huge = "1" + std::string(400, '0');
+    Doc doc;
+    EXPECT_TRUE(
+        ReadDocument(doc, R"({"gain":)" + huge + R"(,"packets":)" + huge + R"(,"on":true})"));
+    EXPECT_EQ(WriteDocument(doc), R"({"gain":null,"packets":2147483647,"on":true})");
+    for (double value : {std::nan(""), -std::nan(""), HUGE_VAL, -HUGE_VAL})
+        EXPECT_EQ(WriteDocument(*std::make_unique<Doc>(value)).substr(0, 13), R"({"gain":null,)");
+}
