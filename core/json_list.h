@@ -8,6 +8,7 @@
 #define WEBJSON_JSON_LIST_H
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "json_schema.h"
@@ -23,7 +24,8 @@ class WEBJSON_API JsonSchemaList : public JsonSchema {
     explicit JsonSchemaList(const char* name);
     ~JsonSchemaList() override;
 
-    // Appends child and takes ownership of it. A null child is ignored.
+    // Appends child and takes ownership of it; when there is no memory to append it, the child
+    // is deleted and the std::bad_alloc passed on. A null child is ignored.
     void AddNew(JsonSchema* child);
     // The child at index, or null when index is not below Size(). Borrowed.
     JsonSchema* GetObject(unsigned int index);
@@ -116,11 +118,11 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
 
     // A new array with the same name and a copy of every element; the prototype is unchanged.
     JsonSchema* Clone() override {
-        JsonSchemaArray<T>* copy = new JsonSchemaArray<T>(_name.c_str(), nullptr);
+        std::unique_ptr<JsonSchemaArray<T>> copy(new JsonSchemaArray<T>(_name.c_str(), nullptr));
         copy->_children.reserve(_children.size());
         for (JsonSchema* child : _children)
             copy->AddNew(child->Clone());
-        return copy;
+        return copy.release();
     }
 
     bool Compile(JsonWriteDocument& writer, bool withName) override {

@@ -14,10 +14,10 @@
 #include <locale>
 #include <memory>
 #include <streambuf>
-#include <typeinfo>
 
 #include "json_document.h"
 #include "json_file.h"
+#include "json_guard.h"
 #include "json_list.h"
 #include "json_schema.h"
 #include "json_stream.h"
@@ -77,8 +77,9 @@ unsigned int hex_digit(int c) {
     return (x <= 0x40 ? x - 0x30 : x - 0x37) & 0xFFu;
 }
 
+// A caller's exception mask on std::cout loses the line, not the result.
 void print_line(const char* message) {
-    std::cout << message << std::endl;
+    Contain([message] { std::cout << message << std::endl; });
 }
 
 // Direct access to a stream buffer's get and put areas. Taking characters that the get area
@@ -1196,9 +1197,15 @@ JsonSchemaList::~JsonSchemaList() {
 
 void JsonSchemaList::AddNew(JsonSchema* child) {
     if (!child) return;
-    // Room for a few children at once: most lists have several, and arrays read grow one by one.
-    if (_children.capacity() == 0) _children.reserve(4);
-    _children.push_back(child);
+    try {
+        // Room for a few children at once: most lists have several, and arrays read grow one
+        // by one.
+        if (_children.capacity() == 0) _children.reserve(4);
+        _children.push_back(child);
+    } catch (...) {  // the child was handed over: without room it is deleted, not leaked
+        delete child;
+        throw;
+    }
 }
 
 JsonSchema* JsonSchemaList::GetObject(unsigned int index) {
@@ -1242,11 +1249,11 @@ void JsonSchemaList::Reset() {
 }
 
 JsonSchema* JsonSchemaList::Clone() {
-    JsonSchemaList* copy = new JsonSchemaList(_name.c_str());
+    std::unique_ptr<JsonSchemaList> copy(new JsonSchemaList(_name.c_str()));
     copy->_children.reserve(_children.size());
     for (JsonSchema* child : _children)
         copy->AddNew(child->Clone());
-    return copy;
+    return copy.release();
 }
 
 bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {
@@ -1454,22 +1461,26 @@ JsonDocumentSchema::~JsonDocumentSchema() {
 }
 
 bool JsonDocumentSchema::GenerateDocumentStream(std::ostream& stream, JsonSchemaList* list) {
-    JsonWriteDocument writer(stream);
     JsonSchemaList* tree = list ? list : _root;
-    bool result = tree != nullptr && tree->Compile(writer, false);
+    bool result = tree != nullptr && RunWithoutExceptions(stream, [&] {
+                      JsonWriteDocument writer(stream);
+                      return tree->Compile(writer, false);
+                  });
     if (!result) print_line("Compile Document failed");
     return result;
 }
 
 bool JsonDocumentSchema::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) {
-    JsonReadDocument reader(stream);
     JsonSchemaList* tree = list ? list : _root;
     if (!tree) {
         print_line("Format Document failed");
         return false;
     }
-    _reset_schema(tree);
-    bool result = tree->Format(reader, false);
+    bool result = RunWithoutExceptions(stream, [&] {
+        JsonReadDocument reader(stream);
+        _reset_schema(tree);
+        return tree->Format(reader, false);
+    });
     if (!result) {
         print_line("Format Document failed");
         _reset_schema(tree);
@@ -1488,10 +1499,15 @@ bool JsonDocumentSchema::GenerateDocument(const char* path, JsonSchemaList* list
     bool result = false;
     if (path && file.good() && file.is_open()) {
         result = GenerateDocumentStream(file, list);
+        // The text reaches the disk when the file is flushed and closed: a full disk shows here.
+        file.close();
+        if (result && file.fail()) {
+            print_line("Compile Document failed");
+            result = false;
+        }
     } else {
         print_line("Write Document Error");
     }
-    file.close();
     return result;
 }
 

@@ -13,6 +13,18 @@
 using namespace DocumentAPI::JsonDocumentAPI;
 using namespace testing_support;
 
+static long allocations_left = -1;  // before operator new fails; negative: no limit
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    if (allocations_left == 0) throw std::bad_alloc();
+    if (allocations_left > 0) --allocations_left;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+// clang-format off
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+// clang-format on
+
 namespace {
 
 const std::ios::iostate kMask = std::ios::failbit | std::ios::badbit;
@@ -33,6 +45,11 @@ class Doc : public JsonDocumentSchema {
         return root;
     }
     JsonSchema* gain = nullptr;
+};
+
+struct Exhausted : JsonSchemaInt {  // a node "x" whose writing runs out of memory
+    Exhausted() : JsonSchemaInt("x", 0) {}
+    bool Compile(JsonWriteDocument&, bool) override { throw std::bad_alloc(); }
 };
 
 }  // namespace
@@ -80,4 +97,44 @@ TEST(JsonWriteDocument, NumbersJsonCannotHoldAreWrittenAsNull) {
     EXPECT_EQ(WriteDocument(doc), R"({"gain":null,"packets":2147483647,"on":true})");
     for (double value : {std::nan(""), -std::nan(""), HUGE_VAL, -HUGE_VAL})
         EXPECT_EQ(WriteDocument(*std::make_unique<Doc>(value)).substr(0, 13), R"({"gain":null,)");
+}
+
+TEST(JsonDocumentSchema, NoExceptionLeavesADocumentAndNoFailurePassesForSuccess) {
+    CoutCapture console;
+    EXPECT_FALSE(Doc().GenerateDocument("/dev/full", nullptr));  // flushed only when closed
+    EXPECT_EQ(console.Text(), "Compile Document failed\n");
+    // writing, then reading: a buffer that fails, one that throws, a tree out of memory
+    for (int k = 0; k < 5; ++k) {
+        SCOPED_TRACE(k);
+        const bool write = k < 3, throws = k % 3 == 1;
+        Doc doc(21.5, k == 2 ? new Exhausted : nullptr);
+        CoutCapture lines;
+        FullBuf full(k == 2 ? 1000 : 12, throws);
+        ChunkBuf chunks(k == 3 ? R"({"gain":0.75,"on":x})" : R"({"gain":0.75,"o)", 4, 1, throws);
+        std::ostream out(&full);
+        std::istream in(&chunks);
+        std::ios& stream = write ? static_cast<std::ios&>(out) : in;
+        stream.exceptions(kMask);
+        EXPECT_FALSE(write ? doc.GenerateDocumentStream(out, nullptr)
+                           : doc.ProcessDocumentStream(in, nullptr));
+        EXPECT_EQ(lines.Text(), write ? "Compile Document failed\n" : "Format Document failed\n");
+        EXPECT_TRUE(stream.fail() && stream.exceptions() == kMask);
+        EXPECT_EQ(doc.gain->GetValueDouble(), write ? 21.5 : 0.5);  // a failed read resets
+    }
+}
+
+TEST(JsonSceneRequestVsysCtrl, RunningOutOfMemoryAnywhereFailsCleanly) {
+    for (long n = 0;; ++n) {
+        SCOPED_TRACE(n);
+        JsonSceneRequestVsysCtrl request;  // reading clones pairs, sending copies their texts
+        std::istringstream in(
+            R"({"attributes":[{"name":"1.2.0.0.0.0s","value":"long enough to be copied"}]})");
+        in.exceptions(kMask);
+        allocations_left = n;
+        const bool ok = request.ProcessDocumentStream(in, nullptr);
+        allocations_left = -1;
+        if (ok) break;
+        EXPECT_TRUE(in.bad() && in.exceptions() == kMask);
+        EXPECT_EQ(WriteDocument(request), R"({"attributes":[]})");  // a failed read resets
+    }
 }

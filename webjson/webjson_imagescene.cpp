@@ -5,14 +5,17 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "json_file.h"
+#include "json_guard.h"
 #include "json_scene.h"
 #include "json_scene_attribute.h"
 #include "json_scene_request.h"
 #include "qm_agent.h"
 
+using DocumentAPI::JsonDocumentAPI::Contain;
 using DocumentAPI::JsonDocumentAPI::JsonDocumentSchema;
 using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
 using DocumentAPI::JsonDocumentAPI::JsonSchema;
@@ -23,6 +26,7 @@ using DocumentAPI::JsonDocumentAPI::JsonSchemaInt;
 using DocumentAPI::JsonDocumentAPI::JsonSchemaList;
 using DocumentAPI::JsonDocumentAPI::JsonSchemaString;
 using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
+using DocumentAPI::JsonDocumentAPI::RunWithoutExceptions;
 
 template class DocumentAPI::JsonDocumentAPI::JsonSchemaArray<JsonSceneAttribute>;
 
@@ -301,47 +305,56 @@ JsonSceneRequestVsysCtrl::~JsonSceneRequestVsysCtrl() {}
 
 bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) {
     bool result = JsonDocumentSchema::ProcessDocumentStream(stream, list);
-    for (unsigned int i = 0; i < _attributes->Size(); ++i) {
-        JsonSchemaList* pair = as_list(_attributes->GetObject(i));
-        if (pair == nullptr) continue;
-        std::string name = pair->GetString("name");
-        std::string value = pair->GetString("value");
-        ParamId id;
-        if (value.empty() || !parse_param_id(name, id)) continue;
+    // Running out of memory or a mailbox that throws while the pairs are sent ends as a failed
+    // read; the pairs sent until then stay sent.
+    const bool handled = RunWithoutExceptions(stream, [&] {
+        for (unsigned int i = 0; i < _attributes->Size(); ++i) {
+            JsonSchemaList* pair = as_list(_attributes->GetObject(i));
+            if (pair == nullptr) continue;
+            std::string name = pair->GetString("name");
+            std::string value = pair->GetString("value");
+            ParamId id;
+            if (value.empty() || !parse_param_id(name, id)) continue;
 
-        QmMsgRecord record;
-        int32_t number = 0;
-        switch (id.letter) {
-            case 'i':
-                number = decimal_value(value.c_str());
-                record.length = sizeof number;
-                record.data = &number;
-                break;
-            case 's':
-                record.length = static_cast<uint32_t>(std::strlen(value.c_str()) + 1);
-                record.data = &value[0];
-                break;
-            case 'b':
-                if (value == "true") {
-                    number = 1;
-                } else if (value != "false") {
+            QmMsgRecord record;
+            int32_t number = 0;
+            switch (id.letter) {
+                case 'i':
+                    number = decimal_value(value.c_str());
+                    record.length = sizeof number;
+                    record.data = &number;
+                    break;
+                case 's':
+                    record.length = static_cast<uint32_t>(std::strlen(value.c_str()) + 1);
+                    record.data = &value[0];
+                    break;
+                case 'b':
+                    if (value == "true") {
+                        number = 1;
+                    } else if (value != "false") {
+                        continue;
+                    }
+                    record.length = sizeof number;
+                    record.data = &number;
+                    break;
+                default:
                     continue;
-                }
-                record.length = sizeof number;
-                record.data = &number;
-                break;
-            default:
-                continue;
+            }
+            record.param = id.number[1];
+            for (int w = 0; w < 4; ++w)
+                record.idx[w] = id.number[2 + w];
+            record.status = 0;
+            QmMbAgent::MsgCall(id.number[0] | 0x800Bu,
+                               static_cast<unsigned long>(reinterpret_cast<uintptr_t>(&record)));
+            if (record.status < 0) result = false;
         }
-        record.param = id.number[1];
-        for (int w = 0; w < 4; ++w)
-            record.idx[w] = id.number[2 + w];
-        record.status = 0;
-        QmMbAgent::MsgCall(id.number[0] | 0x800Bu,
-                           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(&record)));
-        if (record.status < 0) result = false;
+        return true;
+    });
+    if (!handled) {
+        Contain([] { std::cout << "Format Document failed" << std::endl; });
+        _reset_schema(list);
     }
-    return result;
+    return result && handled;
 }
 
 // ---------------------------------------------------------------------------------------------
