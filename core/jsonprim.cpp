@@ -1,4 +1,6 @@
 // Schema document core: nodes, token writer and reader, containers, file node, document root.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <climits>
@@ -428,6 +430,36 @@ unsigned int base64_value(char ch) {
     if (c == '+') return 62;
     if (c == '/') return 63;
     return 64;
+}
+
+// Appends the Base64 text of the regular file at path (of size bytes) to data.
+void encode_file(const char* path, std::uint64_t size, std::vector<char>& data) {
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file.is_open()) return;
+    if (size < (std::uint64_t{1} << 30))
+        data.reserve(static_cast<std::size_t>((size + 2) / 3 * 4 + 1));
+    // Read through the stream (not its buffer) so that read errors end the text instead of
+    // throwing.
+    char chunk[4096];
+    unsigned int b[3] = {0, 0, 0};
+    unsigned int k = 0;
+    auto emit = [&data, &b, &k]() {
+        data.push_back(base64_alphabet[b[0] >> 2]);
+        data.push_back(base64_alphabet[((b[0] & 0x03) << 4) | (b[1] >> 4)]);
+        data.push_back(k >= 2 ? base64_alphabet[((b[1] & 0x0F) << 2) | (b[2] >> 6)] : '=');
+        data.push_back(k == 3 ? base64_alphabet[b[2] & 0x3F] : '=');
+        b[0] = b[1] = b[2] = 0;
+        k = 0;
+    };
+    while (file.good()) {
+        file.read(chunk, sizeof chunk);
+        std::streamsize n = file.gcount();
+        for (std::streamsize i = 0; i < n; ++i) {
+            b[k++] = static_cast<unsigned char>(chunk[i]);
+            if (k == 3) emit();
+        }
+    }
+    if (k > 0) emit();
 }
 
 }  // namespace
@@ -1375,62 +1407,43 @@ JsonSchemaFile::~JsonSchemaFile() {}
 
 void JsonSchemaFile::FileToData(const char* path) {
     _data.clear();
-    std::ifstream file;
-    if (path && *path) file.open(path, std::ios::in | std::ios::binary);
-    if (file.is_open()) {
-        // Room for the whole text at once; only a hint, so a size that cannot be right (a
-        // directory, a device) reserves nothing.
-        file.seekg(0, std::ios::end);
-        std::streamoff size = file.tellg();
-        if (size > 0 && static_cast<std::uint64_t>(size) < (std::uint64_t{1} << 30)) {
-            _data.reserve(static_cast<std::size_t>((size + 2) / 3 * 4 + 1));
+    // Only regular files: a device such as /dev/zero never ends, and opening a FIFO waits for
+    // a writer.
+    struct stat status;
+    if (path && *path && ::stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
+        const std::uint64_t size = static_cast<std::uint64_t>(status.st_size);
+        if (!Contain([&] { encode_file(path, size, _data); })) {
+            std::vector<char>().swap(_data);  // out of memory: the empty text
         }
-        file.clear();
-        file.seekg(0, std::ios::beg);
-
-        // Read through the stream (not its buffer) so that read errors, such as a directory's,
-        // end the text instead of throwing.
-        char chunk[4096];
-        unsigned int b[3] = {0, 0, 0};
-        unsigned int k = 0;
-        auto emit = [this, &b, &k]() {
-            _data.push_back(base64_alphabet[b[0] >> 2]);
-            _data.push_back(base64_alphabet[((b[0] & 0x03) << 4) | (b[1] >> 4)]);
-            _data.push_back(k >= 2 ? base64_alphabet[((b[1] & 0x0F) << 2) | (b[2] >> 6)] : '=');
-            _data.push_back(k == 3 ? base64_alphabet[b[2] & 0x3F] : '=');
-            b[0] = b[1] = b[2] = 0;
-            k = 0;
-        };
-        while (file.good()) {
-            file.read(chunk, sizeof chunk);
-            std::streamsize n = file.gcount();
-            for (std::streamsize i = 0; i < n; ++i) {
-                b[k++] = static_cast<unsigned char>(chunk[i]);
-                if (k == 3) emit();
-            }
-        }
-        if (k > 0) emit();
     }
-    _data.push_back('\0');
+    // Without memory even for the zero byte the vector stays empty, which writes as "" too.
+    Contain([this] { _data.push_back('\0'); });
 }
 
 void JsonSchemaFile::DataToFile(const char* path) {
     if (!path) return;
-    std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) return;
-    unsigned int q[4];
-    unsigned int filled = 0;
-    std::string bytes;
-    for (char c : _data) {
-        if (c == '\0') break;
-        q[filled++] = base64_value(c);
-        if (filled < 4) continue;
-        filled = 0;
-        bytes.push_back(static_cast<char>(((q[0] << 2) | ((q[1] >> 4) & 0x03)) & 0xFF));
-        if (q[2] != 64) bytes.push_back(static_cast<char>(((q[1] << 4) | (q[2] >> 2)) & 0xFF));
-        if (q[3] != 64) bytes.push_back(static_cast<char>(((q[2] << 6) | q[3]) & 0xFF));
-    }
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    Contain([this, path] {  // the file's buffer is the only allocation
+        std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
+        if (!file.is_open()) return;
+        unsigned int q[4];
+        unsigned int filled = 0;
+        char bytes[3 * 1024];
+        std::size_t n = 0;
+        for (char c : _data) {
+            if (c == '\0') break;
+            q[filled++] = base64_value(c);
+            if (filled < 4) continue;
+            filled = 0;
+            bytes[n++] = static_cast<char>(((q[0] << 2) | ((q[1] >> 4) & 0x03)) & 0xFF);
+            if (q[2] != 64) bytes[n++] = static_cast<char>(((q[1] << 4) | (q[2] >> 2)) & 0xFF);
+            if (q[3] != 64) bytes[n++] = static_cast<char>(((q[2] << 6) | q[3]) & 0xFF);
+            if (n + 3 > sizeof bytes) {
+                file.write(bytes, static_cast<std::streamsize>(n));
+                n = 0;
+            }
+        }
+        file.write(bytes, static_cast<std::streamsize>(n));
+    });
 }
 
 void JsonSchemaFile::Reset() {}

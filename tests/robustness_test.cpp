@@ -138,3 +138,13 @@ TEST(JsonSceneRequestVsysCtrl, RunningOutOfMemoryAnywhereFailsCleanly) {
         EXPECT_EQ(WriteDocument(request), R"({"attributes":[]})");  // a failed read resets
     }
 }
+
+TEST(JsonSchemaFile, OnlyRegularFilesAreRead) {
+    std::string dir = ::testing::TempDir() + "robustnessXXXXXX";
+    ASSERT_NE(mkdtemp(&dir[0]), nullptr);
+    const std::string fifo = dir + "/fifo";  // no writer: opening it would wait for ever
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* path : {"/dev/zero", "/dev/urandom", fifo.c_str(), dir.c_str()})
+        EXPECT_EQ(Write(*std::make_unique<JsonSchemaFile>("f", path)), "\"\"") << path;
+    EXPECT_TRUE(std::remove(fifo.c_str()) == 0 && std::remove(dir.c_str()) == 0);
+}
