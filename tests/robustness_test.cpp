@@ -148,3 +148,17 @@ TEST(JsonSchemaFile, OnlyRegularFilesAreRead) {
         EXPECT_EQ(Write(*std::make_unique<JsonSchemaFile>("f", path)), "\"\"") << path;
     EXPECT_TRUE(std::remove(fifo.c_str()) == 0 && std::remove(dir.c_str()) == 0);
 }
+
+TEST(JsonTimePlot, SamplesAtOnceWhenTheClockStepsBack) {
+    struct Plot : JsonTimePlot {
+        using JsonTimePlot::JsonTimePlot;
+        void ClockStepsBack(time_t seconds) { _next_sample += seconds; }
+        unsigned int Points() { return _y_series->Size(); }
+    } plot("T", "n", "y", 10, 3600);
+    plot.SetValueSource(+[] { return 1; });
+    plot.ClockStepsBack(86400);  // the last sample now lies a day ahead of the clock
+    plot.Process();
+    EXPECT_EQ(plot.Points(), 1u);
+    plot.Process();  // the next one is due a period after now
+    EXPECT_EQ(plot.Points(), 1u);
+}
