@@ -3,7 +3,9 @@
 // Schema nodes call JsonWriteDocument::Serialize from their Compile and
 // JsonReadDocument::Deserialize from their Format, one call per value or bracket. Neither class
 // knows the schema. Both keep their errors only in the state of the stream they work on: once
-// the stream is not good, every later call returns false and touches nothing.
+// the stream is not good, every later call returns false and touches nothing. An exception mask
+// set on the stream is followed here (the stream throws as it asks); the document operations
+// clear it while they run, so that nothing is thrown out of them.
 #ifndef WEBJSON_JSON_STREAM_H
 #define WEBJSON_JSON_STREAM_H
 
