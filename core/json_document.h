@@ -18,6 +18,9 @@ namespace JsonDocumentAPI {
 // Failures print one of four lines on std::cout: "Write Document Error",
 // "Compile Document failed", "Read Document Error", "Format Document failed".
 // With neither a list nor a tree, the operations print the failure line and return false.
+// No exception leaves the operations: a caller's exception mask on the stream, a buffer that
+// throws or memory running out ends as the false result with its line (and the reset of a failed
+// read), the stream's state bits set and the caller's mask put back as it was.
 // No operation locks anything (arrays take a short lock only where the class-wide data of their
 // element type change, see json_list.h). A document is used by one thread at a time; separate
 // documents may be used on separate threads at once.
@@ -36,7 +39,8 @@ class WEBJSON_API JsonDocumentSchema {
     // Returns every value of the tree to its default and empties every array.
     virtual void _reset_schema(JsonSchemaList* list);
 
-    // Writes the tree to the file at path (created or truncated).
+    // Writes the tree to the file at path (created or truncated); the file is flushed and closed,
+    // and a failure there (a full disk) fails the write.
     bool GenerateDocument(const char* path, JsonSchemaList* list);
     // Fills the tree from the file at path; the tree is untouched when it cannot be opened.
     bool ProcessDocument(const char* path, JsonSchemaList* list);

@@ -14,11 +14,13 @@ namespace JsonDocumentAPI {
 // padding, no line breaks). Written only: reading a document that hands it a member fails.
 class WEBJSON_API JsonSchemaFile : public JsonSchema {
   public:
-    // An unreadable path gives the empty text, without any report.
+    // An unreadable path, or one that is not a regular file, gives the empty text, without any
+    // report.
     JsonSchemaFile(const char* name, const char* path);
     ~JsonSchemaFile() override;
 
-    // Replaces the text with the encoding of the file at path ("" when it cannot be read).
+    // Replaces the text with the encoding of the file at path; "" when it is not a regular file
+    // (a device, a FIFO, a directory) or cannot be read, or when memory runs out.
     void FileToData(const char* path);
     // Writes the decoded bytes to path, replacing its content; nothing when it cannot be opened.
     void DataToFile(const char* path);
@@ -32,7 +34,7 @@ class WEBJSON_API JsonSchemaFile : public JsonSchema {
     bool Format(JsonReadDocument& reader, bool withName) override;
 
   protected:
-    // The Base64 text followed by exactly one zero byte.
+    // The Base64 text followed by exactly one zero byte (empty if memory ran out even for that).
     std::vector<char> _data;
 };
 

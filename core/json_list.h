@@ -25,7 +25,8 @@ class WEBJSON_API JsonSchemaList : public JsonSchema {
     explicit JsonSchemaList(const char* name);
     ~JsonSchemaList() override;
 
-    // Appends child and takes ownership of it. A null child is ignored.
+    // Appends child and takes ownership of it; when there is no memory to append it, the child
+    // is deleted and the std::bad_alloc passed on. A null child is ignored.
     void AddNew(JsonSchema* child);
     // The child at index, or null when index is not below Size(). Borrowed.
     JsonSchema* GetObject(unsigned int index);
@@ -150,14 +151,14 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // A new array with the same name and a copy of every element. A class-wide array's copy
     // reads with the class-wide prototype (which is unchanged), another's with a copy of its own.
     JsonSchema* Clone() override {
-        JsonSchemaArray<T>* copy =
+        std::unique_ptr<JsonSchemaArray<T>> copy(
             _counted ? new JsonSchemaArray<T>(_name.c_str(), nullptr)
-                     : new JsonSchemaArray<T>(_name.c_str(), std::unique_ptr<T>());
+                     : new JsonSchemaArray<T>(_name.c_str(), std::unique_ptr<T>()));
         if (_owned) copy->_read_with(_own != nullptr ? _own->Clone() : nullptr);
         copy->_children.reserve(_children.size());
         for (JsonSchema* child : _children)
             copy->AddNew(child->Clone());
-        return copy;
+        return copy.release();
     }
 
     bool Compile(JsonWriteDocument& writer, bool withName) override {

@@ -3,7 +3,9 @@
 // Schema nodes call JsonWriteDocument::Serialize from their Compile and
 // JsonReadDocument::Deserialize from their Format, one call per value or bracket. Neither class
 // knows the schema. Both keep their errors only in the state of the stream they work on: once
-// the stream is not good, every later call returns false and touches nothing.
+// the stream is not good, every later call returns false and touches nothing. An exception mask
+// set on the stream is followed here (the stream throws as it asks); the document operations
+// clear it while they run, so that nothing is thrown out of them.
 #ifndef WEBJSON_JSON_STREAM_H
 #define WEBJSON_JSON_STREAM_H
 
@@ -31,10 +33,10 @@ enum JsonToken : unsigned int {
     JSON_SKIP = 10          // no value; the reader skips one value of any kind
 };
 
-// Writes tokens as compact JSON text: no whitespace, keys unescaped, doubles in the stream's
-// general notation with _decimal significant digits. Not owning the stream; no buffering.
-// The stream's locale is looked at once, at the first number: give the stream its locale
-// before a writer starts on it (a document makes a new writer for every write).
+// Writes tokens as compact JSON text: no whitespace, keys unescaped, doubles in the general
+// notation with _decimal significant digits, NaN and infinities as null. Numbers are written as
+// in the C locale whatever the stream's locale and flags; the writer leaves boolalpha (after a
+// bool) and the precision (after a double) set on the stream. Not owning the stream; no buffering.
 class WEBJSON_API JsonWriteDocument {
   public:
     explicit JsonWriteDocument(std::ostream& stream);
@@ -53,16 +55,14 @@ class WEBJSON_API JsonWriteDocument {
   private:
     std::ostream& _stream;
     bool _first;
-    // Whether the stream's locale writes numbers and booleans as the C locale does, so that
-    // they can be formatted here: 0 not yet known, 1 yes, 2 no (the stream formats them).
-    unsigned char _plain;
     unsigned int _decimal;
 };
 
 // Reads tokens in the order the schema asks for them, with one character of look-ahead.
 // Every mismatch sets the stream's failbit; nothing is printed or thrown. Integers beyond the
-// 32-bit range read as INT_MAX or INT_MIN, as the device's atoi gives them. The stream's and
-// the C library's locales are looked at when the reader is made.
+// 32-bit range read as INT_MAX or INT_MIN, as the device's atoi gives them. Numbers are read
+// with "." as the decimal point whatever the C and C++ locales; white space is what the
+// stream's locale counts as white space, looked at when the reader is made.
 class WEBJSON_API JsonReadDocument {
   public:
     explicit JsonReadDocument(std::istream& stream);
@@ -86,8 +86,8 @@ class WEBJSON_API JsonReadDocument {
   private:
     std::istream& _stream;
     bool _first;
-    // What the reader found out about the stream's locale and the C library's when it was made:
-    // whether white space can be skipped here and numbers converted here.
+    // What the reader found out about the stream's locale when it was made: whether white space
+    // can be skipped here.
     unsigned char _flags;
 };
 

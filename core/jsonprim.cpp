@@ -1,4 +1,6 @@
 // Schema document core: nodes, token writer and reader, containers, file node, document root.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <climits>
@@ -14,11 +16,11 @@
 #include <locale>
 #include <memory>
 #include <streambuf>
-#include <typeinfo>
 
 #include "core/detail/decimal.h"
 #include "json_document.h"
 #include "json_file.h"
+#include "json_guard.h"
 #include "json_list.h"
 #include "json_schema.h"
 #include "json_stream.h"
@@ -78,8 +80,9 @@ unsigned int hex_digit(int c) {
     return (x <= 0x40 ? x - 0x30 : x - 0x37) & 0xFFu;
 }
 
+// A caller's exception mask on std::cout loses the line, not the result.
 void print_line(const char* message) {
-    std::cout << message << std::endl;
+    Contain([message] { std::cout << message << std::endl; });
 }
 
 // Direct access to a stream buffer's get and put areas. Taking characters that the get area
@@ -98,38 +101,6 @@ struct BufferAccess : std::streambuf {
 
 // Longest piece moved through an area at once (gbump and pbump take an int).
 const std::size_t kMaxPiece = std::size_t{1} << 30;
-
-// Whether the stream's locale writes integers, doubles and booleans exactly as the C locale
-// does: the standard number formatter, no digit grouping, "." as decimal point, the words
-// true and false, and characters that widen to themselves.
-bool plain_numbers(const std::ostream& stream) {
-    const std::locale locale = stream.getloc();
-    const std::num_put<char>& put = std::use_facet<std::num_put<char>>(locale);
-    if (typeid(put) != typeid(std::num_put<char>)) {
-        return false;
-    }
-    const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(locale);
-    for (int c = 0; c < 256; ++c) {
-        if (ctype.widen(static_cast<char>(c)) != static_cast<char>(c)) return false;
-    }
-    const std::numpunct<char>& punct = std::use_facet<std::numpunct<char>>(locale);
-    return punct.grouping().empty() && punct.decimal_point() == '.' && punct.truename() == "true" &&
-           punct.falsename() == "false";
-}
-
-// The stream's flags and width leave an int in plain decimal.
-bool plain_int_format(const std::ostream& stream) {
-    const std::ios::fmtflags base = stream.flags() & std::ios::basefield;
-    return base != std::ios::oct && base != std::ios::hex &&
-           !(stream.flags() & std::ios::showpos) && stream.width() == 0;
-}
-
-// The stream's flags and width leave a double in the general notation, without extras.
-bool plain_double_format(const std::ostream& stream) {
-    const std::ios::fmtflags extras =
-        std::ios::floatfield | std::ios::showpoint | std::ios::showpos | std::ios::uppercase;
-    return !(stream.flags() & extras) && stream.width() == 0;
-}
 
 // Writes u in decimal, two digits at a time, ending at end; returns where it starts.
 char* format_u32(std::uint32_t u, char* end) {
@@ -176,9 +147,9 @@ bool scale10(double v, int s, double& out) {
 
 // Writes v as printf's "%.*g" with the given precision (below 16) into out (at least 32
 // characters) and returns the length, when the rounding to that many significant digits is
-// certain from one correctly rounded scaling of v; returns 0 otherwise (the value is then
-// left to the stream). The result is exact: a value whose scaled form lies too close to a
-// rounding boundary, a tie included, is never formatted here.
+// certain from one correctly rounded scaling of v; returns 0 otherwise (format_general_slow
+// then writes it). The result is exact: a value whose scaled form lies too close to a rounding
+// boundary, a tie included, is never formatted here.
 [[gnu::noinline]] std::size_t format_general(double v, unsigned int precision, char* out) {
 #if FLT_EVAL_METHOD == 0
     std::uint64_t bits;
@@ -260,6 +231,39 @@ bool scale10(double v, int s, double& out) {
 #endif
 }
 
+// The C library's decimal point when it is not "." (a locale set with setlocale), else "".
+// Asked of the C library's own formatting: localeconv's shared buffer is not safe beside other
+// threads, and misses a thread's own locale.
+std::string other_decimal_point() {
+    char half[16];
+    const int n = std::snprintf(half, sizeof half, "%.1f", 0.5);
+    if (n < 3 || n >= static_cast<int>(sizeof half) || half[0] != '0' || half[n - 1] != '5') {
+        return std::string();
+    }
+    std::string point(half + 1, half + n - 1);
+    return point == "." ? std::string() : point;
+}
+
+// Writes v as printf's "%.*g" writes it in the C locale, whatever locale is in force: the
+// values format_general leaves. out has room for 32 characters.
+[[gnu::noinline]] std::size_t format_general_slow(double v, unsigned int precision, char* out) {
+    char text[64];
+    const int n = std::snprintf(text, sizeof text, "%.*g", static_cast<int>(precision), v);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text) return 0;
+    const std::string point = other_decimal_point();
+    const std::size_t skip = point.size();
+    std::size_t size = 0;
+    for (const char* p = text; *p != '\0' && size < 32;) {
+        if (skip != 0 && std::strncmp(p, point.c_str(), skip) == 0) {
+            out[size++] = '.';
+            p += skip;
+        } else {
+            out[size++] = *p++;
+        }
+    }
+    return size;
+}
+
 // Whether a byte of a string value is written as it is.
 inline bool plain_byte(unsigned char c) {
     return c >= 0x20 && c != '"' && c != '\\';
@@ -285,22 +289,16 @@ void write_string(std::ostream& stream, const char* data, std::size_t size) {
 
 // The text of one written item after its separator and key.
 struct Item {
-    enum Kind { kText, kQuoted, kFormatted };
+    enum Kind { kText, kQuoted };
     const char* text = nullptr;  // the value as written (kText) or before escaping (kQuoted)
     std::size_t size = 0;
-    Kind kind = kText;  // kFormatted: the stream formats the value
+    Kind kind = kText;
 };
 
 // Whether the stream's own output functions would do nothing but pass characters to its
 // buffer: no tied stream to flush first, no flush after each output.
 bool direct_output(const std::ostream& stream) {
     return stream.tie() == nullptr && !(stream.flags() & std::ios::unitbuf);
-}
-
-// Whether numbers can be formatted here; known works out the answer once per writer.
-bool plain(const std::ostream& stream, unsigned char& known) {
-    if (known == 0) known = plain_numbers(stream) ? 1 : 2;
-    return known == 1;
 }
 
 // Whether one of the eight bytes of w needs an escape in a string value (a byte below 0x20, a
@@ -367,7 +365,6 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
 // Stores the whole item (separator, key, value) into the put area and returns true, when the
 // area has room and a string value needs no escape; otherwise stores nothing and returns false.
 bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const Item& item) {
-    if (item.kind == Item::kFormatted) return false;
     char* const start = BufferAccess::Pptr(buffer);
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
     const std::size_t need =
@@ -414,29 +411,19 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
 
 // Writes the item piece by piece through the stream's functions, as they take them.
 [[gnu::noinline]] void write_item(std::ostream& stream, bool comma, const std::string& name,
-                                  const Item& item, unsigned int token, void* value) {
+                                  const Item& item) {
     if (comma) stream.put(',');
     if (!name.empty()) {
         stream.put('"');
         stream.write(name.data(), static_cast<std::streamsize>(name.size()));
         stream.write("\":", 2);
     }
-    switch (item.kind) {
-        case Item::kFormatted:
-            if (token == JSON_INT) stream << *static_cast<int*>(value);
-            if (token == JSON_BOOL) stream << *static_cast<bool*>(value);
-            if (token == JSON_DOUBLE) stream << *static_cast<double*>(value);
-            break;
-        case Item::kQuoted:
-            write_string(stream, item.text, item.size);
-            break;
-        default:
-            if (item.size == 1) {
-                stream.put(*item.text);
-            } else if (item.size != 0) {
-                stream.write(item.text, static_cast<std::streamsize>(item.size));
-            }
-            break;
+    if (item.kind == Item::kQuoted) {
+        write_string(stream, item.text, item.size);
+    } else if (item.size == 1) {
+        stream.put(*item.text);
+    } else if (item.size != 0) {
+        stream.write(item.text, static_cast<std::streamsize>(item.size));
     }
 }
 
@@ -453,13 +440,43 @@ unsigned int base64_value(char ch) {
     return 64;
 }
 
+// Appends the Base64 text of the regular file at path (of size bytes) to data.
+void encode_file(const char* path, std::uint64_t size, std::vector<char>& data) {
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file.is_open()) return;
+    if (size < (std::uint64_t{1} << 30))
+        data.reserve(static_cast<std::size_t>((size + 2) / 3 * 4 + 1));
+    // Read through the stream (not its buffer) so that read errors end the text instead of
+    // throwing.
+    char chunk[4096];
+    unsigned int b[3] = {0, 0, 0};
+    unsigned int k = 0;
+    auto emit = [&data, &b, &k]() {
+        data.push_back(base64_alphabet[b[0] >> 2]);
+        data.push_back(base64_alphabet[((b[0] & 0x03) << 4) | (b[1] >> 4)]);
+        data.push_back(k >= 2 ? base64_alphabet[((b[1] & 0x0F) << 2) | (b[2] >> 6)] : '=');
+        data.push_back(k == 3 ? base64_alphabet[b[2] & 0x3F] : '=');
+        b[0] = b[1] = b[2] = 0;
+        k = 0;
+    };
+    while (file.good()) {
+        file.read(chunk, sizeof chunk);
+        std::streamsize n = file.gcount();
+        for (std::streamsize i = 0; i < n; ++i) {
+            b[k++] = static_cast<unsigned char>(chunk[i]);
+            if (k == 3) emit();
+        }
+    }
+    if (k > 0) emit();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Writer
 
 JsonWriteDocument::JsonWriteDocument(std::ostream& stream)
-    : _stream(stream), _first(true), _plain(0), _decimal(3) {}
+    : _stream(stream), _first(true), _decimal(3) {}
 
 JsonWriteDocument::~JsonWriteDocument() {}
 
@@ -487,39 +504,36 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
     const bool comma = !_first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
     _first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
 
-    // The value's text, when it is known here; numbers and booleans are formatted here only
-    // when the stream would write the same text, otherwise the stream formats them.
+    // The value's text. Numbers are written as in the C locale whatever the stream's locale and
+    // flags, so that the text stays JSON; boolalpha and the precision are still left set.
     char buf[32];
     Item item;
     switch (token) {
         case JSON_INT:
             if (!value) break;
-            if (plain(_stream, _plain) && plain_int_format(_stream)) {
-                item.text = format_int(*static_cast<int*>(value), buf + sizeof buf);
-                item.size = static_cast<std::size_t>(buf + sizeof buf - item.text);
-            } else {
-                item.kind = Item::kFormatted;
-            }
+            item.text = format_int(*static_cast<int*>(value), buf + sizeof buf);
+            item.size = static_cast<std::size_t>(buf + sizeof buf - item.text);
             break;
         case JSON_BOOL:
             if (!value) break;
             _stream.setf(std::ios::boolalpha);
-            if (plain(_stream, _plain) && _stream.width() == 0) {
-                item.text = *static_cast<bool*>(value) ? "true" : "false";
-                item.size = *static_cast<bool*>(value) ? 4 : 5;
-            } else {
-                item.kind = Item::kFormatted;
-            }
+            item.text = *static_cast<bool*>(value) ? "true" : "false";
+            item.size = *static_cast<bool*>(value) ? 4 : 5;
             break;
-        case JSON_DOUBLE:
+        case JSON_DOUBLE: {
             if (!value) break;
             _stream.precision(static_cast<std::streamsize>(_decimal));
-            if (plain(_stream, _plain) && plain_double_format(_stream)) {
-                item.size = format_general(*static_cast<double*>(value), _decimal, buf);
+            const double d = *static_cast<double*>(value);
+            if (!std::isfinite(d)) {  // JSON has no NaN or infinity
+                item.text = "null";
+                item.size = 4;
+                break;
             }
+            item.size = format_general(d, _decimal, buf);
+            if (item.size == 0) item.size = format_general_slow(d, _decimal, buf);
             item.text = buf;
-            if (item.size == 0) item.kind = Item::kFormatted;
             break;
+        }
         case JSON_STRING:
             if (!value) break;
             item.text = static_cast<std::string*>(value)->data();
@@ -558,7 +572,7 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
     }
 
     if (!direct_output(_stream) || !put_item(_stream.rdbuf(), comma, name, item)) {
-        write_item(_stream, comma, name, item, token, value);
+        write_item(_stream, comma, name, item);
     }
     return true;
 }
@@ -721,7 +735,6 @@ class In {
 
 // Bits of JsonReadDocument::_flags.
 const unsigned char kClassicSpaces = 1;  // the stream's white space is the C locale's
-const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "." as the point
 
 [[gnu::noinline]] unsigned char reader_flags(const std::istream& stream) {
     unsigned char flags = 0;
@@ -733,12 +746,6 @@ const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "."
                ((classic[c] & std::ctype_base::space) != 0);
     }
     if (same) flags |= kClassicSpaces;
-    // The C library's own formatting shows its point: localeconv's shared buffer is not safe
-    // beside other threads, and misses a thread's own locale.
-    char half[8];
-    if (std::snprintf(half, sizeof half, "%.1f", 0.5) == 3 && std::strcmp(half, "0.5") == 0) {
-        flags |= kDecimalPoint;
-    }
     return flags;
 }
 
@@ -861,48 +868,61 @@ const unsigned char kDecimalPoint = 2;   // the C library reads numbers with "."
     }
 }
 
-// Converts number text as strtod does. With "." as the C library's decimal point, a text of at
-// most 15 significant digits is converted here: its digits make an exact integer and its scale
-// an exact power of ten, and the one division between them rounds correctly, as strtod's result
-// does. Other texts go to strtod (text is zero-terminated).
-double text_to_double(const char* text, std::size_t size, bool point) {
+// strtod with "." as the decimal point, whatever the C library's locale (text is zero-terminated).
+[[gnu::noinline]] double classic_strtod(const char* text) {
+    const std::string point = other_decimal_point();
+    if (point.empty()) return std::strtod(text, nullptr);
+    // Number text holds no character of a locale's decimal point but the "." it stands for.
+    std::string local;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '.') {
+            local += point;
+        } else {
+            local += *p;
+        }
+    }
+    return std::strtod(local.c_str(), nullptr);
+}
+
+// Converts number text as strtod does in the C locale. A text of at most 15 significant digits
+// is converted here: its digits make an exact integer and its scale an exact power of ten, and
+// the one division between them rounds correctly, as strtod's result does. Other texts go to
+// strtod (text is zero-terminated).
+double text_to_double(const char* text, std::size_t size) {
 #if FLT_EVAL_METHOD == 0
-    if (point) {
-        std::size_t i = 0;
-        bool negative = false;
-        if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-        std::uint64_t digits = 0;
-        int count = 0;  // significant digits
-        int scale = 0;  // power of ten of the last digit
-        bool any = false;
-        bool fraction = false;
-        for (; i < size; ++i) {
-            const char c = text[i];
-            if (c == '.' && !fraction) {
-                fraction = true;
-                continue;
-            }
-            if (c < '0' || c > '9') break;
-            any = true;
-            if (fraction) --scale;
-            if (digits == 0 && c == '0') continue;
-            if (++count > 15) break;
-            digits = digits * 10 + static_cast<unsigned int>(c - '0');
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint64_t digits = 0;
+    int count = 0;  // significant digits
+    int scale = 0;  // power of ten of the last digit
+    bool any = false;
+    bool fraction = false;
+    for (; i < size; ++i) {
+        const char c = text[i];
+        if (c == '.' && !fraction) {
+            fraction = true;
+            continue;
         }
-        if (!any) return 0.0;
-        if (count <= 15 && scale >= -kMaxPow10) {
-            const double v = static_cast<double>(digits) / kPow10[-scale];
-            return negative ? -v : v;
-        }
+        if (c < '0' || c > '9') break;
+        any = true;
+        if (fraction) --scale;
+        if (digits == 0 && c == '0') continue;
+        if (++count > 15) break;
+        digits = digits * 10 + static_cast<unsigned int>(c - '0');
+    }
+    if (!any) return 0.0;
+    if (count <= 15 && scale >= -kMaxPow10) {
+        const double v = static_cast<double>(digits) / kPow10[-scale];
+        return negative ? -v : v;
     }
 #else
     (void)size;
-    (void)point;
 #endif
-    return std::strtod(text, nullptr);
+    return classic_strtod(text);
 }
 
-[[gnu::noinline]] void read_double(In& in, double& value, bool point) {
+[[gnu::noinline]] void read_double(In& in, double& value) {
     const char* begin;
     const char* end;
     std::string text;
@@ -911,7 +931,7 @@ double text_to_double(const char* text, std::size_t size, bool point) {
     } else if (!read_number(in, text)) {
         return;
     }
-    value = text_to_double(text.c_str(), text.size(), point);
+    value = text_to_double(text.c_str(), text.size());
 }
 
 // value: object | array | anything up to "," "}" or "]". Brackets are counted without regard
@@ -986,8 +1006,7 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
         }
         case JSON_DOUBLE: {
             double temp = 0.0;
-            read_double(in, value ? *static_cast<double*>(value) : temp,
-                        (_flags & kDecimalPoint) != 0);
+            read_double(in, value ? *static_cast<double*>(value) : temp);
             break;
         }
         case JSON_STRING: {
@@ -1060,7 +1079,7 @@ void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
 
 void JsonReadDocument::_read_double(std::istream& stream, double& value) {
     In in(stream, false);
-    read_double(in, value, (reader_flags(stream) & kDecimalPoint) != 0);
+    read_double(in, value);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1224,9 +1243,15 @@ JsonSchemaList::~JsonSchemaList() {
 
 void JsonSchemaList::AddNew(JsonSchema* child) {
     if (!child) return;
-    // Room for a few children at once: most lists have several, and arrays read grow one by one.
-    if (_children.capacity() == 0) _children.reserve(4);
-    _children.push_back(child);
+    try {
+        // Room for a few children at once: most lists have several, and arrays read grow one
+        // by one.
+        if (_children.capacity() == 0) _children.reserve(4);
+        _children.push_back(child);
+    } catch (...) {  // the child was handed over: without room it is deleted, not leaked
+        delete child;
+        throw;
+    }
 }
 
 JsonSchema* JsonSchemaList::GetObject(unsigned int index) {
@@ -1270,11 +1295,11 @@ void JsonSchemaList::Reset() {
 }
 
 JsonSchema* JsonSchemaList::Clone() {
-    JsonSchemaList* copy = new JsonSchemaList(_name.c_str());
+    std::unique_ptr<JsonSchemaList> copy(new JsonSchemaList(_name.c_str()));
     copy->_children.reserve(_children.size());
     for (JsonSchema* child : _children)
         copy->AddNew(child->Clone());
-    return copy;
+    return copy.release();
 }
 
 bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {
@@ -1396,62 +1421,43 @@ JsonSchemaFile::~JsonSchemaFile() {}
 
 void JsonSchemaFile::FileToData(const char* path) {
     _data.clear();
-    std::ifstream file;
-    if (path && *path) file.open(path, std::ios::in | std::ios::binary);
-    if (file.is_open()) {
-        // Room for the whole text at once; only a hint, so a size that cannot be right (a
-        // directory, a device) reserves nothing.
-        file.seekg(0, std::ios::end);
-        std::streamoff size = file.tellg();
-        if (size > 0 && static_cast<std::uint64_t>(size) < (std::uint64_t{1} << 30)) {
-            _data.reserve(static_cast<std::size_t>((size + 2) / 3 * 4 + 1));
+    // Only regular files: a device such as /dev/zero never ends, and opening a FIFO waits for
+    // a writer.
+    struct stat status;
+    if (path && *path && ::stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
+        const std::uint64_t size = static_cast<std::uint64_t>(status.st_size);
+        if (!Contain([&] { encode_file(path, size, _data); })) {
+            std::vector<char>().swap(_data);  // out of memory: the empty text
         }
-        file.clear();
-        file.seekg(0, std::ios::beg);
-
-        // Read through the stream (not its buffer) so that read errors, such as a directory's,
-        // end the text instead of throwing.
-        char chunk[4096];
-        unsigned int b[3] = {0, 0, 0};
-        unsigned int k = 0;
-        auto emit = [this, &b, &k]() {
-            _data.push_back(base64_alphabet[b[0] >> 2]);
-            _data.push_back(base64_alphabet[((b[0] & 0x03) << 4) | (b[1] >> 4)]);
-            _data.push_back(k >= 2 ? base64_alphabet[((b[1] & 0x0F) << 2) | (b[2] >> 6)] : '=');
-            _data.push_back(k == 3 ? base64_alphabet[b[2] & 0x3F] : '=');
-            b[0] = b[1] = b[2] = 0;
-            k = 0;
-        };
-        while (file.good()) {
-            file.read(chunk, sizeof chunk);
-            std::streamsize n = file.gcount();
-            for (std::streamsize i = 0; i < n; ++i) {
-                b[k++] = static_cast<unsigned char>(chunk[i]);
-                if (k == 3) emit();
-            }
-        }
-        if (k > 0) emit();
     }
-    _data.push_back('\0');
+    // Without memory even for the zero byte the vector stays empty, which writes as "" too.
+    Contain([this] { _data.push_back('\0'); });
 }
 
 void JsonSchemaFile::DataToFile(const char* path) {
     if (!path) return;
-    std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) return;
-    unsigned int q[4];
-    unsigned int filled = 0;
-    std::string bytes;
-    for (char c : _data) {
-        if (c == '\0') break;
-        q[filled++] = base64_value(c);
-        if (filled < 4) continue;
-        filled = 0;
-        bytes.push_back(static_cast<char>(((q[0] << 2) | ((q[1] >> 4) & 0x03)) & 0xFF));
-        if (q[2] != 64) bytes.push_back(static_cast<char>(((q[1] << 4) | (q[2] >> 2)) & 0xFF));
-        if (q[3] != 64) bytes.push_back(static_cast<char>(((q[2] << 6) | q[3]) & 0xFF));
-    }
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    Contain([this, path] {  // the file's buffer is the only allocation
+        std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
+        if (!file.is_open()) return;
+        unsigned int q[4];
+        unsigned int filled = 0;
+        char bytes[3 * 1024];
+        std::size_t n = 0;
+        for (char c : _data) {
+            if (c == '\0') break;
+            q[filled++] = base64_value(c);
+            if (filled < 4) continue;
+            filled = 0;
+            bytes[n++] = static_cast<char>(((q[0] << 2) | ((q[1] >> 4) & 0x03)) & 0xFF);
+            if (q[2] != 64) bytes[n++] = static_cast<char>(((q[1] << 4) | (q[2] >> 2)) & 0xFF);
+            if (q[3] != 64) bytes[n++] = static_cast<char>(((q[2] << 6) | q[3]) & 0xFF);
+            if (n + 3 > sizeof bytes) {
+                file.write(bytes, static_cast<std::streamsize>(n));
+                n = 0;
+            }
+        }
+        file.write(bytes, static_cast<std::streamsize>(n));
+    });
 }
 
 void JsonSchemaFile::Reset() {}
@@ -1482,22 +1488,26 @@ JsonDocumentSchema::~JsonDocumentSchema() {
 }
 
 bool JsonDocumentSchema::GenerateDocumentStream(std::ostream& stream, JsonSchemaList* list) {
-    JsonWriteDocument writer(stream);
     JsonSchemaList* tree = list ? list : _root;
-    bool result = tree != nullptr && tree->Compile(writer, false);
+    bool result = tree != nullptr && RunWithoutExceptions(stream, [&] {
+                      JsonWriteDocument writer(stream);
+                      return tree->Compile(writer, false);
+                  });
     if (!result) print_line("Compile Document failed");
     return result;
 }
 
 bool JsonDocumentSchema::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) {
-    JsonReadDocument reader(stream);
     JsonSchemaList* tree = list ? list : _root;
     if (!tree) {
         print_line("Format Document failed");
         return false;
     }
-    _reset_schema(tree);
-    bool result = tree->Format(reader, false);
+    bool result = RunWithoutExceptions(stream, [&] {
+        JsonReadDocument reader(stream);
+        _reset_schema(tree);
+        return tree->Format(reader, false);
+    });
     if (!result) {
         print_line("Format Document failed");
         _reset_schema(tree);
@@ -1516,10 +1526,15 @@ bool JsonDocumentSchema::GenerateDocument(const char* path, JsonSchemaList* list
     bool result = false;
     if (path && file.good() && file.is_open()) {
         result = GenerateDocumentStream(file, list);
+        // The text reaches the disk when the file is flushed and closed: a full disk shows here.
+        file.close();
+        if (result && file.fail()) {
+            print_line("Compile Document failed");
+            result = false;
+        }
     } else {
         print_line("Write Document Error");
     }
-    file.close();
     return result;
 }
 

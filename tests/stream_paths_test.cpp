@@ -2,7 +2,7 @@
 // own functions would do nothing more; every other case goes through those functions. These
 // tests hold the two ways to the same text, values, results and stream states, with streams
 // that force the stream functions (a tied stream, unitbuf), buffers that fill up, fail or throw
-// at every position, and formatting settings that the stream must apply itself.
+// at every position, and formatting settings and locales that numbers must not follow.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -151,9 +151,9 @@ class Punct : public std::numpunct<char> {
     std::string _grouping, _yes;
 };
 
-// What a writer leaves in a stream for one value, and what the stream's own formatting leaves
-// in one set up alike: the text, the flags (a bool sets boolalpha) and the precision (a double
-// sets it to `decimal` significant digits).
+// What a writer leaves in a stream for one value, and what it should leave: the text a stream in
+// the classic locale with no flags writes, the flags of a stream set up alike (a bool sets
+// boolalpha) and the precision (a double sets it to `decimal` significant digits).
 template <typename T>
 std::pair<std::string, std::string> Texts(T value, unsigned int decimal,
                                           void (*setup)(std::ostream&) = nullptr) {
@@ -173,17 +173,19 @@ std::pair<std::string, std::string> Texts(T value, unsigned int decimal,
     } else {
         writer.Serialize(JSON_INT, JsonSchema::_nullstr, &value);
     }
-    expected << value;
-    auto state = [](const std::ostringstream& s) {
-        return s.str() + " flags " + std::to_string(static_cast<long>(s.flags())) + " precision " +
+    std::ostringstream plain;
+    plain.precision(expected.precision());
+    plain << std::boolalpha << value;
+    auto state = [](const std::ostringstream& s, const std::string& text) {
+        return text + " flags " + std::to_string(static_cast<long>(s.flags())) + " precision " +
                std::to_string(s.precision());
     };
-    return {state(out), state(expected)};
+    return {state(out, out.str()), state(expected, plain.str())};
 }
 
 }  // namespace
 
-TEST(JsonWriteDocument, NumbersFollowTheStreamsSettingsAndLocale) {
+TEST(JsonWriteDocument, NumbersIgnoreTheStreamsSettingsAndLocale) {
     const std::pair<const char*, void (*)(std::ostream&)> settings[] = {
         {"default", [](std::ostream&) {}},
         {"showpos", [](std::ostream& s) { s.setf(std::ios::showpos); }},
@@ -253,7 +255,6 @@ TEST(JsonWriteDocument, NumbersAreWrittenAsTheStreamWritesThem) {
         doubles.insert(doubles.end(),
                        {tie, std::nextafter(tie, HUGE_VAL), std::nextafter(tie, 0.0)});
     }
-    doubles.insert(doubles.end(), {std::nan(""), -HUGE_VAL});
     int wrong = 0;
     auto check = [&wrong](auto value, unsigned int decimal) {
         const auto texts = Texts(value, decimal);

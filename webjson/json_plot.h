@@ -78,7 +78,8 @@ class WEBJSON_API JsonTimePlot : public DocumentAPI::JsonDocumentAPI::JsonDocume
 
     DocumentAPI::JsonDocumentAPI::JsonSchemaList* BuildSchema() override;
 
-    // Takes a sample through the sampling function of the plot's type when one is due.
+    // Takes a sample through the sampling function of the plot's type when one is due: the
+    // refresh period has run out, or the wall clock went back before the last sample.
     void Process();
     // Appends "width" and "height" when both are at least 1; every call appends a new pair.
     void SetPlotDimension(int width, int height);

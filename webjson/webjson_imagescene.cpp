@@ -5,16 +5,19 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "core/detail/decimal.h"
 #include "json_file.h"
+#include "json_guard.h"
 #include "json_scene.h"
 #include "json_scene_attribute.h"
 #include "json_scene_request.h"
 #include "param/detail/param_message.h"
 #include "qm_agent.h"
 
+using DocumentAPI::JsonDocumentAPI::Contain;
 using DocumentAPI::JsonDocumentAPI::JsonDocumentSchema;
 using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
 using DocumentAPI::JsonDocumentAPI::JsonSchema;
@@ -26,6 +29,7 @@ using DocumentAPI::JsonDocumentAPI::JsonSchemaList;
 using DocumentAPI::JsonDocumentAPI::JsonSchemaString;
 using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
 namespace detail = DocumentAPI::JsonDocumentAPI::detail;
+using DocumentAPI::JsonDocumentAPI::RunWithoutExceptions;
 
 template class DocumentAPI::JsonDocumentAPI::JsonSchemaArray<JsonSceneAttribute>;
 
@@ -311,44 +315,53 @@ JsonSceneRequestVsysCtrl::~JsonSceneRequestVsysCtrl() {}
 
 bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) {
     bool result = JsonDocumentSchema::ProcessDocumentStream(stream, list);
-    for (unsigned int i = 0; i < _attributes->Size(); ++i) {
-        JsonSchemaList* pair = as_list(_attributes->GetObject(i));
-        if (pair == nullptr) continue;
-        std::string name = pair->GetString("name");
-        std::string value = pair->GetString("value");
-        ParamId id;
-        if (value.empty() || !parse_param_id(name, id)) continue;
+    // Running out of memory or a mailbox that throws while the pairs are sent ends as a failed
+    // read; the pairs sent until then stay sent.
+    const bool handled = RunWithoutExceptions(stream, [&] {
+        for (unsigned int i = 0; i < _attributes->Size(); ++i) {
+            JsonSchemaList* pair = as_list(_attributes->GetObject(i));
+            if (pair == nullptr) continue;
+            std::string name = pair->GetString("name");
+            std::string value = pair->GetString("value");
+            ParamId id;
+            if (value.empty() || !parse_param_id(name, id)) continue;
 
-        uint32_t length = 0;
-        void* data = nullptr;
-        int32_t number = 0;
-        switch (id.letter) {
-            case 'i':
-                number = detail::decimal_to_int32(value.c_str());
-                length = sizeof number;
-                data = &number;
-                break;
-            case 's':
-                length = static_cast<uint32_t>(std::strlen(value.c_str()) + 1);
-                data = &value[0];
-                break;
-            case 'b':
-                if (value == "true") {
-                    number = 1;
-                } else if (value != "false") {
+            uint32_t length = 0;
+            void* data = nullptr;
+            int32_t number = 0;
+            switch (id.letter) {
+                case 'i':
+                    number = detail::decimal_to_int32(value.c_str());
+                    length = sizeof number;
+                    data = &number;
+                    break;
+                case 's':
+                    length = static_cast<uint32_t>(std::strlen(value.c_str()) + 1);
+                    data = &value[0];
+                    break;
+                case 'b':
+                    if (value == "true") {
+                        number = 1;
+                    } else if (value != "false") {
+                        continue;
+                    }
+                    length = sizeof number;
+                    data = &number;
+                    break;
+                default:
                     continue;
-                }
-                length = sizeof number;
-                data = &number;
-                break;
-            default:
-                continue;
+            }
+            if (detail::send_param_message(id.number[0] | 0x800Bu, id.number[1], &id.number[2],
+                                           length, data) < 0)
+                result = false;
         }
-        if (detail::send_param_message(id.number[0] | 0x800Bu, id.number[1], &id.number[2], length,
-                                       data) < 0)
-            result = false;
+        return true;
+    });
+    if (!handled) {
+        Contain([] { std::cout << "Format Document failed" << std::endl; });
+        _reset_schema(list);
     }
-    return result;
+    return result && handled;
 }
 
 // ---------------------------------------------------------------------------------------------

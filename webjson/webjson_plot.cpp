@@ -134,7 +134,12 @@ void JsonTimePlot::Process() {
     bool time_plot = _type == PLOT_TIME && _value_source != nullptr;
     bool scatter_plot = _type == PLOT_SCATTER && _point_source != nullptr;
     if (!time_plot && !scatter_plot) return;
-    if (time(nullptr) < _next_sample) return;
+    // A sample is due at the next sample time, or at once when the clock went back before the
+    // last one (NTP at boot steps it back); the next is then due a period after now.
+    const time_t now = time(nullptr);
+    const bool clock_back =
+        static_cast<int64_t>(now) < static_cast<int64_t>(_next_sample) - _refresh;
+    if (now < _next_sample && !clock_back) return;
 
     if (time_plot) {
         _y_series->AddDataPoint(_value_source());

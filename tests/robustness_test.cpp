@@ -1,0 +1,164 @@
+// Failures that must neither pass for success nor leave the library as exceptions.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale>
+
+#include "test_support.h"
+
+using namespace DocumentAPI::JsonDocumentAPI;
+using namespace testing_support;
+
+static long allocations_left = -1;  // before operator new fails; negative: no limit
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    if (allocations_left == 0) throw std::bad_alloc();
+    if (allocations_left > 0) --allocations_left;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+// clang-format off
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+// clang-format on
+
+namespace {
+
+const std::ios::iostate kMask = std::ios::failbit | std::ios::badbit;
+
+// {"gain":double,"packets":int,"on":bool}, gain 0.5 by default.
+class Doc : public JsonDocumentSchema {
+  public:
+    explicit Doc(double value = 21.5, JsonSchema* extra = nullptr) {
+        _root = BuildSchema();
+        gain->SetValue(value);
+        _root->AddNew(extra);
+    }
+    JsonSchemaList* BuildSchema() override {
+        auto* root = new JsonSchemaList("");
+        root->AddNew(gain = new JsonSchemaDouble("gain", 0.5, 3));
+        root->AddNew(new JsonSchemaInt("packets", 1234567));
+        root->AddNew(new JsonSchemaBool("on", true));
+        return root;
+    }
+    JsonSchema* gain = nullptr;
+};
+
+struct Exhausted : JsonSchemaInt {  // a node "x" whose writing runs out of memory
+    Exhausted() : JsonSchemaInt("x", 0) {}
+    bool Compile(JsonWriteDocument&, bool) override { throw std::bad_alloc(); }
+};
+
+}  // namespace
+
+TEST(JsonDocument, NumbersIgnoreLocalesAndStreamFlags) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {  // CI installs it
+        if (std::getenv("CI")) FAIL() << "de_DE.UTF-8 is not installed";
+        GTEST_SKIP() << "no de_DE.UTF-8 (localedef -i de_DE -f UTF-8 de_DE.UTF-8)";
+    }
+    std::setlocale(LC_ALL, "C");
+    const std::pair<const char*, void (*)(std::ios&)> settings[] = {
+        {"global", [](std::ios&) { std::locale::global(std::locale("de_DE.UTF-8")); }},
+        {"imbued", [](std::ios& s) { s.imbue(std::locale("de_DE.UTF-8")); }},
+        {"C library", [](std::ios&) { std::setlocale(LC_ALL, "de_DE.UTF-8"); }},
+        {"hex", [](std::ios& s) { s.setf(s.hex | s.showpos | s.uppercase); }},
+        {"oct", [](std::ios& s) { s.setf(s.oct | s.showpoint), s.width(9); }},
+        {"hexfloat", [](std::ios& s) { s.setf(s.fixed | s.scientific); }},
+    };
+    const std::string digits = "0.12345678901234567890123";  // more digits than a double holds
+    const double long_value = std::strtod(digits.c_str(), nullptr);
+    for (double value : {21.5, 1.5e300, 0.000125, 2.5e-320, -0.0045}) {
+        Doc doc(value), read;
+        const std::string expected = WriteDocument(doc);  // in the C locale
+        for (const auto& setting : settings) {
+            SCOPED_TRACE(std::string(setting.first) + " " + expected);
+            std::ostringstream out;
+            std::istringstream in(R"({"gain":)" + digits + R"(,"packets":7,"on":false})");
+            setting.second(out), setting.second(in);
+            EXPECT_TRUE(doc.GenerateDocumentStream(out, nullptr) && (out.flags() & out.boolalpha) &&
+                        out.precision() == 3);
+            EXPECT_EQ(out.str(), expected);
+            EXPECT_TRUE(read.ProcessDocumentStream(in, nullptr) &&
+                        read.gain->GetValueDouble() == long_value);
+            std::locale::global(std::locale::classic());
+            std::setlocale(LC_ALL, "C");
+        }
+    }
+}
+
+TEST(JsonWriteDocument, NumbersJsonCannotHoldAreWrittenAsNull) {
+    const std::string huge = "1" + std::string(400, '0');
+    Doc doc;
+    EXPECT_TRUE(
+        ReadDocument(doc, R"({"gain":)" + huge + R"(,"packets":)" + huge + R"(,"on":true})"));
+    EXPECT_EQ(WriteDocument(doc), R"({"gain":null,"packets":2147483647,"on":true})");
+    for (double value : {std::nan(""), -std::nan(""), HUGE_VAL, -HUGE_VAL})
+        EXPECT_EQ(WriteDocument(*std::make_unique<Doc>(value)).substr(0, 13), R"({"gain":null,)");
+}
+
+TEST(JsonDocumentSchema, NoExceptionLeavesADocumentAndNoFailurePassesForSuccess) {
+    CoutCapture console;
+    EXPECT_FALSE(Doc().GenerateDocument("/dev/full", nullptr));  // flushed only when closed
+    EXPECT_EQ(console.Text(), "Compile Document failed\n");
+    // writing, then reading: a buffer that fails, one that throws, a tree out of memory
+    for (int k = 0; k < 5; ++k) {
+        SCOPED_TRACE(k);
+        const bool write = k < 3, throws = k % 3 == 1;
+        Doc doc(21.5, k == 2 ? new Exhausted : nullptr);
+        CoutCapture lines;
+        FullBuf full(k == 2 ? 1000 : 12, throws);
+        ChunkBuf chunks(k == 3 ? R"({"gain":0.75,"on":x})" : R"({"gain":0.75,"o)", 4, 1, throws);
+        std::ostream out(&full);
+        std::istream in(&chunks);
+        std::ios& stream = write ? static_cast<std::ios&>(out) : in;
+        stream.exceptions(kMask);
+        EXPECT_FALSE(write ? doc.GenerateDocumentStream(out, nullptr)
+                           : doc.ProcessDocumentStream(in, nullptr));
+        EXPECT_EQ(lines.Text(), write ? "Compile Document failed\n" : "Format Document failed\n");
+        EXPECT_TRUE(stream.fail() && stream.exceptions() == kMask);
+        EXPECT_EQ(doc.gain->GetValueDouble(), write ? 21.5 : 0.5);  // a failed read resets
+    }
+}
+
+TEST(JsonSceneRequestVsysCtrl, RunningOutOfMemoryAnywhereFailsCleanly) {
+    for (long n = 0;; ++n) {
+        SCOPED_TRACE(n);
+        JsonSceneRequestVsysCtrl request;  // reading clones pairs, sending copies their texts
+        std::istringstream in(
+            R"({"attributes":[{"name":"1.2.0.0.0.0s","value":"long enough to be copied"}]})");
+        in.exceptions(kMask);
+        allocations_left = n;
+        const bool ok = request.ProcessDocumentStream(in, nullptr);
+        allocations_left = -1;
+        if (ok) break;
+        EXPECT_TRUE(in.bad() && in.exceptions() == kMask);
+        EXPECT_EQ(WriteDocument(request), R"({"attributes":[]})");  // a failed read resets
+    }
+}
+
+TEST(JsonSchemaFile, OnlyRegularFilesAreRead) {
+    std::string dir = ::testing::TempDir() + "robustnessXXXXXX";
+    ASSERT_NE(mkdtemp(&dir[0]), nullptr);
+    const std::string fifo = dir + "/fifo";  // no writer: opening it would wait for ever
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* path : {"/dev/zero", "/dev/urandom", fifo.c_str(), dir.c_str()})
+        EXPECT_EQ(Write(*std::make_unique<JsonSchemaFile>("f", path)), "\"\"") << path;
+    EXPECT_TRUE(std::remove(fifo.c_str()) == 0 && std::remove(dir.c_str()) == 0);
+}
+
+TEST(JsonTimePlot, SamplesAtOnceWhenTheClockStepsBack) {
+    struct Plot : JsonTimePlot {
+        using JsonTimePlot::JsonTimePlot;
+        void ClockStepsBack(time_t seconds) { _next_sample += seconds; }
+        unsigned int Points() { return _y_series->Size(); }
+    } plot("T", "n", "y", 10, 3600);
+    plot.SetValueSource(+[] { return 1; });
+    plot.ClockStepsBack(86400);  // the last sample now lies a day ahead of the clock
+    plot.Process();
+    EXPECT_EQ(plot.Points(), 1u);
+    plot.Process();  // the next one is due a period after now
+    EXPECT_EQ(plot.Points(), 1u);
+}
