@@ -137,14 +137,16 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     bool Format(JsonReadDocument& reader, bool withName) override {
         if (!_enable) return true;
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
-        while (result && !reader.Peek(JSON_ARRAY_END)) {
+        for (std::size_t i = 0; result && !reader.Peek(JSON_ARRAY_END); ++i) {
             if (_element == nullptr) {
                 result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
+                if (!result) reader.Within(i);
                 continue;
             }
             JsonSchema* element = _element->Clone();
             AddNew(element);
             result = element->Format(reader, false) && result;
+            if (!result) reader.Within(i);
         }
         return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
     }

@@ -292,6 +292,7 @@ JsonSchemaList* JsonSceneRequest::BuildSchema() {
 }
 
 bool JsonSceneRequest::ProcessDocumentStream(std::istream&, JsonSchemaList*) {
+    _fail("this document does not read posts");
     return false;
 }
 
@@ -339,7 +340,14 @@ bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonS
         record.status = 0;
         QmMbAgent::MsgCall(id.number[0] | 0x800Bu,
                            static_cast<unsigned long>(reinterpret_cast<uintptr_t>(&record)));
-        if (record.status < 0) result = false;
+        if (record.status < 0) {
+            if (result) {
+                _fail("the control server answered " + name + " with status " +
+                      std::to_string(record.status));
+                _error.path = "attributes[" + std::to_string(i) + "]";
+            }
+            result = false;
+        }
     }
     return result;
 }
@@ -396,7 +404,13 @@ JsonSchemaList* JsonScene::BuildSchema() {
 
 bool JsonScene::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) {
     if (_mode == SCENE_REQUEST) {
-        return _request != nullptr && _request->ProcessDocumentStream(stream, nullptr);
+        if (_request == nullptr) {
+            _fail("the scene has no request to read posts into");
+            return false;
+        }
+        const bool result = _request->ProcessDocumentStream(stream, nullptr);
+        _error = _request->LastError();
+        return result;
     }
     return JsonDocumentSchema::ProcessDocumentStream(stream, list);
 }
