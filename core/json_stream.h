@@ -91,8 +91,9 @@ class WEBJSON_API JsonReadDocument {
     void Refuse(const std::string& message);
 
     // What a read has taken so far, for the report of a failure. The reading routines count
-    // lazily: the bytes taken from the buffer's get area since mark are added (and their line
-    // ends counted) only before the stream's own functions are called and when a failure is found.
+    // lazily: the bytes taken from the buffer's get area since mark (where the area stood when the
+    // reader was made or after the stream's own functions last ran) are added, and their line ends
+    // counted, only before the stream's own functions are called and when a failure is found.
     struct Progress {
         const char* mark = nullptr;        // get-area position the counts reach; null: none
         std::uint32_t offset = 0;          // bytes taken up to mark

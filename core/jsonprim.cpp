@@ -616,7 +616,8 @@ std::string found_text(int c) {
 // object's calls change the stream meanwhile, so it stays good while the area is held.
 //
 // What is taken is counted in the reader's Progress: characters taken through the stream's
-// functions one by one, those taken from the area in one go from its mark, just before the
+// functions one by one, those taken from the area in one go from its mark (where the area stood
+// when the reader was made or after the last call of the stream's functions), just before the
 // stream's functions are called (the area may be refilled then) and when a failure is found.
 class In {
   public:
@@ -635,6 +636,8 @@ class In {
     In& operator=(const In&) = delete;
 
     bool Good() const { return _p != nullptr || _stream.good(); }
+    // The area's current position, or null when the area is not held.
+    const char* Held() const { return _p; }
 
     // Fails the stream, recording the failure unless one was recorded before: "expected what
     // but found" the character found; taken tells whether that character was taken.
@@ -745,13 +748,13 @@ class In {
                 ++t.lines;
             }
         }
-        Load();
+        Reload();
         return c;
     }
     [[gnu::noinline]] int CallPeek() {
         Release();
         const int c = _stream.peek();
-        Load();
+        Reload();
         return c;
     }
     [[gnu::noinline]] void CallUnget(int c) {
@@ -765,7 +768,7 @@ class In {
                 t.lineStart = t.lastLineStart;
             }
         }
-        Load();
+        Reload();
     }
     // White space where the area ends or the locale's white space is not the C locale's: one
     // character at a time through the stream's functions, as std::ws takes them.
@@ -773,7 +776,7 @@ class In {
         if (!_stream.good()) {  // nothing to count: std::ws decides what happens
             Release();
             _stream >> std::ws;
-            Load();
+            Reload();
             return;
         }
         const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(_stream.getloc());
@@ -796,7 +799,11 @@ class In {
         const std::size_t n = static_cast<std::size_t>(BufferAccess::Egptr(_buffer) - p);
         _p = _start = p;
         _end = p + (n < kMaxPiece ? n : kMaxPiece);
-        if (_progress.mark == nullptr) _progress.mark = p;
+    }
+    // Holds the area after a call of the stream's functions; the counting starts there again.
+    void Reload() {
+        Load();
+        _progress.mark = _p;
     }
     // Hands what was taken back to the buffer.
     void Commit() {
@@ -1113,7 +1120,10 @@ const char kEnded[] = "the text ended before the document was complete";
 }  // namespace
 
 JsonReadDocument::JsonReadDocument(std::istream& stream)
-    : _stream(stream), _first(true), _flags(reader_flags(stream)) {}
+    : _stream(stream), _first(true), _flags(reader_flags(stream)) {
+    In in(stream, false, _progress);
+    _progress.mark = in.Held();
+}
 
 JsonReadDocument::~JsonReadDocument() {}
 
