@@ -95,11 +95,11 @@ class WEBJSON_API JsonReadDocument {
     // reader was made or after the stream's own functions last ran) are added, and their line ends
     // counted, only before the stream's own functions are called and when a failure is found.
     struct Progress {
-        const char* mark = nullptr;        // get-area position the counts reach; null: none
-        std::uint32_t offset = 0;          // bytes taken up to mark
-        std::uint32_t lines = 0;           // line ends among them
-        std::uint32_t lineStart = 0;       // offset after the last of them
-        std::uint32_t lastLineStart = 0;   // the same before that line end
+        const char* mark = nullptr;       // get-area position the counts reach; null: none
+        std::uint32_t offset = 0;         // bytes taken up to mark
+        std::uint32_t lines = 0;          // line ends among them
+        std::uint32_t lineStart = 0;      // offset after the last of them
+        std::uint32_t lastLineStart = 0;  // the same before that line end
         JsonError error;
     };
 

@@ -665,10 +665,8 @@ class In {
     }
     // The offset of the current character.
     std::uint32_t Offset() const {
-        return _progress.offset +
-               (_p != nullptr && _progress.mark != nullptr
-                    ? static_cast<std::uint32_t>(_p - _progress.mark)
-                    : 0u);
+        const bool held = _p != nullptr && _progress.mark != nullptr;
+        return _progress.offset + (held ? static_cast<std::uint32_t>(_p - _progress.mark) : 0u);
     }
     // Records message for the character back bytes before the current one, unless a failure was
     // recorded before; the stream is left as it is.
@@ -1687,9 +1685,10 @@ bool JsonDocumentSchema::GenerateDocumentStream(std::ostream& stream, JsonSchema
     bool result = tree != nullptr && tree->Compile(writer, false);
     if (!result) {
         print_line("Compile Document failed");
-        _fail(tree == nullptr   ? "the document has no tree"
-              : stream.good() ? "the document could not be written"
-                              : "the stream failed while writing");
+        const char* why = "the stream failed while writing";
+        if (tree == nullptr) why = "the document has no tree";
+        if (tree != nullptr && stream.good()) why = "the document could not be written";
+        _fail(why);
     } else {
         _error = JsonError();
     }

@@ -79,7 +79,7 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
         {cut, "1 78 4:29 [items[0].label] text ended inside a string"},
         {kText.substr(0, kText.find(':', 15) + 2),
          "1 23 2:11 [count] the text ended before the document was complete"},
-        {kText.substr(0, kText.find("\n \"items")+ 1),
+        {kText.substr(0, kText.find("\n \"items") + 1),
          "1 50 4:1 [] expected a string but found the end of the text"},
         {"", "1 0 1:1 [] expected '{' but found the end of the text"},
         {kText, "0 0 0:0 [] "},
