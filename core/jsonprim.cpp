@@ -686,7 +686,10 @@ class In {
     }
 
     int Get() { return _p != _end ? static_cast<unsigned char>(*_p++) : CallGet(); }
-    int Peek() { return _p != _end ? static_cast<unsigned char>(*_p) : CallPeek(); }
+    // atEnd: what to record when the text ends here.
+    int Peek(const char* atEnd) {
+        return _p != _end ? static_cast<unsigned char>(*_p) : CallPeek(atEnd);
+    }
     // Puts back c, the character just taken.
     void Unget(int c) {
         if (_p != _start) {  // the character before was taken from the area
@@ -749,10 +752,11 @@ class In {
         Reload();
         return c;
     }
-    [[gnu::noinline]] int CallPeek() {
+    [[gnu::noinline]] int CallPeek(const char* atEnd) {
         Release();
         const int c = _stream.peek();
         Reload();
+        if (c == kEof && atEnd != nullptr) Stopped(atEnd);
         return c;
     }
     [[gnu::noinline]] void CallUnget(int c) {
@@ -782,7 +786,7 @@ class In {
             while (_p != _end && ctype.is(std::ctype_base::space, *_p))
                 ++_p;
             if (_p != _end) return;
-            const int c = CallPeek();
+            const int c = CallPeek(nullptr);
             if (c == kEof || !ctype.is(std::ctype_base::space, static_cast<char>(c))) return;
             CallGet();
         }
@@ -1073,7 +1077,7 @@ double text_to_double(const char* text, std::size_t size, bool point) {
 // value: object | array | anything up to "," "}" or "]". Brackets are counted without regard
 // to strings, so a bracket or comma inside a string counts like a structural one.
 void skip_value(In& in) {
-    int c = in.Peek();
+    int c = in.Peek(nullptr);
     if (c == std::char_traits<char>::eof()) return;
     if (c == '{' || c == '[') {
         const int open = c;
@@ -1222,8 +1226,7 @@ bool JsonReadDocument::Peek(unsigned int token) {
     if (!_stream.good()) return false;
     In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
     in.SkipSpace();
-    int c = in.Peek();
-    if (c == kEof) in.Stopped(kEnded);
+    int c = in.Peek(kEnded);
     if (token == JSON_OBJECT_END) return c == '}';
     if (token == JSON_ARRAY_END) return c == ']';
     return false;
