@@ -6,7 +6,9 @@
 
 #include <istream>
 #include <ostream>
+#include <string>
 
+#include "json_error.h"
 #include "json_list.h"
 #include "webjson_export.h"
 
@@ -18,6 +20,7 @@ namespace JsonDocumentAPI {
 // Failures print one of four lines on std::cout: "Write Document Error",
 // "Compile Document failed", "Read Document Error", "Format Document failed".
 // With neither a list nor a tree, the operations print the failure line and return false.
+// Each of the four operations also leaves LastError: cleared on success, where and why on failure.
 // No exception leaves the operations: a caller's exception mask on the stream, a buffer that
 // throws or memory running out ends as the false result with its line (and the reset of a failed
 // read), the stream's state bits set and the caller's mask put back as it was.
@@ -45,10 +48,17 @@ class WEBJSON_API JsonDocumentSchema {
     // Fills the tree from the file at path; the tree is untouched when it cannot be opened.
     bool ProcessDocument(const char* path, JsonSchemaList* list);
 
+    // How the last of the four operations above ended; see JsonError.
+    const JsonError& LastError() const { return _error; }
+
   protected:
+    // Sets LastError to a failure that is not about the place in a text.
+    void _fail(const std::string& message);
+
     JsonSchemaList* _root;
     // Initialised and destroyed with the document; the library never locks it.
     pthread_mutex_t _mutex;
+    JsonError _error;
 
   private:
     JsonDocumentSchema(const JsonDocumentSchema&) = delete;

@@ -176,14 +176,16 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         if (!_enable) return true;
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
         JsonSchema* prototype = _prototype();
-        while (result && !reader.Peek(JSON_ARRAY_END)) {
+        for (std::size_t i = 0; result && !reader.Peek(JSON_ARRAY_END); ++i) {
             if (prototype == nullptr) {
                 result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
+                if (!result) reader.Within(i);
                 continue;
             }
             JsonSchema* element = prototype->Clone();
             AddNew(element);
             result = element->Format(reader, false) && result;
+            if (!result) reader.Within(i);
         }
         return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
     }

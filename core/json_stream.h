@@ -9,10 +9,13 @@
 #ifndef WEBJSON_JSON_STREAM_H
 #define WEBJSON_JSON_STREAM_H
 
+#include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <ostream>
 #include <string>
 
+#include "json_error.h"
 #include "webjson_export.h"
 
 namespace DocumentAPI {
@@ -59,7 +62,8 @@ class WEBJSON_API JsonWriteDocument {
 };
 
 // Reads tokens in the order the schema asks for them, with one character of look-ahead.
-// Every mismatch sets the stream's failbit; nothing is printed or thrown. Integers beyond the
+// Every mismatch sets the stream's failbit; nothing is printed or thrown. The first failure is
+// also kept, with where it was found and why, for the document to report. Integers beyond the
 // 32-bit range read as INT_MAX or INT_MIN, as the device's atoi gives them. Numbers are read
 // with "." as the decimal point whatever the C and C++ locales; white space is what the
 // stream's locale counts as white space, looked at when the reader is made.
@@ -76,6 +80,29 @@ class WEBJSON_API JsonReadDocument {
     // (JSON_ARRAY_END). Consumes nothing else.
     bool Peek(unsigned int token);
 
+    // The first failure of this read (failed false while there was none).
+    const JsonError& Error() const { return _progress.error; }
+    // Puts a member name or an element index in front of the failure's path; containers call
+    // them as a child's failure returns through them.
+    void Within(const std::string& name);
+    void Within(std::size_t index);
+    // Records a failure that a node found at the current place of the text, unless one was
+    // recorded before; the stream is left as it is.
+    void Refuse(const std::string& message);
+
+    // What a read has taken so far, for the report of a failure. The reading routines count
+    // lazily: the bytes taken from the buffer's get area since mark (where the area stood when the
+    // reader was made or after the stream's own functions last ran) are added, and their line ends
+    // counted, only before the stream's own functions are called and when a failure is found.
+    struct Progress {
+        const char* mark = nullptr;       // get-area position the counts reach; null: none
+        std::uint32_t offset = 0;         // bytes taken up to mark
+        std::uint32_t lines = 0;          // line ends among them
+        std::uint32_t lineStart = 0;      // offset after the last of them
+        std::uint32_t lastLineStart = 0;  // the same before that line end
+        JsonError error;
+    };
+
     // Reading routines; each reports failure only through the stream's failbit.
     void _read_bool(std::istream& stream, bool& value);
     void _read_string(std::istream& stream, std::string& out);
@@ -89,6 +116,7 @@ class WEBJSON_API JsonReadDocument {
     // What the reader found out about the stream's locale when it was made: whether white space
     // can be skipped here.
     unsigned char _flags;
+    Progress _progress;
 };
 
 }  // namespace JsonDocumentAPI

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <limits>
 #include <locale>
@@ -609,6 +610,17 @@ std::size_t plain_run(const char* p, std::size_t n) {
     return i;
 }
 
+const int kEof = std::char_traits<char>::eof();
+
+// How a character found in the text is named in a message.
+std::string found_text(int c) {
+    if (c == kEof) return "the end of the text";
+    if (c >= 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+    char text[16];
+    std::snprintf(text, sizeof text, "byte 0x%02X", static_cast<unsigned int>(c));
+    return text;
+}
+
 // The characters of one read. They are taken straight from the get area while the stream is
 // good, has no tied stream to flush and the area holds them: exactly what get, peek and unget
 // would do then. Otherwise, and at the end of the area, the stream's own functions are called,
@@ -617,15 +629,21 @@ std::size_t plain_run(const char* p, std::size_t n) {
 // The area is held as [_p, _end) and what was taken from it is handed back to the buffer
 // (gbump) before any call of the stream's functions and when the object goes away. Only this
 // object's calls change the stream meanwhile, so it stays good while the area is held.
+//
+// What is taken is counted in the reader's Progress: characters taken through the stream's
+// functions one by one, those taken from the area in one go from its mark (where the area stood
+// when the reader was made or after the last call of the stream's functions), just before the
+// stream's functions are called (the area may be refilled then) and when a failure is found.
 class In {
   public:
     // spaces: the stream's locale counts as white space exactly the six characters that the C
     // locale counts, so that they can be skipped here.
-    In(std::istream& stream, bool spaces)
+    In(std::istream& stream, bool spaces, JsonReadDocument::Progress& progress)
         : _stream(stream),
           _buffer(stream.rdbuf()),
           _direct(_buffer != nullptr && stream.tie() == nullptr),
-          _spaces(spaces) {
+          _spaces(spaces),
+          _progress(progress) {
         Load();
     }
     ~In() { Commit(); }
@@ -633,18 +651,66 @@ class In {
     In& operator=(const In&) = delete;
 
     bool Good() const { return _p != nullptr || _stream.good(); }
-    void Fail() {
+    // The area's current position, or null when the area is not held.
+    const char* Held() const { return _p; }
+
+    // Fails the stream, recording the failure unless one was recorded before: "expected what
+    // but found" the character found; taken tells whether that character was taken.
+    [[gnu::noinline]] void Expected(const char* what, int found, bool taken) {
         Release();
+        const std::uint32_t back = taken && found != kEof ? 1 : 0;
+        if (found == kEof && _stream.bad()) {
+            Record(back, "the stream failed while reading");
+        } else {
+            Record(back, std::string("expected ") + what + " but found " + found_text(found));
+        }
         _stream.setstate(std::ios::failbit);
     }
+    // Fails the stream, recording message for the character back bytes before the current one.
+    [[gnu::noinline]] void Fail(std::uint32_t back, const std::string& message) {
+        Release();
+        Record(back, message);
+        _stream.setstate(std::ios::failbit);
+    }
+    // Records why the stream is no longer good when no failure was recorded: the end of the text
+    // (atEnd) or a failure of the stream itself.
+    [[gnu::noinline]] void Stopped(const char* atEnd) {
+        Release();
+        Record(0, _stream.bad() || !_stream.eof() ? "the stream failed while reading" : atEnd);
+    }
+    // The offset of the current character.
+    std::uint32_t Offset() const {
+        const bool held = _p != nullptr && _progress.mark != nullptr;
+        return _progress.offset + (held ? static_cast<std::uint32_t>(_p - _progress.mark) : 0u);
+    }
+    // Records message for the character back bytes before the current one, unless a failure was
+    // recorded before; the stream is left as it is.
+    void Record(std::uint32_t back, const std::string& message) {
+        Settle();
+        JsonReadDocument::Progress& t = _progress;
+        JsonError& error = t.error;
+        if (error.failed) return;
+        error.failed = true;
+        error.offset = t.offset >= back ? t.offset - back : 0;
+        // A line end between that character and the current one: it lies on the line before.
+        const bool before = error.offset < t.lineStart;
+        const std::uint32_t start = before ? t.lastLineStart : t.lineStart;
+        error.line = t.lines + (before ? 0 : 1);
+        error.column = error.offset >= start ? error.offset - start + 1 : 1;
+        error.message = message;
+    }
 
-    int Get() { return _p != _end ? static_cast<unsigned char>(*_p++) : Call(&std::istream::get); }
-    int Peek() { return _p != _end ? static_cast<unsigned char>(*_p) : Call(&std::istream::peek); }
-    void Unget() {
+    int Get() { return _p != _end ? static_cast<unsigned char>(*_p++) : CallGet(); }
+    // atEnd: what to record when the text ends here.
+    int Peek(const char* atEnd) {
+        return _p != _end ? static_cast<unsigned char>(*_p) : CallPeek(atEnd);
+    }
+    // Puts back c, the character just taken.
+    void Unget(int c) {
         if (_p != _start) {  // the character before was taken from the area
             --_p;
         } else {
-            CallUnget();
+            CallUnget(c);
         }
     }
     // As `stream >> std::ws`.
@@ -657,7 +723,7 @@ class In {
             _p = p;
             if (p != end) return;
         }
-        CallWs();
+        SkipSpaceSlow();
     }
     // Appends the characters of the area before the first double quote or backslash to out.
     void TakePlainRun(std::string& out) {
@@ -686,21 +752,59 @@ class In {
   private:
     // The stream's own functions, with the area let go of around them (out of line: they are
     // the rare way).
-    [[gnu::noinline]] int Call(int (std::istream::*get)()) {
+    [[gnu::noinline]] int CallGet() {
         Release();
-        int c = (_stream.*get)();
-        Load();
+        const int c = _stream.get();
+        if (c != kEof) {
+            JsonReadDocument::Progress& t = _progress;
+            ++t.offset;
+            if (c == '\n') {
+                t.lastLineStart = t.lineStart;
+                t.lineStart = t.offset;
+                ++t.lines;
+            }
+        }
+        Reload();
         return c;
     }
-    [[gnu::noinline]] void CallUnget() {
+    [[gnu::noinline]] int CallPeek(const char* atEnd) {
+        Release();
+        const int c = _stream.peek();
+        Reload();
+        if (c == kEof && atEnd != nullptr) Stopped(atEnd);
+        return c;
+    }
+    [[gnu::noinline]] void CallUnget(int c) {
         Release();
         _stream.unget();
-        Load();
+        if (!_stream.fail() && _progress.offset > 0) {
+            JsonReadDocument::Progress& t = _progress;
+            --t.offset;
+            if (c == '\n' && t.lines > 0) {
+                --t.lines;
+                t.lineStart = t.lastLineStart;
+            }
+        }
+        Reload();
     }
-    [[gnu::noinline]] void CallWs() {
-        Release();
-        _stream >> std::ws;
-        Load();
+    // White space where the area ends or the locale's white space is not the C locale's: one
+    // character at a time through the stream's functions, as std::ws takes them.
+    [[gnu::noinline]] void SkipSpaceSlow() {
+        if (!_stream.good()) {  // nothing to count: std::ws decides what happens
+            Release();
+            _stream >> std::ws;
+            Reload();
+            return;
+        }
+        const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(_stream.getloc());
+        for (;;) {
+            while (_p != _end && ctype.is(std::ctype_base::space, *_p))
+                ++_p;
+            if (_p != _end) return;
+            const int c = CallPeek(nullptr);
+            if (c == kEof || !ctype.is(std::ctype_base::space, static_cast<char>(c))) return;
+            CallGet();
+        }
     }
 
     // Holds the get area when it may be used.
@@ -713,21 +817,46 @@ class In {
         _p = _start = p;
         _end = p + (n < kMaxPiece ? n : kMaxPiece);
     }
+    // Holds the area after a call of the stream's functions; the counting starts there again.
+    void Reload() {
+        Load();
+        _progress.mark = _p;
+    }
     // Hands what was taken back to the buffer.
     void Commit() {
         if (_p != _start) BufferAccess::Gbump(_buffer, static_cast<int>(_p - _start));
         _start = _p;
     }
+    // Counts what was taken from the area since the mark.
+    void Settle() {
+        JsonReadDocument::Progress& t = _progress;
+        const char* mark = t.mark;
+        if (mark == nullptr) return;
+        t.mark = _p;
+        const std::less<const char*> below;
+        if (_p == nullptr || below(mark, BufferAccess::Eback(_buffer)) || below(_p, mark)) return;
+        for (const char* q = mark;; ++q) {
+            q = static_cast<const char*>(std::memchr(q, '\n', static_cast<std::size_t>(_p - q)));
+            if (q == nullptr) break;
+            t.lastLineStart = t.lineStart;
+            t.lineStart = t.offset + static_cast<std::uint32_t>(q - mark) + 1;
+            ++t.lines;
+        }
+        t.offset += static_cast<std::uint32_t>(_p - mark);
+    }
     // Commits and lets go of the area, before the stream's own functions are called.
     void Release() {
+        Settle();
         Commit();
         _p = _end = _start = nullptr;
+        _progress.mark = nullptr;
     }
 
     std::istream& _stream;
     std::streambuf* _buffer;
     bool _direct;  // no tied stream: taking from the area is all the stream would do
     bool _spaces;
+    JsonReadDocument::Progress& _progress;
     const char* _p;      // next character of the area (null: not held)
     const char* _end;    // end of the area
     const char* _start;  // the buffer's own position
@@ -752,15 +881,20 @@ const unsigned char kClassicSpaces = 1;  // the stream's white space is the C lo
 // string: '"' (byte | escape)* '"'
 [[gnu::noinline]] void read_string(In& in, std::string& out) {
     out.clear();
-    if (in.Get() != '"') {
-        in.Fail();
+    const int first = in.Get();
+    if (first != '"') {
+        in.Expected("a string", first, true);
         return;
     }
-    const int eof = std::char_traits<char>::eof();
+    const int eof = kEof;
     for (;;) {
         in.TakePlainRun(out);  // the plain bytes the area holds, in one piece
         int c = in.Get();
-        if (c == eof || c == '"') return;
+        if (c == '"') return;
+        if (c == eof) {
+            in.Stopped("text ended inside a string");
+            return;
+        }
         if (c != '\\') {
             out.push_back(static_cast<char>(c));
             continue;
@@ -796,13 +930,21 @@ const unsigned char kClassicSpaces = 1;  // the stream's white space is the C lo
                 int d[4];
                 for (int& x : d) {
                     x = in.Get();
-                    if (x == eof) return;
+                    if (x == eof) {
+                        in.Stopped("text ended inside a string");
+                        return;
+                    }
                 }
                 out.push_back(static_cast<char>((16u * hex_digit(d[2]) + hex_digit(d[3])) & 0xFFu));
                 break;
             }
             default:  // an unknown escape, or the end of the text
-                in.Fail();
+                if (c == eof) {
+                    in.Stopped("text ended inside a string");
+                } else {
+                    in.Fail(1, std::string("unknown escape '\\") + static_cast<char>(c) +
+                                   "' in a string");
+                }
                 return;
         }
     }
@@ -820,12 +962,13 @@ const unsigned char kClassicSpaces = 1;  // the stream's white space is the C lo
         rest = "alse";
         word = false;
     } else {
-        in.Fail();
+        in.Expected("true or false", c, true);
         return;
     }
     for (; *rest != '\0'; ++rest) {
-        if (in.Get() != *rest) {
-            in.Fail();
+        c = in.Get();
+        if (c != *rest) {
+            in.Expected("true or false", c, true);
             return;
         }
     }
@@ -835,8 +978,9 @@ const unsigned char kClassicSpaces = 1;  // the stream's white space is the C lo
 [[gnu::noinline]] void read_char(In& in, char c) {
     int x = in.Get();
     if (x == std::char_traits<char>::to_int_type(c)) return;
-    if (x != std::char_traits<char>::eof()) in.Unget();
-    in.Fail();
+    if (x != std::char_traits<char>::eof()) in.Unget(x);
+    const char what[] = {'\'', c, '\'', '\0'};
+    in.Expected(what, x, false);
 }
 
 // number: [0-9+-.]+ ; "e" and "E" do not belong to a number. Appends its characters to text;
@@ -844,14 +988,14 @@ const unsigned char kClassicSpaces = 1;  // the stream's white space is the C lo
 [[gnu::noinline]] bool read_number(In& in, std::string& text) {
     int c = in.Get();
     if (!is_number_char(c)) {
-        in.Fail();
+        in.Expected("a number", c, true);
         return false;
     }
     do {
         text.push_back(static_cast<char>(c));
         c = in.Get();
     } while (is_number_char(c));
-    if (in.Good()) in.Unget();
+    if (in.Good()) in.Unget(c);
     return true;
 }
 
@@ -937,7 +1081,7 @@ double text_to_double(const char* text, std::size_t size) {
 // value: object | array | anything up to "," "}" or "]". Brackets are counted without regard
 // to strings, so a bracket or comma inside a string counts like a structural one.
 void skip_value(In& in) {
-    int c = in.Peek();
+    int c = in.Peek(nullptr);
     if (c == std::char_traits<char>::eof()) return;
     if (c == '{' || c == '[') {
         const int open = c;
@@ -957,39 +1101,67 @@ void skip_value(In& in) {
         int x = in.Get();
         if (x == std::char_traits<char>::eof()) return;
         if (x == ',' || x == '}' || x == ']') {
-            in.Unget();
+            in.Unget(x);
             return;
         }
     }
 }
 
+const char kEnded[] = "the text ended before the document was complete";
+
+// Records why a stream that was not good on entry stopped the read, unless a failure was
+// recorded before.
+[[gnu::noinline]] void note_stopped(std::istream& stream, JsonReadDocument::Progress& progress) {
+    if (progress.error.failed) return;
+    In in(stream, false, progress);
+    in.Stopped(kEnded);
+}
+
+// A key that differs from the expected name; at is the offset of its opening quote.
+[[gnu::noinline]] void key_differs(In& in, std::uint32_t at, const std::string& name,
+                                   const std::string& key) {
+    in.Fail(in.Offset() - at, "expected member \"" + name + "\" but found \"" + key + "\"");
+}
+
 }  // namespace
 
 JsonReadDocument::JsonReadDocument(std::istream& stream)
-    : _stream(stream), _first(true), _flags(reader_flags(stream)) {}
+    : _stream(stream), _first(true), _flags(reader_flags(stream)) {
+    In in(stream, false, _progress);
+    _progress.mark = in.Held();
+}
 
 JsonReadDocument::~JsonReadDocument() {}
 
 bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* value) {
-    if (!_stream.good()) return false;
-    In in(_stream, (_flags & kClassicSpaces) != 0);
+    if (!_stream.good()) {
+        note_stopped(_stream, _progress);
+        return false;
+    }
+    In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
     in.SkipSpace();
 
     // separator: a comma before every item but the first and the closing brackets
     if (_first) {
         _first = false;
     } else if (token != JSON_OBJECT_END && token != JSON_ARRAY_END) {
-        if (in.Get() != ',') in.Fail();
+        const int c = in.Get();
+        if (c != ',') {
+            // members come as keys, elements without
+            in.Expected(token == JSON_KEY || !name.empty() ? "',' or '}'" : "',' or ']'", c, true);
+        }
         in.SkipSpace();
     }
 
     // key: "name" ws ":" ws
     if (!name.empty()) {
         std::string key;
+        const std::uint32_t at = in.Offset();
         read_string(in, key);
-        if (key != name) in.Fail();
+        if (key != name) key_differs(in, at, name, key);
         in.SkipSpace();
-        if (in.Get() != ':') in.Fail();
+        const int c = in.Get();
+        if (c != ':') in.Expected("':'", c, true);
         in.SkipSpace();
     }
 
@@ -1033,52 +1205,81 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
             std::string temp;
             read_string(in, value ? *static_cast<std::string*>(value) : temp);
             in.SkipSpace();
-            if (in.Get() != ':') in.Fail();
+            const int c = in.Get();
+            if (c != ':') in.Expected("':'", c, true);
             _first = true;
             break;
         }
         case JSON_SKIP:
             skip_value(in);
             break;
-        default:  // JSON_FILE cannot be read; unknown tokens fail
-            in.Fail();
+        case JSON_FILE:
+            in.Fail(0, "a file value cannot be read");
+            break;
+        default:
+            in.Fail(0, "unknown item kind " + std::to_string(token));
             break;
     }
-    return _stream.good();
+    if (_stream.good()) return true;
+    in.Stopped(kEnded);
+    return false;
 }
 
 bool JsonReadDocument::Peek(unsigned int token) {
     if (!_stream.good()) return false;
-    In in(_stream, (_flags & kClassicSpaces) != 0);
+    In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
     in.SkipSpace();
-    int c = in.Peek();
+    int c = in.Peek(kEnded);
     if (token == JSON_OBJECT_END) return c == '}';
     if (token == JSON_ARRAY_END) return c == ']';
     return false;
 }
 
+void JsonReadDocument::Within(const std::string& name) {
+    std::string& path = _progress.error.path;
+    if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
+    path.insert(0, name);
+}
+
+void JsonReadDocument::Within(std::size_t index) {
+    std::string& path = _progress.error.path;
+    if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
+    path.insert(0, "[" + std::to_string(index) + "]");
+}
+
+void JsonReadDocument::Refuse(const std::string& message) {
+    if (_progress.error.failed) return;
+    In in(_stream, false, _progress);
+    in.Record(0, message);
+}
+
 void JsonReadDocument::_read_char(std::istream& stream, char c) {
-    In in(stream, false);
+    Progress progress;
+    In in(stream, false, progress);
     read_char(in, c);
 }
 
 void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
-    In in(stream, false);
+    Progress progress;
+    In in(stream, false, progress);
     read_string(in, out);
 }
 
 void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
-    In in(stream, false);
+    Progress progress;
+    In in(stream, false, progress);
     read_bool(in, value);
 }
 
 void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
-    In in(stream, false);
+    Progress progress;
+    In in(stream, false, progress);
     read_int32(in, value);
 }
 
 void JsonReadDocument::_read_double(std::istream& stream, double& value) {
-    In in(stream, false);
+    Progress progress;
+    In in(stream, false, progress);
     read_double(in, value);
 }
 
@@ -1331,6 +1532,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     std::string key;
     while (result && !reader.Peek(JSON_OBJECT_END)) {
         result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
+        const bool named = result;
         std::size_t i = first;
         while (i < count && (matched(i) || _children[i]->GetName() != key))
             ++i;
@@ -1343,6 +1545,11 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
         } else {
             result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
         }
+        if (named && !result) reader.Within(key);
+    }
+    // the first child left without a member, reported at the closing brace
+    if (result && left != 0) {
+        reader.Refuse("member \"" + _children[first]->GetName() + "\" is missing");
     }
     result = reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
     return result && left == 0;
@@ -1373,10 +1580,13 @@ bool JsonSchemaOrderedList::Compile(JsonWriteDocument& writer, bool withName) {
 bool JsonSchemaOrderedList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
-    for (JsonSchema* child : _children) {
+    for (std::size_t i = 0; i < _children.size(); ++i) {
         if (reader.Peek(JSON_ARRAY_END)) break;
-        result = child->Format(reader, false) && result;
-        if (!result) break;
+        result = _children[i]->Format(reader, false) && result;
+        if (!result) {
+            reader.Within(i);
+            break;
+        }
     }
     return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
 }
@@ -1391,6 +1601,7 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     std::string key;
     while (result && !reader.Peek(JSON_OBJECT_END)) {
         result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
+        const bool named = result;
         auto it = _children.begin();
         while (it != _children.end() && (*it)->GetName() != key)
             ++it;
@@ -1399,6 +1610,7 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
         } else {
             result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
         }
+        if (named && !result) reader.Within(key);
     }
     return reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
 }
@@ -1493,7 +1705,15 @@ bool JsonDocumentSchema::GenerateDocumentStream(std::ostream& stream, JsonSchema
                       JsonWriteDocument writer(stream);
                       return tree->Compile(writer, false);
                   });
-    if (!result) print_line("Compile Document failed");
+    if (!result) {
+        print_line("Compile Document failed");
+        const char* why = "the stream failed while writing";
+        if (tree == nullptr) why = "the document has no tree";
+        if (tree != nullptr && stream.good()) why = "the document could not be written";
+        _fail(why);
+    } else {
+        _error = JsonError();
+    }
     return result;
 }
 
@@ -1501,18 +1721,36 @@ bool JsonDocumentSchema::ProcessDocumentStream(std::istream& stream, JsonSchemaL
     JsonSchemaList* tree = list ? list : _root;
     if (!tree) {
         print_line("Format Document failed");
+        _fail("the document has no tree");
         return false;
     }
+    bool reported = false;
     bool result = RunWithoutExceptions(stream, [&] {
         JsonReadDocument reader(stream);
         _reset_schema(tree);
-        return tree->Format(reader, false);
+        if (tree->Format(reader, false)) return true;
+        if (!reader.Error().failed) reader.Refuse("the text does not fit the document");
+        _error = reader.Error();
+        reported = true;
+        return false;
     });
     if (!result) {
+        // An exception (memory ran out, a buffer threw) ended the read before it said why.
+        if (!reported) _fail("the read was stopped by an exception");
         print_line("Format Document failed");
         _reset_schema(tree);
+    } else {
+        _error = JsonError();
     }
     return result;
+}
+
+// Keeps why an operation failed; when even that cannot be stored (memory ran out) the failure is
+// still marked.
+void JsonDocumentSchema::_fail(const std::string& message) {
+    _error = JsonError();
+    _error.failed = true;
+    Contain([&] { _error.message = message; });
 }
 
 void JsonDocumentSchema::_reset_schema(JsonSchemaList* list) {
@@ -1530,10 +1768,12 @@ bool JsonDocumentSchema::GenerateDocument(const char* path, JsonSchemaList* list
         file.close();
         if (result && file.fail()) {
             print_line("Compile Document failed");
+            _fail("the file could not be flushed and closed");
             result = false;
         }
     } else {
         print_line("Write Document Error");
+        _fail(path ? std::string("could not open ") + path : "no file was named");
     }
     return result;
 }
@@ -1546,6 +1786,7 @@ bool JsonDocumentSchema::ProcessDocument(const char* path, JsonSchemaList* list)
         result = ProcessDocumentStream(file, list);
     } else {
         print_line("Read Document Error");
+        _fail(path ? std::string("could not open ") + path : "no file was named");
     }
     file.close();
     return result;

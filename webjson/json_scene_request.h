@@ -55,7 +55,8 @@ class WEBJSON_API JsonSceneRequestVsysCtrl : public JsonSceneRequest {
     // array. True when the read succeeded and no answer carried a negative status; a failing
     // pair does not stop the others. A post that cannot be read into the request's own array
     // sends nothing (the failed read empties it); with list, the pairs already in the array
-    // are sent whatever the read's outcome.
+    // are sent whatever the read's outcome. After a good read, LastError names the first pair
+    // answered with a negative status ("attributes[i]"), its id text and the status.
     bool ProcessDocumentStream(std::istream& stream,
                                DocumentAPI::JsonDocumentAPI::JsonSchemaList* list) override;
 };

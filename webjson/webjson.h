@@ -3,6 +3,7 @@
 #define WEBJSON_WEBJSON_H
 
 #include "json_document.h"
+#include "json_error.h"
 #include "json_file.h"
 #include "json_list.h"
 #include "json_param.h"

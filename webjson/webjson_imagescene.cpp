@@ -306,6 +306,7 @@ JsonSchemaList* JsonSceneRequest::BuildSchema() {
 }
 
 bool JsonSceneRequest::ProcessDocumentStream(std::istream&, JsonSchemaList*) {
+    _fail("this document does not read posts");
     return false;
 }
 
@@ -351,9 +352,16 @@ bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonS
                 default:
                     continue;
             }
-            if (detail::send_param_message(id.number[0] | 0x800Bu, id.number[1], &id.number[2],
-                                           length, data) < 0)
+            const int32_t status = detail::send_param_message(
+                id.number[0] | 0x800Bu, id.number[1], &id.number[2], length, data);
+            if (status < 0) {
+                if (result) {
+                    _fail("the control server answered " + name + " with status " +
+                          std::to_string(status));
+                    _error.path = "attributes[" + std::to_string(i) + "]";
+                }
                 result = false;
+            }
         }
         return true;
     });
@@ -417,7 +425,13 @@ JsonSchemaList* JsonScene::BuildSchema() {
 
 bool JsonScene::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) {
     if (_mode == SCENE_REQUEST) {
-        return _request != nullptr && _request->ProcessDocumentStream(stream, nullptr);
+        if (_request == nullptr) {
+            _fail("the scene has no request to read posts into");
+            return false;
+        }
+        const bool result = _request->ProcessDocumentStream(stream, nullptr);
+        _error = _request->LastError();
+        return result;
     }
     return JsonDocumentSchema::ProcessDocumentStream(stream, list);
 }

@@ -166,6 +166,7 @@ void JsonTimePlot::SetPointSource(JPlotPoint (*source)()) {
 }
 
 bool JsonTimePlot::ProcessDocumentStream(std::istream&, JsonSchemaList*) {
+    _fail("a time plot cannot be read");
     return false;
 }
 

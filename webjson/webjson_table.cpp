@@ -90,6 +90,7 @@ void JsonTable::SetColumnDefaultSorting(int column, bool ascending) {
 }
 
 bool JsonTable::ProcessDocumentStream(std::istream&, JsonSchemaList*) {
+    _fail("a table cannot be read");
     return false;
 }
 
