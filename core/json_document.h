@@ -53,7 +53,7 @@ class WEBJSON_API JsonDocumentSchema {
 
   protected:
     // Sets LastError to a failure that is not about the place in a text.
-    void _fail(const std::string& message);
+    void _fail(const char* message, const char* subject = "");
 
     JsonSchemaList* _root;
     // Initialised and destroyed with the document; the library never locks it.

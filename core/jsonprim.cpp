@@ -1745,12 +1745,12 @@ bool JsonDocumentSchema::ProcessDocumentStream(std::istream& stream, JsonSchemaL
     return result;
 }
 
-// Keeps why an operation failed; when even that cannot be stored (memory ran out) the failure is
-// still marked.
-void JsonDocumentSchema::_fail(const std::string& message) {
+// Keeps why an operation failed: message followed by subject. When even that cannot be stored
+// (memory ran out) the failure is still marked.
+void JsonDocumentSchema::_fail(const char* message, const char* subject) {
     _error = JsonError();
     _error.failed = true;
-    Contain([&] { _error.message = message; });
+    Contain([&] { (_error.message = message) += subject; });
 }
 
 void JsonDocumentSchema::_reset_schema(JsonSchemaList* list) {
@@ -1773,7 +1773,7 @@ bool JsonDocumentSchema::GenerateDocument(const char* path, JsonSchemaList* list
         }
     } else {
         print_line("Write Document Error");
-        _fail(path ? std::string("could not open ") + path : "no file was named");
+        _fail(path ? "could not open " : "no file was named", path ? path : "");
     }
     return result;
 }
@@ -1786,7 +1786,7 @@ bool JsonDocumentSchema::ProcessDocument(const char* path, JsonSchemaList* list)
         result = ProcessDocumentStream(file, list);
     } else {
         print_line("Read Document Error");
-        _fail(path ? std::string("could not open ") + path : "no file was named");
+        _fail(path ? "could not open " : "no file was named", path ? path : "");
     }
     file.close();
     return result;

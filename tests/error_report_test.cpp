@@ -97,7 +97,7 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
             EXPECT_EQ(console.Text(), c.report[0] == '0' ? "" : "Format Document failed\n");
             EXPECT_EQ(Report(device.LastError()), c.report);
         }
-        for (std::size_t chunk : {1, 3}) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{3}}) {
             ChunkBuf buffer(c.text, chunk, 1, false);
             std::istream in(&buffer);
             device.ProcessDocumentStream(in, nullptr);

@@ -356,8 +356,8 @@ bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonS
                 id.number[0] | 0x800Bu, id.number[1], &id.number[2], length, data);
             if (status < 0) {
                 if (result) {
-                    _fail("the control server answered " + name + " with status " +
-                          std::to_string(status));
+                    const std::string subject = name + " with status " + std::to_string(status);
+                    _fail("the control server answered ", subject.c_str());
                     _error.path = "attributes[" + std::to_string(i) + "]";
                 }
                 result = false;
@@ -430,7 +430,8 @@ bool JsonScene::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list
             return false;
         }
         const bool result = _request->ProcessDocumentStream(stream, nullptr);
-        _error = _request->LastError();
+        if (!Contain([&] { _error = _request->LastError(); })) _fail(result ? "" : "the read failed");
+        if (result) _error = JsonError();
         return result;
     }
     return JsonDocumentSchema::ProcessDocumentStream(stream, list);
