@@ -431,7 +431,6 @@ bool JsonScene::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list
         }
         const bool result = _request->ProcessDocumentStream(stream, nullptr);
         if (!Contain([&] { _error = _request->LastError(); })) _fail(result ? "" : "the read failed");
-        if (result) _error = JsonError();
         return result;
     }
     return JsonDocumentSchema::ProcessDocumentStream(stream, list);
