@@ -56,6 +56,8 @@ class WEBJSON_API JsonWriteDocument {
     void _string_to_json(std::string& in, std::string& out);
 
   private:
+    bool _serialize(unsigned int token, std::string& name, void* value);
+
     std::ostream& _stream;
     bool _first;
     unsigned int _decimal;
@@ -111,6 +113,9 @@ class WEBJSON_API JsonReadDocument {
     void _read_double(std::istream& stream, double& value);
 
   private:
+    bool _deserialize(unsigned int token, std::string& name, void* value);
+    bool _peek(unsigned int token);
+
     std::istream& _stream;
     bool _first;
     // What the reader found out about the stream's locale when it was made: whether white space

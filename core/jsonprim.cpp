@@ -473,6 +473,22 @@ void encode_file(const char* path, std::uint64_t size, std::vector<char>& data) 
 
 }  // namespace
 
+namespace {
+
+// Runs one reading or writing step so that no exception leaves it. With an exception mask set on
+// the stream, the step runs with the mask cleared (the stream's own failures then stay in its
+// state bits) and the caller's mask is put back after it; an exception that still comes out (a
+// buffer that throws, memory running out) ends the step as badbit and false.
+template <typename Step>
+bool guarded(std::ios& stream, Step&& step) {
+    if (stream.exceptions() != std::ios::goodbit) return RunWithoutExceptions(stream, step);
+    bool result = false;
+    if (!Contain([&] { result = step(); })) stream.setstate(std::ios::badbit);
+    return result;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // Writer
 
@@ -499,6 +515,10 @@ void JsonWriteDocument::_string_to_json(std::string& in, std::string& out) {
 }
 
 bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
+    return guarded(_stream, [&] { return _serialize(token, name, value); });
+}
+
+bool JsonWriteDocument::_serialize(unsigned int token, std::string& name, void* value) {
     if (!_stream.good()) return false;
 
     // separator: a comma before every item but the first and the closing brackets
@@ -1134,6 +1154,10 @@ JsonReadDocument::JsonReadDocument(std::istream& stream)
 JsonReadDocument::~JsonReadDocument() {}
 
 bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* value) {
+    return guarded(_stream, [&] { return _deserialize(token, name, value); });
+}
+
+bool JsonReadDocument::_deserialize(unsigned int token, std::string& name, void* value) {
     if (!_stream.good()) {
         note_stopped(_stream, _progress);
         return false;
@@ -1226,6 +1250,10 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
 }
 
 bool JsonReadDocument::Peek(unsigned int token) {
+    return guarded(_stream, [&] { return _peek(token); });
+}
+
+bool JsonReadDocument::_peek(unsigned int token) {
     if (!_stream.good()) return false;
     In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
     in.SkipSpace();
@@ -1237,50 +1265,72 @@ bool JsonReadDocument::Peek(unsigned int token) {
 
 void JsonReadDocument::Within(const std::string& name) {
     std::string& path = _progress.error.path;
-    if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
-    path.insert(0, name);
+    Contain([&] {
+        if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
+        path.insert(0, name);
+    });
 }
 
 void JsonReadDocument::Within(std::size_t index) {
     std::string& path = _progress.error.path;
-    if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
-    path.insert(0, "[" + std::to_string(index) + "]");
+    Contain([&] {
+        if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
+        path.insert(0, "[" + std::to_string(index) + "]");
+    });
 }
 
 void JsonReadDocument::Refuse(const std::string& message) {
     if (_progress.error.failed) return;
-    In in(_stream, false, _progress);
-    in.Record(0, message);
+    guarded(_stream, [&] {
+        In in(_stream, false, _progress);
+        in.Record(0, message);
+        return true;
+    });
 }
 
 void JsonReadDocument::_read_char(std::istream& stream, char c) {
-    Progress progress;
-    In in(stream, false, progress);
-    read_char(in, c);
+    guarded(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_char(in, c);
+        return true;
+    });
 }
 
 void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
-    Progress progress;
-    In in(stream, false, progress);
-    read_string(in, out);
+    guarded(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_string(in, out);
+        return true;
+    });
 }
 
 void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
-    Progress progress;
-    In in(stream, false, progress);
-    read_bool(in, value);
+    guarded(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_bool(in, value);
+        return true;
+    });
 }
 
 void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
-    Progress progress;
-    In in(stream, false, progress);
-    read_int32(in, value);
+    guarded(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_int32(in, value);
+        return true;
+    });
 }
 
 void JsonReadDocument::_read_double(std::istream& stream, double& value) {
-    Progress progress;
-    In in(stream, false, progress);
-    read_double(in, value);
+    guarded(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_double(in, value);
+        return true;
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
