@@ -430,7 +430,10 @@ void DemoDevice::_write_scene(std::ostream& out) {
 DemoDevice::PostResult DemoDevice::_check_post(const std::string& body, Refusal& refusal) const {
     PairsOfPost post;
     std::istringstream in(body);
-    if (!post.ProcessDocumentStream(in, nullptr)) return PostResult::kUnreadable;
+    if (!post.ProcessDocumentStream(in, nullptr)) {
+        refusal.where = post.LastError();
+        return PostResult::kUnreadable;
+    }
     for (unsigned i = 0; i < post.Pairs().Size(); ++i) {
         JsonSchemaList* pair = post.Pairs().GetArray(i);
         const std::string name = pair->GetString("name");
@@ -444,6 +447,9 @@ DemoDevice::PostResult DemoDevice::_check_post(const std::string& body, Refusal&
                 refusal.attribute = name;
                 refusal.message = std::string(def.label) +
                                   (word ? ": a whole number is needed" : ": true or false is needed");
+                refusal.where.failed = true;
+                refusal.where.path = "attributes[" + std::to_string(i) + "].value";
+                refusal.where.message = refusal.message;
                 return PostResult::kInvalid;
             }
         }
@@ -476,7 +482,10 @@ DemoDevice::PostResult DemoDevice::PostSceneRequest(const std::string& body, uns
     _collect_messages();
     _apply_controls();
     if (ok) return PostResult::kApplied;
-    if (refused && refusal != nullptr) *refusal = {"", "the control server refused a value"};
+    if (refusal != nullptr) {
+        if (refused) refusal->message = "the control server refused a value";
+        refusal->where = _request_scene->LastError();
+    }
     return refused ? PostResult::kRefused : PostResult::kUnreadable;
 }
 

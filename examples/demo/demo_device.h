@@ -45,10 +45,12 @@ class DemoDevice {
     // was not a scene request (nothing sent); the server refused at least one value; or a value
     // does not fit its parameter's kind (nothing sent).
     enum class PostResult { kApplied, kUnreadable, kRefused, kInvalid };
-    // Why a post was refused: the pair's name (empty when the server refused) and a message.
+    // Why a post was refused: the pair's name (empty when the server refused) and a message;
+    // where tells the place in the text (an unreadable post) or the pair (a refused one).
     struct Refusal {
         std::string attribute;
         std::string message;
+        DocumentAPI::JsonDocumentAPI::JsonError where;
     };
     static constexpr std::size_t kHistory = 100;
 

@@ -86,6 +86,11 @@ TEST(DemoDevice, BadPostsAreReportedAndChangeNothingElse) {
         EXPECT_EQ(Param(device, demo_param::kOutput, demo_param::kPort).word, 1234u);
         EXPECT_EQ(refusal.message.empty(), c.result == DemoDevice::PostResult::kApplied ||
                                                c.result == DemoDevice::PostResult::kUnreadable);
+        // Where it went wrong: the place in the text, or the pair.
+        EXPECT_EQ(refusal.where.failed, c.result != DemoDevice::PostResult::kApplied);
+        if (c.result == DemoDevice::PostResult::kRefused) {
+            EXPECT_EQ(refusal.where.path, "attributes[0]");
+        }
     }
 }
 

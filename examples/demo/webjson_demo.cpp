@@ -121,7 +121,9 @@ constexpr time_t kReadTimeoutSeconds = 3;
 constexpr time_t kWriteTimeoutSeconds = 3;
 constexpr std::size_t kRequestsPerConnection = 20;
 
-// {"error":message} and, for a refused value, "attribute":the pair's name.
+// {"error":message}; for a refused value "attribute":the pair's name; for a post that could not
+// be read or applied, where: "offset", "line", "column" (0 when not about the text), "path" and
+// "message", as the document's LastError reported them.
 class ErrorDocument : public JsonDocumentSchema {
   public:
     ErrorDocument() { _root = BuildSchema(); }
@@ -129,6 +131,10 @@ class ErrorDocument : public JsonDocumentSchema {
         auto* root = new JsonSchemaList("");
         root->AddNew(new JsonSchemaString("error", ""));
         root->AddNew(new JsonSchemaString("attribute", ""));
+        for (const char* name : {"offset", "line", "column"})
+            root->AddNew(new JsonSchemaInt(name, 0));
+        root->AddNew(new JsonSchemaString("path", ""));
+        root->AddNew(new JsonSchemaString("message", ""));
         return root;
     }
     JsonSchemaList& Root() { return *_root; }
@@ -143,11 +149,21 @@ void SendJson(httplib::Response& res, int status, const std::string& body) {
 // Every error answer of the demo goes through here, so its body has one shape; the library
 // writes it, so any text is escaped.
 void SendError(httplib::Response& res, int status, const std::string& message,
-               const std::string& attribute = std::string()) {
+               const std::string& attribute = std::string(), const JsonError* where = nullptr) {
     ErrorDocument error;
     error.Root().Set("error", message.c_str());
     error.Root().Set("attribute", attribute.c_str());
     error.Root().GetObject("attribute")->SetEnable(!attribute.empty());
+    const bool located = where != nullptr && where->failed;
+    for (const char* name : {"offset", "line", "column", "path", "message"})
+        error.Root().GetObject(name)->SetEnable(located);
+    if (located) {
+        error.Root().Set("offset", static_cast<int>(where->offset));
+        error.Root().Set("line", static_cast<int>(where->line));
+        error.Root().Set("column", static_cast<int>(where->column));
+        error.Root().Set("path", where->path.c_str());
+        error.Root().Set("message", where->message.c_str());
+    }
     std::ostringstream text;
     error.GenerateDocumentStream(text, nullptr);
     SendJson(res, status, text.str());
@@ -202,12 +218,27 @@ void AddRoutes(httplib::Server& server, DemoDevice& device) {
                 return;
             case DemoDevice::PostResult::kRefused:
             case DemoDevice::PostResult::kInvalid:
-                SendError(res, 422, refusal.message, refusal.attribute);
+                // The server's answer names the pair and its status; a value the demo checked
+                // itself has the reason in the message already.
+                SendError(res, 422,
+                          refusal.where.message.empty() ? refusal.message : refusal.where.message,
+                          refusal.attribute, &refusal.where);
                 return;
             case DemoDevice::PostResult::kUnreadable:
                 break;
         }
-        SendError(res, 400, "not a scene request: expected attributes as name and value pairs");
+        // Where the text went wrong, in the sentence the view shows and field by field.
+        std::string why = "not a scene request";
+        const JsonError& where = refusal.where;
+        if (where.failed) {
+            why += ": " + where.message;
+            if (where.line != 0) {
+                why += " (line " + std::to_string(where.line) + ", column " +
+                       std::to_string(where.column) + ")";
+            }
+            if (!where.path.empty()) why += " at " + where.path;
+        }
+        SendError(res, 400, why, std::string(), &where);
     });
     server.Get("/debug/server.json", [&device](const httplib::Request&, httplib::Response& res) {
         std::ostringstream text;

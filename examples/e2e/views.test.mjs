@@ -360,11 +360,19 @@ test('a change made in a form reaches the control server and comes back in the s
 test('bad requests get an HTTP error and the demo keeps serving', async () => {
   const post = (body) => fetch(new URL('doc/scene.json', base), { method: 'POST', body });
   const cases = [
-    ['text that is not JSON', post('attributes?'), 400],
-    ['a pair without a value', post('{"attributes":[{"name":"100.1.0.0.0.0s"}]}'), 400],
-    ['a parameter the server does not know', post('{"attributes":[{"name":"400.9.0.0.0.0i","value":"1"}]}'), 422],
+    // Answers to posts say where and why: the place in the text, or the pair.
+    ['text that is not JSON', post('attributes?'), 400,
+      { error: "not a scene request: expected '{' but found 'a' (line 1, column 1)",
+        offset: 0, line: 1, column: 1, path: '', message: "expected '{' but found 'a'" }],
+    ['a pair without a value', post('{"attributes":[{"name":"100.1.0.0.0.0s"}]}'), 400,
+      { error: 'not a scene request: member "value" is missing (line 1, column 40) at attributes[0]',
+        offset: 39, line: 1, column: 40, path: 'attributes[0]', message: 'member "value" is missing' }],
+    ['a parameter the server does not know', post('{"attributes":[{"name":"400.9.0.0.0.0i","value":"1"}]}'), 422,
+      { error: 'the control server answered 400.9.0.0.0.0i with status -1', offset: 0, line: 0,
+        column: 0, path: 'attributes[0]', message: 'the control server answered 400.9.0.0.0.0i with status -1' }],
     ['letters for a whole number', post('{"attributes":[{"name":"200.3.0.0.0.0i","value":"abc"}]}'), 422,
-      { error: 'Port: a whole number is needed', attribute: '200.3.0.0.0.0i' }],
+      { error: 'Port: a whole number is needed', attribute: '200.3.0.0.0.0i', offset: 0, line: 0,
+        column: 0, path: 'attributes[0].value', message: 'Port: a whole number is needed' }],
     ['a body over the size limit', post(`{"attributes":[],"pad":"${'x'.repeat(70000)}"}`), 413],
     ['an unknown document', fetch(new URL('doc/nothing.json', base)), 404],
     ['a post to a document that takes none', fetch(new URL('doc/table.json', base), { method: 'POST', body: '{}' }), 405],
