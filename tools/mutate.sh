@@ -68,6 +68,10 @@ SWAP = {'==': '!=', '!=': '==', '<': '<=', '<=': '<', '>': '>=', '>=': '>', '&&'
 KEYWORDS = ('return', 'if', 'for', 'while', 'else', 'case', 'delete', 'throw', 'goto', 'using',
             'typedef', 'static_assert', 'switch', 'do', 'public', 'private', 'protected')
 
+def is_declaration(s):
+    """A type before a name among the arguments: "f(const char* name);" declares, "f(new T(x));" calls."""
+    return any(w not in ('sizeof', 'new', 'return') for w in re.findall(r'\b(\w+)[*&]? [*&]?\w', s))
+
 def candidates(path):
     text = open(path).read()
     lines, masked = text.split('\n'), mask(text).split('\n')
@@ -97,7 +101,8 @@ def candidates(path):
         first = re.match(r'[A-Za-z_]\w*', s)
         if (s.endswith(';') and first and first.group() not in KEYWORDS and '{' not in s and '}' not in s
                 and (re.match(r'[\w.\->\[\]*()]+ ([-+*/|&^]|<<|>>)?= ', s)
-                     or re.match(r'[\w:.\->]+\(.*\);$', s) or s in ('break;', 'continue;'))):
+                     or (re.match(r'[\w:.\->]+\(.*\);$', s) and not is_declaration(s))
+                     or s in ('break;', 'continue;'))):
             col = len(m) - len(m.lstrip()) + 1
             yield no, col, line[col - 1:col - 1 + len(s)], '{}'
 
