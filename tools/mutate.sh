@@ -186,8 +186,10 @@ EOF
     status=survived detail=
     for i in "${!progs[@]}"; do
       if ! (cd "$bld/tests" && timeout "${limits[$i]}" ./"${progs[$i]}" --gtest_brief=1 --gtest_fail_fast \
-            >/dev/null 2>&1); then
-        status=caught detail="${progs[$i]}"
+            >"$work/output" 2>&1); then
+        # the program and its first failing test (none: a crash, an abort or the timeout)
+        status=caught
+        detail="${progs[$i]} $(grep -m1 -o '^\[  FAILED  \] [A-Za-z0-9_.]*' "$work/output" | cut -c14-)"
         break
       fi
     done
