@@ -63,6 +63,27 @@ inline void ExpectGolden(const std::string& name, const std::vector<std::string>
     EXPECT_EQ("[" + joined + "]", golden) << name;
 }
 
+// The cases of tests/golden/<name>.tsv, one a line, fields split at tabs; %HH stands for the byte
+// HH and lines starting with # are comments.
+inline std::vector<std::vector<std::string>> Cases(const std::string& name) {
+    std::ifstream in(std::string(WEBJSON_GOLDEN_DIR "/") + name + ".tsv");
+    std::vector<std::vector<std::string>> cases;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        cases.emplace_back(1);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') cases.back().emplace_back();
+            if (line[i] == '%')
+                cases.back().back() +=
+                    static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+            if (line[i] != '\t' && line[i] != '%') cases.back().back() += line[i];
+            if (line[i] == '%') i += 2;
+        }
+    }
+    EXPECT_FALSE(cases.empty()) << name;
+    return cases;
+}
+
 // A file of the given bytes in the test's temporary folder; returns its path.
 inline std::string TempFile(const char* name, const std::string& bytes) {
     const std::string path = ::testing::TempDir() + name;
@@ -174,6 +195,18 @@ class RecordingMailbox : public QmMailbox {
     std::deque<int32_t> statuses;
     int32_t status = 0;
 };
+
+// The messages sent: id + third argument, the record's words in hexadecimal, a set's data.
+inline std::string Sent(const RecordingMailbox& mailbox) {
+    std::ostringstream out;
+    for (const auto& s : mailbox.sent) {
+        out << std::hex << s.id + static_cast<unsigned int>(s.third) << ":";
+        for (uint32_t w : s.words)
+            out << w << ".";
+        out << s.data << ";";
+    }
+    return out.str();
+}
 
 inline std::string Word(int32_t v) {
     return std::string(reinterpret_cast<const char*>(&v), 4);

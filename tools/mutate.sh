@@ -152,14 +152,17 @@ ninja -C "$bld" >/dev/null
 
 # The clean suite must pass; its times order the programs and set their timeouts.
 declare -a progs limits
+for p in "$bld"/tests/*_test; do
+  start=$SECONDS
+  (cd "$bld/tests" && ./"$(basename "$p")" --gtest_brief=1 >/dev/null 2>&1) ||
+    { echo "clean suite fails: $(basename "$p")" >&2; exit 1; }
+  echo "$((SECONDS - start)) $(basename "$p")"
+done | sort -n >"$work/times"
+[ "${PIPESTATUS[0]}" = 0 ] || exit 1
 while read -r secs prog; do
   progs+=("$prog")
   limits+=("${MUTATE_TIMEOUT:-$((secs * 5 + 10))}")
-done < <(cd "$bld/tests" && for p in *_test; do
-  start=$SECONDS
-  ./"$p" --gtest_brief=1 >/dev/null 2>&1 || { echo "clean suite fails: $p" >&2; exit 1; }
-  echo "$((SECONDS - start)) $p"
-done | sort -n)
+done <"$work/times"
 echo "clean suite passes: ${#progs[@]} programs" >&2
 
 : >"$results"
