@@ -81,6 +81,13 @@ struct Punct : std::numpunct<char> {
     std::string grouping, yes;
 };
 
+// A number facet of the program's own, which the writer must use: integers as hashes.
+struct Hashes : std::num_put<char> {
+    iter_type do_put(iter_type out, std::ios_base&, char, long v) const override {
+        return std::fill_n(out, v % 5 + 5, '#');
+    }
+};
+
 // Counts the flushes of the stream it buffers.
 struct SyncCounter : std::stringbuf {
     int syncs = 0;
@@ -151,6 +158,7 @@ TEST(JsonWriteDocument, NumbersAreWrittenAsTheStreamWritesThem) {
         [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct('.', "\3", "true"))); },
         [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct(',', "", "true"))); },
         [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct('.', "", "yes"))); },
+        [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Hashes)); },
     };
     std::vector<int> ints = {0, 7, -1234567, INT_MIN, INT_MAX, INT_MIN + 1};
     std::vector<double> doubles = {0.0,     -0.0,    1.0,      0.125,   2.5,      9.995, 99.95,
