@@ -142,7 +142,8 @@ src="$work/src" bld="$work/build"
 # A fresh scratch copy of the tree; the public JSON corpus is found beside it as in the clone.
 rm -rf "$src"
 mkdir -p "$src"
-(cd "$repo" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -C "$src" -xf -
+# (-m: every file newer than what an earlier, interrupted run built from a mutant)
+(cd "$repo" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -C "$src" -mxf -
 [ -e "$work/shared" ] || ln -s "$(realpath "$repo/../shared")" "$work/shared"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
