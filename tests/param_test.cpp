@@ -41,7 +41,7 @@ TEST(JsonSchemaParam, NamesGetsAndSets) {
     } gets[] = {
         {PARAM_INT, 0xFFFFFFFB, "", kOffOn, "-5"}, {PARAM_ENUM, 1, "", kOffOn, "\"On\""},
         {PARAM_ENUM, 2, "", kOffOn, "\"2\""},     {PARAM_ENUM, m, "", kOffOn, "\"4294967295\""},
-        {PARAM_ENUM, 1, "", kHole, "\"1\""},      {PARAM_ENUM, 1, "", nullptr, "\"1\""},
+        {PARAM_ENUM, 1, "", kHole, "\"1\""},      {PARAM_ENUM, 1, "", nullptr, "\"1\""},      {PARAM_ENUM, 0, "", nullptr, "\"0\""},
         {PARAM_STRING, 0, std::string("ab\0cd", 5), kOffOn, "\"ab\""},
         {PARAM_STRING, 0, full, kOffOn, "\"" + full + "\""},  // no zero byte: all 256
         {PARAM_BOOL, 5, "", kOffOn, "\"true\""},  {PARAM_BOOL, 0, "", kOffOn, "\"false\""},

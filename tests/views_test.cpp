@@ -91,7 +91,7 @@ TEST(JsonTimePlot, TimeAndScatterPlotsSourcesAndSeries) {
     std::vector<std::string> texts = {WriteDoc(load)};
     for (int v : {7, 9, 4})
         load.Y()->AddDataPoint(v);
-    const int dimensions[][2] = {{0, 300}, {400, -1}, {400, 300}, {400, 300}};
+    const int dimensions[][2] = {{0, 300}, {400, -1}, {400, 0}, {400, 300}, {400, 300}};
     for (const auto& d : dimensions)
         load.SetPlotDimension(d[0], d[1]);
     scatter.X()->AddDataPoint(1);

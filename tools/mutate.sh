@@ -193,7 +193,7 @@ EOF
             >"$work/output" 2>&1); then
         # the program and its first failing test (none: a crash, an abort or the timeout)
         status=caught
-        detail="${progs[$i]} $(grep -m1 -o '^\[  FAILED  \] [A-Za-z0-9_.]*' "$work/output" | cut -c14-)"
+        detail="${progs[$i]} $(grep -m1 -o '^\[  FAILED  \] [A-Za-z0-9_.]*' "$work/output" | cut -c14- || true)"
         break
       fi
     done
