@@ -9,7 +9,7 @@ namespace {
 
 const char* kOffOn[] = {"Off", "On"};
 const char* kHole[] = {"Off", nullptr};
-const idx_t kIdx{0, 1, 2, 0xFFFFFFFF};
+const idx_t kIdx{5, 1, 2, 0xFFFFFFFF};
 const uint32_t m = 0xFFFFFFFF;
 
 }  // namespace
@@ -58,7 +58,7 @@ TEST(JsonSchemaParam, NamesGetsAndSets) {
         {PARAM_STRING, "\"abc\"", "abc"},           {PARAM_STRING, "\"\"", ""},  // no zero byte
     };
     // clang-format on
-    const std::string record = "2a.0.1.2.ffffffff.0.";
+    const std::string record = "2a.5.1.2.ffffffff.0.";
     for (const auto& c : gets) {
         RecordingMailbox mailbox;
         mailbox.word = c.word;
@@ -113,8 +113,8 @@ TEST(JsonSchemaParam, WhatIsSentAndInWhichOrder) {
     for (uint32_t param : {1, 2})
         list.AddNew(new JsonSchemaParam(PARAM_INT, 0x100, param, kIdx, nullptr, 0));
     mailbox.word = 9;
-    EXPECT_EQ(Write(list), R"({"100.1.0.1.2.FFFFFFFFi":9,"100.2.0.1.2.FFFFFFFFi":9})");
-    EXPECT_TRUE(Read(list, R"({"100.2.0.1.2.FFFFFFFFi":20,"100.1.0.1.2.FFFFFFFFi":10})"));
+    EXPECT_EQ(Write(list), R"({"100.1.5.1.2.FFFFFFFFi":9,"100.2.5.1.2.FFFFFFFFi":9})");
+    EXPECT_TRUE(Read(list, R"({"100.2.5.1.2.FFFFFFFFi":20,"100.1.5.1.2.FFFFFFFFi":10})"));
     std::string ids;
     for (const RecordingMailbox::Sent& call : mailbox.sent)
         ids += std::to_string(call.id) + "/" + std::to_string(call.words[0]) + " ";
