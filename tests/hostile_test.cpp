@@ -2,28 +2,16 @@
 // valid and invalid JSON texts, truncated documents, deep nesting, strings of megabytes, streams
 // that fail after any number of bytes. Each ends in a clean false with the failure line and the
 // tree at its defaults, or in what the reading rules give; never in a crash, hang or leak.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <ios>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include <webjson/webjson.h>
 #include "sample_document.h"
 #include "test_support.h"
 
-using namespace DocumentAPI::JsonDocumentAPI;
 using sample::DefaultText;
 using sample::FullText;
 using sample::Generate;
 using sample::Process;
 using sample::SampleDocument;
-using testing_support::CoutCapture;
 
 namespace {
 
@@ -39,9 +27,6 @@ class OpenDocument : public JsonDocumentSchema {
         return root;
     }
 };
-
-const char kPost[] =
-    R"({"attributes":[{"name":"100.2A.0.0.0.0i","value":"42"},{"value":"7","name":"100.2A.0.0.0.0i"}]})";
 
 }  // namespace
 
@@ -64,27 +49,31 @@ TEST(HostileInput, EveryTestSuiteFileThroughBothEntryPoints) {
              {static_cast<JsonDocumentSchema*>(&strict), static_cast<JsonDocumentSchema*>(&open)}) {
             const std::string defaults = Generate(*doc);
             CoutCapture console;
-            bool fromFile = false, fromStream = true;
-            EXPECT_NO_THROW(fromFile = doc->ProcessDocument(path.c_str(), nullptr));
+            const bool fromFile = doc->ProcessDocument(path.c_str(), nullptr);
             const std::string fileText = Generate(*doc);
             std::ifstream in(path, std::ios::binary);
-            EXPECT_NO_THROW(fromStream = doc->ProcessDocumentStream(in, nullptr));
-            EXPECT_EQ(fromFile, fromStream);
-            EXPECT_EQ(Generate(*doc), fileText);
+            EXPECT_EQ(doc->ProcessDocumentStream(in, nullptr), fromFile);
+            EXPECT_EQ(Generate(*doc) + fileText,
+                      fromFile ? fileText + fileText : defaults + defaults);
             EXPECT_EQ(console.Text(), fromFile ? "" : std::string(kFormatFailed) + kFormatFailed);
-            EXPECT_TRUE(fromFile || fileText == defaults) << fileText;
             EXPECT_FALSE(doc == &strict && fromFile);
-            if (doc == &open) accepted += fromFile ? 1 : 0;
+            accepted += doc == &open && fromFile ? 1 : 0;
         }
     }
     EXPECT_GT(accepted, 0);
 }
 
 // 100 000 brackets: skipped by counting, without recursion, when nothing in the schema asks for
-// them; refused at the first bracket where the schema wants something else.
-TEST(HostileInput, DeepNestingIsCountedNotRecursed) {
-    const std::size_t depth = 100000;
+// them; refused at the first bracket where the schema wants something else. Strings of megabytes
+// are skipped or read whole and written back; unterminated ones fail.
+TEST(HostileInput, DeepNestingAndMegabyteStrings) {
+    const std::size_t depth = 100000, size = 4u << 20;
     const std::string open(depth, '['), close(depth, ']'), braces(depth, '{');
+    std::string plain(size, 'x'), escaped;
+    for (std::size_t i = 0; i < size; i += 1000)
+        plain[i] = static_cast<char>(0x80 + i % 64);
+    for (std::size_t i = 0; i < size; ++i)
+        escaped += "\\\"";
     const std::pair<std::string, bool> cases[] = {
         // text, result for the lenient document
         {R"({"x":)" + open + close + R"(,"a":3})", true},
@@ -92,6 +81,8 @@ TEST(HostileInput, DeepNestingIsCountedNotRecursed) {
         {R"({"x":)" + braces, false},
         {braces, false},
         {R"({"rows":)" + open + close + "}", true},
+        {R"({"x":")" + plain + R"(","a":1})", true},
+        {R"({"x":")" + plain, false},
     };
     CoutCapture console;
     for (const auto& c : cases) {
@@ -102,35 +93,16 @@ TEST(HostileInput, DeepNestingIsCountedNotRecursed) {
         EXPECT_FALSE(Process(strict, c.first));
         EXPECT_EQ(Generate(strict), DefaultText());
     }
-}
-
-// Strings of megabytes are skipped or read whole and written back; unterminated ones fail.
-TEST(HostileInput, MegabyteStrings) {
-    const std::size_t size = 4u << 20;
-    std::string plain(size, 'x');
-    for (std::size_t i = 0; i < size; i += 1000)
-        plain[i] = static_cast<char>(0x80 + i % 64);
-    std::string escaped;
-    for (std::size_t i = 0; i < size; ++i)
-        escaped += "\\\"";
-    OpenDocument lenient;
-    CoutCapture console;
-    EXPECT_TRUE(Process(lenient, R"({"x":")" + plain + R"(","a":1})"));
-    EXPECT_FALSE(Process(lenient, R"({"x":")" + plain));
-
     SampleDocument doc;
     auto* s = doc.Root()->GetObject("s");
     std::string text = FullText();
     const std::string member = R"("s":"q\"\\\n\u0001\u00FF\/")";
     const std::size_t at = text.find(member);
-    ASSERT_NE(at, std::string::npos);
     ASSERT_TRUE(Process(doc, text.replace(at, member.size(), R"("s":")" + plain + "\"")));
     EXPECT_TRUE(s->GetValueString() == plain);  // (not EXPECT_EQ: no megabytes in the log)
     ASSERT_TRUE(Process(doc, text.replace(at, plain.size() + 6, R"("s":")" + escaped + "\"")));
     EXPECT_TRUE(s->GetValueString() == std::string(size, '"'));
     EXPECT_NE(Generate(doc).find(R"("s":")" + escaped + "\""), std::string::npos);
-
-    EXPECT_EQ(console.Text(), kFormatFailed);
 }
 
 // Output that fails after n bytes, for every n: the bytes that arrive are the document's first
@@ -141,16 +113,15 @@ TEST(HostileInput, OutputFailingAfterEveryByteCount) {
     ASSERT_TRUE(Process(doc, FullText()));
     const std::string full = Generate(doc);
     CoutCapture console;
+    std::string expected;
     for (std::size_t n = 0; n <= full.size(); ++n) {
         SCOPED_TRACE("fails after " + std::to_string(n) + " bytes");
-        testing_support::FullBuf buffer(n);
+        FullBuf buffer(n);
         std::ostream out(&buffer);
         EXPECT_EQ(doc.GenerateDocumentStream(out, nullptr), n + 1 >= full.size());
         EXPECT_EQ(buffer.Text(), full.substr(0, n));
+        if (n + 1 < full.size()) expected += "Compile Document failed\n";
     }
-    std::string expected;
-    for (std::size_t n = 0; n + 1 < full.size(); ++n)
-        expected += "Compile Document failed\n";
     EXPECT_EQ(console.Text(), expected);
 }
 
@@ -160,11 +131,10 @@ TEST(HostileInput, OutputFailingAfterEveryByteCount) {
 TEST(HostileInput, InputEndingOrBreakingAfterEveryByteCount) {
     CoutCapture console;
     std::size_t failures = 0;
-    // Reads the first n bytes of text, then the end of input or a read error, into target.
     auto read = [&](JsonDocumentSchema& target, const std::string& text, std::size_t n,
                     bool breaks) {
         SCOPED_TRACE(std::to_string(n) + (breaks ? " bytes, then a read error" : " bytes"));
-        testing_support::ChunkBuf buffer(text.substr(0, n), 1, 0, breaks);
+        ChunkBuf buffer(text.substr(0, n), 1, 0, breaks);
         std::istream in(&buffer);
         bool result = false;
         EXPECT_NO_THROW(result = target.ProcessDocumentStream(in, nullptr));
@@ -183,13 +153,15 @@ TEST(HostileInput, InputEndingOrBreakingAfterEveryByteCount) {
             }
         }
     }
-    testing_support::RecordingMailbox mailbox;
+    const std::string post =
+        R"({"attributes":[{"name":"100.2A.0.0.0.0i","value":"42"},{"value":"7","name":"100.2A.0.0.0.0i"}]})";
+    RecordingMailbox mailbox;
     JsonScene scene("left", 1, 1, "right", 1, 1);
     scene.SetMode(JsonScene::SCENE_REQUEST);
     for (bool breaks : {false, true}) {
         const std::size_t sent = mailbox.sent.size();
-        for (std::size_t n = 0; n <= std::strlen(kPost); ++n)
-            read(scene, kPost, n, breaks);
+        for (std::size_t n = 0; n <= post.size(); ++n)
+            read(scene, post, n, breaks);
         EXPECT_EQ(mailbox.sent.size(), sent + 2);
     }
     const std::string said = console.Text();
@@ -206,11 +178,11 @@ TEST(HostileInput, PrototypesGoWithTheLastArrayOfTheirType) {
         EXPECT_NE(JsonSchemaArray<JsonSchemaList>::_element, nullptr);
         EXPECT_GT(JsonSchemaArray<JsonSchemaString>::_ref, 2);
     }
-    EXPECT_EQ(JsonSchemaArray<JsonSchemaList>::_element, nullptr);
-    EXPECT_EQ(JsonSchemaArray<JsonSchemaList>::_ref, 0);
-    EXPECT_EQ(JsonSchemaArray<JsonSchemaString>::_element, nullptr);
-    EXPECT_EQ(JsonSchemaArray<JsonSchemaString>::_ref, 0);
-    EXPECT_EQ(JsonSchemaArray<JsonSchemaInt>::_element, nullptr);
-    EXPECT_EQ(JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>::_element, nullptr);
-    EXPECT_EQ(JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>::_ref, 0);
+    EXPECT_TRUE(JsonSchemaArray<JsonSchemaList>::_element == nullptr &&
+                JsonSchemaArray<JsonSchemaString>::_element == nullptr &&
+                JsonSchemaArray<JsonSchemaInt>::_element == nullptr &&
+                JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>::_element == nullptr);
+    EXPECT_EQ(JsonSchemaArray<JsonSchemaList>::_ref + JsonSchemaArray<JsonSchemaString>::_ref +
+                  JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>::_ref,
+              0);
 }

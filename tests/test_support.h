@@ -1,42 +1,94 @@
-// Helpers shared by the unit tests: writing a node to text, reading text into a node,
-// capturing the console, stream buffers that fail part-way and a recording control server.
+// Helpers shared by the unit tests: text in and out of nodes and documents, expected texts kept
+// as files, the console, stream buffers that fail part-way and a recording control server.
 #ifndef WEBJSON_TEST_SUPPORT_H
 #define WEBJSON_TEST_SUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
-#include <streambuf>
 #include <string>
 #include <vector>
 
 #include <webjson/webjson.h>
 
-namespace testing_support {
-
-using DocumentAPI::JsonDocumentAPI::JsonDocumentSchema;
-using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
-using DocumentAPI::JsonDocumentAPI::JsonSchema;
-using DocumentAPI::JsonDocumentAPI::JsonSchemaList;
-using DocumentAPI::JsonDocumentAPI::JsonWriteDocument;
+using namespace DocumentAPI::JsonDocumentAPI;
 
 // The text a node writes on its own, with or without its name as key.
 inline std::string Write(JsonSchema& node, bool withName = false, bool* ok = nullptr) {
     std::ostringstream out;
     JsonWriteDocument writer(out);
-    bool result = node.Compile(writer, withName);
+    const bool result = node.Compile(writer, withName);
     if (ok) *ok = result;
     return out.str();
 }
 
-// Reads text into a node (without a key); returns the node's result.
 inline bool Read(JsonSchema& node, const std::string& text) {
     std::istringstream in(text);
     JsonReadDocument reader(in);
     return node.Format(reader, false);
+}
+
+// A whole document (or the list given) through the stream entry points; a failed write is marked
+// so that no expected text matches.
+inline std::string WriteDoc(JsonDocumentSchema& doc, JsonSchemaList* list = nullptr) {
+    std::ostringstream out;
+    return doc.GenerateDocumentStream(out, list) ? out.str() : "(write failed) " + out.str();
+}
+inline bool ReadDoc(JsonDocumentSchema& doc, const std::string& text,
+                    JsonSchemaList* list = nullptr) {
+    std::istringstream in(text);
+    return doc.ProcessDocumentStream(in, list);
+}
+
+// Compares texts, as the elements of an array, with tests/golden/<name>.json, whose lines are
+// trimmed and joined (one element a line); with WEBJSON_GOLDEN_UPDATE set the file is written.
+inline void ExpectGolden(const std::string& name, const std::vector<std::string>& texts) {
+    const std::string path = std::string(WEBJSON_GOLDEN_DIR "/") + name + ".json";
+    std::string joined, lines, golden, line;
+    for (const std::string& text : texts) {
+        joined += (joined.empty() ? "" : ",") + text;
+        lines += (lines.empty() ? "  " : ",\n  ") + text;
+    }
+    if (std::getenv("WEBJSON_GOLDEN_UPDATE")) std::ofstream(path) << "[\n" << lines << "\n]\n";
+    std::ifstream in(path);
+    while (std::getline(in, line))
+        golden += line.erase(0, line.find_first_not_of(' '));
+    EXPECT_EQ("[" + joined + "]", golden) << name;
+}
+
+// The cases of tests/golden/<name>.tsv, one a line, fields split at tabs; %HH stands for the byte
+// HH and lines starting with # are comments.
+inline std::vector<std::vector<std::string>> Cases(const std::string& name) {
+    std::ifstream in(std::string(WEBJSON_GOLDEN_DIR "/") + name + ".tsv");
+    std::vector<std::vector<std::string>> cases;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        cases.emplace_back(1);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') cases.back().emplace_back();
+            if (line[i] == '%')
+                cases.back().back() +=
+                    static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+            if (line[i] != '\t' && line[i] != '%') cases.back().back() += line[i];
+            if (line[i] == '%') i += 2;
+        }
+    }
+    EXPECT_FALSE(cases.empty()) << name;
+    return cases;
+}
+
+// A file of the given bytes in the test's temporary folder; returns its path.
+inline std::string TempFile(const char* name, const std::string& bytes) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
 }
 
 // Everything written to std::cout while it lives.
@@ -106,21 +158,6 @@ class ChunkBuf : public std::streambuf {
     std::size_t _pos = 0;
 };
 
-// The text a whole document (or the list given) writes; a failed write is marked so that no
-// expected text matches.
-inline std::string WriteDocument(JsonDocumentSchema& document, JsonSchemaList* list = nullptr) {
-    std::ostringstream out;
-    const bool ok = document.GenerateDocumentStream(out, list);
-    return ok ? out.str() : "(write failed) " + out.str();
-}
-
-// Reads a whole document (or the list given) from text through the stream entry point.
-inline bool ReadDocument(JsonDocumentSchema& document, const std::string& text,
-                         JsonSchemaList* list = nullptr) {
-    std::istringstream in(text);
-    return document.ProcessDocumentStream(in, list);
-}
-
 // The control server while it lives: records every message, answers a get with `word` (length
 // 4) or the bytes of `answer`, and gives each record the next queued status, then `status`.
 class RecordingMailbox : public QmMailbox {
@@ -159,6 +196,20 @@ class RecordingMailbox : public QmMailbox {
     int32_t status = 0;
 };
 
-}  // namespace testing_support
+// The messages sent: id + third argument, the record's words in hexadecimal, a set's data.
+inline std::string Sent(const RecordingMailbox& mailbox) {
+    std::ostringstream out;
+    for (const auto& s : mailbox.sent) {
+        out << std::hex << s.id + static_cast<unsigned int>(s.third) << ":";
+        for (uint32_t w : s.words)
+            out << w << ".";
+        out << s.data << ";";
+    }
+    return out.str();
+}
+
+inline std::string Word(int32_t v) {
+    return std::string(reinterpret_cast<const char*>(&v), 4);
+}
 
 #endif  // WEBJSON_TEST_SUPPORT_H
