@@ -7,6 +7,7 @@
 #ifndef WEBJSON_JSON_LIST_H
 #define WEBJSON_JSON_LIST_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -81,6 +82,41 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
     bool Format(JsonReadDocument& reader, bool withName) override;
 };
 
+namespace detail {
+
+// The spare elements of one array: elements it cloned from the prototype and kept at a reset,
+// made like new clones again at the next read. Only elements built of the library's own value
+// and object nodes are kept; members that are arrays or of other classes are deleted at the
+// reset and cloned anew, so spares hold no array and the count of live arrays stays exact.
+class WEBJSON_API ElementSpares {
+  public:
+    ElementSpares() = default;
+    // Deletes the spares.
+    ~ElementSpares();
+
+    // A read appended an element at the end of children, now of the given size.
+    void Appended(std::size_t size) {
+        if (_end + 1 != size) _begin = static_cast<std::uint32_t>(size - 1);
+        _end = static_cast<std::uint32_t>(size);
+    }
+    // At a reset: keeps the elements read since the last one that can be renewed from
+    // prototype and nulls their places in children.
+    void Keep(std::vector<JsonSchema*>& children, JsonSchema* prototype);
+    // A spare made like a new clone of prototype, or else a new clone.
+    JsonSchema* Take(JsonSchema* prototype);
+
+  private:
+    struct Store;
+    Store* _store = nullptr;  // made at the first reset that keeps an element
+    std::uint32_t _begin = 0;  // the elements read, as places in the array
+    std::uint32_t _end = 0;
+
+    ElementSpares(const ElementSpares&) = delete;
+    ElementSpares& operator=(const ElementSpares&) = delete;
+};
+
+}  // namespace detail
+
 // A JSON array of like elements. Elements are the list's children: the owner appends them for
 // writing; reading appends one clone of the class-wide prototype per JSON element.
 //
@@ -90,7 +126,8 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
 // in force is neither kept nor deleted (the caller still owns it). Without a prototype every
 // element read is skipped. Arrays of one element type must be used by one thread at a time.
 // A prototype that itself holds an array of its own element type keeps _ref above zero and so
-// lives until the process ends.
+// lives until the process ends. At a reset an array keeps the elements it read, as long as they
+// are built of plain value and object nodes, and reads into them again instead of cloning.
 template <typename T>
 class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
   public:
@@ -111,8 +148,11 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // The element at index as T*, or null when index is not below Size().
     T* GetArray(unsigned int index) { return static_cast<T*>(GetObject(index)); }
 
-    // Deletes all elements.
-    void Reset() override { Clear(); }
+    // Empties the array: the elements it read are kept as spares, the others deleted.
+    void Reset() override {
+        _spares.Keep(_children, _element);
+        Clear();
+    }
 
     // A new array with the same name and a copy of every element; the prototype is unchanged.
     JsonSchema* Clone() override {
@@ -142,8 +182,9 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
                 result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
                 continue;
             }
-            JsonSchema* element = _element->Clone();
+            JsonSchema* element = _spares.Take(_element);
             AddNew(element);
+            _spares.Appended(_children.size());
             result = element->Format(reader, false) && result;
         }
         return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
@@ -153,6 +194,9 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     static T* _element;
     // Number of arrays of element type T alive.
     static int32_t _ref;
+
+  private:
+    detail::ElementSpares _spares;
 };
 
 template <typename T>

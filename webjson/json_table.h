@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <vector>
 
 #include "json_document.h"
 #include "json_list.h"
@@ -67,6 +68,9 @@ class WEBJSON_API JsonTable : public JsonDocumentSchema {
 
   private:
     void _row_added();
+
+    // Cells of cleared rows, reused by the rows added next.
+    std::vector<JsonSchema*> _spare_cells;
 };
 
 }  // namespace JsonDocumentAPI

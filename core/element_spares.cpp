@@ -1,0 +1,275 @@
+// Spare elements of arrays: kept at a reset, made like new clones again at the next read.
+#include <typeinfo>
+#include <vector>
+
+#include "json_list.h"
+#include "json_schema.h"
+#include "node_reuse.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+namespace {
+
+// The protected fields that a clone sets, reached from outside the node classes.
+struct IntFields : JsonSchemaInt {
+    static void Renew(JsonSchemaInt& to, JsonSchemaInt& from) {
+        to.*(&IntFields::_default) = from.*(&IntFields::_default);
+        to.*(&IntFields::_value) = from.*(&IntFields::_default);
+    }
+};
+struct BoolFields : JsonSchemaBool {
+    static void Renew(JsonSchemaBool& to, JsonSchemaBool& from) {
+        to.*(&BoolFields::_default) = from.*(&BoolFields::_default);
+        to.*(&BoolFields::_value) = from.*(&BoolFields::_default);
+    }
+};
+struct DoubleFields : JsonSchemaDouble {
+    static void Renew(JsonSchemaDouble& to, JsonSchemaDouble& from) {
+        to.*(&DoubleFields::_default) = from.*(&DoubleFields::_default);
+        to.*(&DoubleFields::_value) = from.*(&DoubleFields::_default);
+        to.*(&DoubleFields::_decimal) = 3;  // what Clone gives
+    }
+};
+struct StringFields : JsonSchemaString {
+    template <typename Text>
+    static void Renew(JsonSchemaString& to, const Text& value) {
+        std::string& fresh = to.*(&StringFields::_default);
+        if (fresh != value) fresh = value;
+        to.*(&StringFields::_value) = fresh;
+    }
+    static const std::string& Default(JsonSchemaString& node) {
+        return node.*(&StringFields::_default);
+    }
+};
+struct ListFields : JsonSchemaList {
+    static std::vector<JsonSchema*>& Children(JsonSchemaList& list) {
+        return list.*(&ListFields::_children);
+    }
+};
+
+enum class Kind { kOther, kInt, kBool, kDouble, kString, kList };
+
+// The node's exact class, when it is one that is renewed in place. The nodes of these classes
+// are made by the library's constructors, so their type information is the library's own
+// object: comparing addresses is enough (a miss only costs a clone).
+Kind KindOf(const JsonSchema& node) {
+    const std::type_info* type = &typeid(node);
+    if (type == &typeid(JsonSchemaString)) return Kind::kString;
+    if (type == &typeid(JsonSchemaInt)) return Kind::kInt;
+    if (type == &typeid(JsonSchemaList)) return Kind::kList;
+    if (type == &typeid(JsonSchemaBool)) return Kind::kBool;
+    if (type == &typeid(JsonSchemaDouble)) return Kind::kDouble;
+    return Kind::kOther;
+}
+
+// The kind of a clone of the library node proto (the object lists clone into plain lists).
+Kind CloneKind(const JsonSchema& proto) {
+    const Kind kind = KindOf(proto);
+    if (kind != Kind::kOther) return kind;
+    const std::type_info* type = &typeid(proto);
+    if (type == &typeid(JsonSchemaOrderedList) || type == &typeid(JsonSchemaOpenList)) {
+        return Kind::kList;
+    }
+    return Kind::kOther;
+}
+
+// Whether a clone of proto is built of renewable nodes only.
+bool Renewable(JsonSchema& proto) {
+    const Kind kind = CloneKind(proto);
+    if (kind != Kind::kList) return kind != Kind::kOther;
+    for (JsonSchema* child : ListFields::Children(static_cast<JsonSchemaList&>(proto))) {
+        if (!Renewable(*child)) return false;
+    }
+    return true;
+}
+
+void RenewNode(JsonSchema& node, JsonSchema& proto) {
+    if (node.GetName() != proto.GetName()) node.GetName() = proto.GetName();
+    node.SetEnable(true);
+}
+
+void RenewLeaf(Kind kind, JsonSchema& node, JsonSchema& proto) {
+    RenewNode(node, proto);
+    switch (kind) {
+        case Kind::kInt:
+            IntFields::Renew(static_cast<JsonSchemaInt&>(node), static_cast<JsonSchemaInt&>(proto));
+            break;
+        case Kind::kBool:
+            BoolFields::Renew(static_cast<JsonSchemaBool&>(node),
+                              static_cast<JsonSchemaBool&>(proto));
+            break;
+        case Kind::kDouble:
+            DoubleFields::Renew(static_cast<JsonSchemaDouble&>(node),
+                                static_cast<JsonSchemaDouble&>(proto));
+            break;
+        default:
+            StringFields::Renew(static_cast<JsonSchemaString&>(node),
+                                StringFields::Default(static_cast<JsonSchemaString&>(proto)));
+            break;
+    }
+}
+
+bool Renew(JsonSchema& node, JsonSchema& proto);
+
+// Makes list like a clone of proto: each child renewed, or replaced by a clone where it cannot
+// be (or was deleted at the reset); false when the children do not match.
+bool RenewList(JsonSchemaList& list, JsonSchemaList& proto) {
+    std::vector<JsonSchema*>& children = ListFields::Children(list);
+    std::vector<JsonSchema*>& model = ListFields::Children(proto);
+    if (children.size() != model.size()) return false;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        JsonSchema*& child = children[i];
+        if (child != nullptr && Renew(*child, *model[i])) continue;
+        delete child;
+        child = nullptr;
+        child = model[i]->Clone();
+        if (child == nullptr) return false;
+    }
+    RenewNode(list, proto);
+    return true;
+}
+
+// A node below an element: renewed when it and proto are library nodes of one kind.
+bool Renew(JsonSchema& node, JsonSchema& proto) {
+    const Kind kind = CloneKind(proto);
+    if (kind == Kind::kOther || KindOf(node) != kind) return false;
+    if (kind == Kind::kList) {
+        return RenewList(static_cast<JsonSchemaList&>(node), static_cast<JsonSchemaList&>(proto));
+    }
+    RenewLeaf(kind, node, proto);
+    return true;
+}
+
+}  // namespace
+
+namespace detail {
+
+// The spares and what they were checked against: the prototype, its class, the kind of its
+// clones and the places of its members that are cloned anew rather than renewed.
+struct ElementSpares::Store {
+    std::vector<JsonSchema*> nodes;
+    JsonSchema* proto = nullptr;
+    const std::type_info* type = nullptr;
+    Kind kind = Kind::kOther;
+    JsonSchemaList* list = nullptr;  // proto as an object, for kind kList
+    std::vector<std::size_t> fresh;
+
+    void Drop() {
+        while (!nodes.empty()) {
+            delete nodes.back();
+            nodes.pop_back();
+        }
+    }
+    bool Matches(JsonSchema* prototype) const {
+        return proto == prototype && type == &typeid(*prototype);
+    }
+    // Learns what prototype's clones are like, from one clone.
+    void Learn(JsonSchema* prototype) {
+        Drop();
+        proto = prototype;
+        type = &typeid(*prototype);
+        kind = Kind::kOther;
+        list = nullptr;
+        fresh.clear();
+        JsonSchema* probe = prototype->Clone();
+        if (probe == nullptr) return;
+        const Kind made = KindOf(*probe);
+        if (made == Kind::kList) {
+            list = dynamic_cast<JsonSchemaList*>(prototype);
+            if (list != nullptr) {
+                std::vector<JsonSchema*>& model = ListFields::Children(*list);
+                if (model.size() == ListFields::Children(*static_cast<JsonSchemaList*>(probe)).size()) {
+                    kind = made;
+                    for (std::size_t i = 0; i < model.size(); ++i) {
+                        if (!Renewable(*model[i])) fresh.push_back(i);
+                    }
+                }
+            }
+        } else if (made != Kind::kOther && CloneKind(*prototype) == made) {
+            kind = made;
+        }
+        delete probe;
+    }
+};
+
+ElementSpares::~ElementSpares() {
+    if (_store != nullptr) _store->Drop();
+    delete _store;
+}
+
+void ElementSpares::Keep(std::vector<JsonSchema*>& children, JsonSchema* prototype) {
+    const std::size_t size = children.size();
+    const std::size_t begin = _begin < size ? _begin : size;
+    const std::size_t end = _end < size ? _end : size;
+    _begin = _end = 0;
+    if (prototype == nullptr || begin >= end) return;
+    if (_store == nullptr) _store = new Store();
+    Store& store = *_store;
+    if (!store.Matches(prototype)) store.Learn(prototype);
+    if (store.kind == Kind::kOther) return;
+    const std::size_t members =
+        store.list != nullptr ? ListFields::Children(*store.list).size() : 0;
+    store.nodes.reserve(store.nodes.size() + (end - begin));
+    for (std::size_t i = begin; i < end; ++i) {
+        JsonSchema* element = children[i];
+        if (element == nullptr || KindOf(*element) != store.kind) continue;
+        if (store.kind == Kind::kList) {
+            std::vector<JsonSchema*>& members_of =
+                ListFields::Children(*static_cast<JsonSchemaList*>(element));
+            if (members_of.size() != members) continue;
+            for (std::size_t place : store.fresh) {
+                delete members_of[place];
+                members_of[place] = nullptr;
+            }
+        }
+        store.nodes.push_back(element);
+        children[i] = nullptr;
+    }
+}
+
+JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
+    if (_store != nullptr && !_store->nodes.empty()) {
+        Store& store = *_store;
+        if (store.Matches(prototype)) {
+            JsonSchema* element = store.nodes.back();
+            store.nodes.pop_back();
+            bool renewed;
+            if (store.kind == Kind::kList) {
+                renewed = RenewList(static_cast<JsonSchemaList&>(*element), *store.list);
+            } else {
+                renewed = KindOf(*element) == store.kind;
+                if (renewed) RenewLeaf(store.kind, *element, *prototype);
+            }
+            if (renewed) return element;
+            delete element;
+        } else {
+            store.Drop();
+        }
+    }
+    return prototype->Clone();
+}
+
+}  // namespace detail
+
+void TakeTextNodes(JsonSchemaList& list, const char* name, std::vector<JsonSchema*>& spares) {
+    for (JsonSchema*& child : ListFields::Children(list)) {
+        if (child != nullptr && KindOf(*child) == Kind::kString && child->GetName() == name) {
+            spares.push_back(child);
+            child = nullptr;
+        }
+    }
+}
+
+void ReserveChildren(JsonSchemaList& list, std::size_t count) {
+    ListFields::Children(list).reserve(count);
+}
+
+void RenewTextNode(JsonSchema& node, const char* name, const char* text) {
+    node.SetEnable(true);
+    if (node.GetName() != name) node.GetName() = name;
+    StringFields::Renew(static_cast<JsonSchemaString&>(node), text);
+}
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI
