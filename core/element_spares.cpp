@@ -1,4 +1,8 @@
 // Spare elements of arrays: kept at a reset, made like new clones again at the next read.
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdint>
 #include <typeinfo>
 #include <vector>
 
@@ -48,7 +52,28 @@ struct ListFields : JsonSchemaList {
     }
 };
 
-enum class Kind { kOther, kInt, kBool, kDouble, kString, kList };
+enum class Kind { kOther, kInt, kBool, kDouble, kString, kList, kArray };
+
+using Counter = void (*)(std::int32_t);
+
+// The array classes registered so far; a full table only leaves later classes unregistered.
+struct ArrayClass {
+    std::atomic<const std::type_info*> type{nullptr};
+    Counter count = nullptr;
+};
+ArrayClass g_arrays[64];
+std::atomic<std::size_t> g_array_count{0};
+pthread_mutex_t g_array_lock = PTHREAD_MUTEX_INITIALIZER;
+
+// The counting function of node's class when it is a registered array class.
+Counter ArrayCounter(const JsonSchema& node) {
+    const std::type_info* type = &typeid(node);
+    const std::size_t count = g_array_count.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (g_arrays[i].type.load(std::memory_order_acquire) == type) return g_arrays[i].count;
+    }
+    return nullptr;
+}
 
 // The node's exact class, when it is one that is renewed in place. The nodes of these classes
 // are made by the library's constructors, so their type information is the library's own
@@ -112,14 +137,28 @@ void RenewLeaf(Kind kind, JsonSchema& node, JsonSchema& proto) {
 
 bool Renew(JsonSchema& node, JsonSchema& proto);
 
+// A member of the prototype that is an empty array: the spares keep theirs, emptied and not
+// counted as live.
+struct ArrayPlace {
+    std::size_t index;
+    const std::type_info* type;
+    Counter count;
+};
+
 // Makes list like a clone of proto: each child renewed, or replaced by a clone where it cannot
-// be (or was deleted at the reset); false when the children do not match.
-bool RenewList(JsonSchemaList& list, JsonSchemaList& proto) {
+// be (or was deleted at the reset); the children at the places of arrays are renewed by the
+// caller. False when the children do not match.
+bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<ArrayPlace>* arrays) {
     std::vector<JsonSchema*>& children = ListFields::Children(list);
     std::vector<JsonSchema*>& model = ListFields::Children(proto);
     if (children.size() != model.size()) return false;
+    std::size_t next = 0;  // the next array place
     for (std::size_t i = 0; i < children.size(); ++i) {
         JsonSchema*& child = children[i];
+        if (arrays != nullptr && next < arrays->size() && (*arrays)[next].index == i) {
+            ++next;
+            continue;
+        }
         if (child != nullptr && Renew(*child, *model[i])) continue;
         delete child;
         child = nullptr;
@@ -135,7 +174,8 @@ bool Renew(JsonSchema& node, JsonSchema& proto) {
     const Kind kind = CloneKind(proto);
     if (kind == Kind::kOther || KindOf(node) != kind) return false;
     if (kind == Kind::kList) {
-        return RenewList(static_cast<JsonSchemaList&>(node), static_cast<JsonSchemaList&>(proto));
+        return RenewList(static_cast<JsonSchemaList&>(node), static_cast<JsonSchemaList&>(proto),
+                         nullptr);
     }
     RenewLeaf(kind, node, proto);
     return true;
@@ -146,17 +186,31 @@ bool Renew(JsonSchema& node, JsonSchema& proto) {
 namespace detail {
 
 // The spares and what they were checked against: the prototype, its class, the kind of its
-// clones and the places of its members that are cloned anew rather than renewed.
+// clones, and the places of its members that are cloned anew rather than renewed and of those
+// that are arrays.
 struct ElementSpares::Store {
     std::vector<JsonSchema*> nodes;
     JsonSchema* proto = nullptr;
     const std::type_info* type = nullptr;
     Kind kind = Kind::kOther;
     JsonSchemaList* list = nullptr;  // proto as an object, for kind kList
+    Counter count = nullptr;         // for kind kArray
     std::vector<std::size_t> fresh;
+    std::vector<ArrayPlace> arrays;
 
+    // The arrays of a spare count as live again.
+    void Revive(JsonSchema* element) {
+        if (kind == Kind::kArray) {
+            count(1);
+        } else {
+            for (const ArrayPlace& place : arrays)
+                place.count(1);
+        }
+        (void)element;
+    }
     void Drop() {
         while (!nodes.empty()) {
+            Revive(nodes.back());
             delete nodes.back();
             nodes.pop_back();
         }
@@ -171,7 +225,9 @@ struct ElementSpares::Store {
         type = &typeid(*prototype);
         kind = Kind::kOther;
         list = nullptr;
+        count = nullptr;
         fresh.clear();
+        arrays.clear();
         JsonSchema* probe = prototype->Clone();
         if (probe == nullptr) return;
         const Kind made = KindOf(*probe);
@@ -182,12 +238,21 @@ struct ElementSpares::Store {
                 if (model.size() == ListFields::Children(*static_cast<JsonSchemaList*>(probe)).size()) {
                     kind = made;
                     for (std::size_t i = 0; i < model.size(); ++i) {
-                        if (!Renewable(*model[i])) fresh.push_back(i);
+                        if (Renewable(*model[i])) continue;
+                        Counter counter = ArrayCounter(*model[i]);
+                        if (counter != nullptr && ListFields::Children(*static_cast<JsonSchemaList*>(model[i])).empty()) {
+                            arrays.push_back(ArrayPlace{i, &typeid(*model[i]), counter});
+                        } else {
+                            fresh.push_back(i);
+                        }
                     }
                 }
             }
         } else if (made != Kind::kOther && CloneKind(*prototype) == made) {
             kind = made;
+        } else if ((count = ArrayCounter(*probe)) != nullptr && &typeid(*probe) == type &&
+                   ListFields::Children(*static_cast<JsonSchemaList*>(probe)).empty()) {
+            kind = Kind::kArray;
         }
         delete probe;
     }
@@ -213,15 +278,32 @@ void ElementSpares::Keep(std::vector<JsonSchema*>& children, JsonSchema* prototy
     store.nodes.reserve(store.nodes.size() + (end - begin));
     for (std::size_t i = begin; i < end; ++i) {
         JsonSchema* element = children[i];
-        if (element == nullptr || KindOf(*element) != store.kind) continue;
-        if (store.kind == Kind::kList) {
+        if (element == nullptr) continue;
+        if (store.kind == Kind::kArray) {
+            if (&typeid(*element) != store.type) continue;
+            static_cast<JsonSchemaList*>(element)->Clear();
+            store.count(-1);
+        } else if (store.kind == Kind::kList) {
+            if (KindOf(*element) != Kind::kList) continue;
             std::vector<JsonSchema*>& members_of =
                 ListFields::Children(*static_cast<JsonSchemaList*>(element));
             if (members_of.size() != members) continue;
+            bool arrays_match = true;
+            for (const ArrayPlace& place : store.arrays) {
+                JsonSchema* member = members_of[place.index];
+                arrays_match = arrays_match && member != nullptr && &typeid(*member) == place.type;
+            }
+            if (!arrays_match) continue;
             for (std::size_t place : store.fresh) {
                 delete members_of[place];
                 members_of[place] = nullptr;
             }
+            for (const ArrayPlace& place : store.arrays) {
+                static_cast<JsonSchemaList*>(members_of[place.index])->Clear();
+                place.count(-1);
+            }
+        } else if (KindOf(*element) != store.kind) {
+            continue;
         }
         store.nodes.push_back(element);
         children[i] = nullptr;
@@ -235,8 +317,18 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
             JsonSchema* element = store.nodes.back();
             store.nodes.pop_back();
             bool renewed;
+            store.Revive(element);
             if (store.kind == Kind::kList) {
-                renewed = RenewList(static_cast<JsonSchemaList&>(*element), *store.list);
+                std::vector<JsonSchema*>& members =
+                    ListFields::Children(*static_cast<JsonSchemaList*>(element));
+                std::vector<JsonSchema*>& model = ListFields::Children(*store.list);
+                for (const ArrayPlace& place : store.arrays)
+                    RenewNode(*members[place.index], *model[place.index]);
+                renewed = RenewList(static_cast<JsonSchemaList&>(*element), *store.list,
+                                    &store.arrays);
+            } else if (store.kind == Kind::kArray) {
+                RenewNode(*element, *prototype);
+                renewed = true;
             } else {
                 renewed = KindOf(*element) == store.kind;
                 if (renewed) RenewLeaf(store.kind, *element, *prototype);
@@ -248,6 +340,20 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
         }
     }
     return prototype->Clone();
+}
+
+void RegisterArrayClass(const std::type_info& type, void (*count)(std::int32_t delta)) {
+    pthread_mutex_lock(&g_array_lock);
+    const std::size_t known = g_array_count.load(std::memory_order_relaxed);
+    bool found = false;
+    for (std::size_t i = 0; i < known && !found; ++i)
+        found = *g_arrays[i].type.load(std::memory_order_relaxed) == type;
+    if (!found && known < sizeof g_arrays / sizeof g_arrays[0]) {
+        g_arrays[known].count = count;
+        g_arrays[known].type.store(&type, std::memory_order_release);
+        g_array_count.store(known + 1, std::memory_order_release);
+    }
+    pthread_mutex_unlock(&g_array_lock);
 }
 
 }  // namespace detail

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <typeinfo>
 #include <vector>
 
 #include "json_schema.h"
@@ -84,10 +85,14 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
 
 namespace detail {
 
+// Array classes are known by their type: each registers itself, with the function that adds to
+// its count of live arrays, the first time one of its arrays reads.
+WEBJSON_API void RegisterArrayClass(const std::type_info& type, void (*count)(std::int32_t delta));
+
 // The spare elements of one array: elements it cloned from the prototype and kept at a reset,
-// made like new clones again at the next read. Only elements built of the library's own value
-// and object nodes are kept; members that are arrays or of other classes are deleted at the
-// reset and cloned anew, so spares hold no array and the count of live arrays stays exact.
+// made like new clones again at the next read. Elements built of the library's own value,
+// object and array nodes are kept (arrays in them emptied), members of other classes are
+// deleted at the reset and cloned anew. Arrays among the spares are not counted as live.
 class WEBJSON_API ElementSpares {
   public:
     ElementSpares() = default;
@@ -176,6 +181,10 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // Appends the elements read after those already present.
     bool Format(JsonReadDocument& reader, bool withName) override {
         if (!_enable) return true;
+        static const bool known =
+            (detail::RegisterArrayClass(typeid(JsonSchemaArray<T>), &JsonSchemaArray<T>::_count),
+             true);
+        (void)known;
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
         while (result && !reader.Peek(JSON_ARRAY_END)) {
             if (_element == nullptr) {
@@ -196,6 +205,8 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     static int32_t _ref;
 
   private:
+    static void _count(std::int32_t delta) { _ref += delta; }
+
     detail::ElementSpares _spares;
 };
 
