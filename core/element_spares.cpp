@@ -319,16 +319,23 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
             bool renewed;
             store.Revive(element);
             if (store.kind == Kind::kList) {
+                // The prototype may have been replaced by another at the same address.
                 std::vector<JsonSchema*>& members =
                     ListFields::Children(*static_cast<JsonSchemaList*>(element));
                 std::vector<JsonSchema*>& model = ListFields::Children(*store.list);
-                for (const ArrayPlace& place : store.arrays)
-                    RenewNode(*members[place.index], *model[place.index]);
-                renewed = RenewList(static_cast<JsonSchemaList&>(*element), *store.list,
-                                    &store.arrays);
+                renewed = members.size() == model.size();
+                for (const ArrayPlace& place : store.arrays) {
+                    if (!renewed) break;
+                    JsonSchema& proto_member = *model[place.index];
+                    renewed = &typeid(proto_member) == place.type &&
+                              ListFields::Children(static_cast<JsonSchemaList&>(proto_member)).empty();
+                    if (renewed) RenewNode(*members[place.index], proto_member);
+                }
+                renewed = renewed && RenewList(static_cast<JsonSchemaList&>(*element), *store.list,
+                                               &store.arrays);
             } else if (store.kind == Kind::kArray) {
-                RenewNode(*element, *prototype);
-                renewed = true;
+                renewed = ListFields::Children(*static_cast<JsonSchemaList*>(prototype)).empty();
+                if (renewed) RenewNode(*element, *prototype);
             } else {
                 renewed = KindOf(*element) == store.kind;
                 if (renewed) RenewLeaf(store.kind, *element, *prototype);
