@@ -131,8 +131,8 @@ class WEBJSON_API ElementSpares {
 // in force is neither kept nor deleted (the caller still owns it). Without a prototype every
 // element read is skipped. Arrays of one element type must be used by one thread at a time.
 // A prototype that itself holds an array of its own element type keeps _ref above zero and so
-// lives until the process ends. At a reset an array keeps the elements it read, as long as they
-// are built of plain value and object nodes, and reads into them again instead of cloning.
+// lives until the process ends. At a reset an array keeps the elements it read that are built of
+// the library's value, object and array nodes, and reads into them again instead of cloning.
 template <typename T>
 class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
   public:

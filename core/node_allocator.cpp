@@ -45,7 +45,10 @@ void Free(void* p) noexcept {
 namespace {
 
 constexpr std::size_t kBlockSize = 32 * 1024;
-constexpr std::size_t kGrain = alignof(std::max_align_t);
+// Slot sizes are multiples of 8 bytes. A slot of a size that is a multiple of 16 lies on 16
+// bytes (slots are carved from a 64-byte boundary), and a type's size is a multiple of its
+// alignment, so every node gets the alignment that plain operator new promises.
+constexpr std::size_t kGrain = 8;
 constexpr std::size_t kMaxSlot = 512;
 constexpr std::size_t kClasses = kMaxSlot / kGrain + 1;
 constexpr std::size_t kHeader = 64;
@@ -310,6 +313,7 @@ void* Allocate(std::size_t size, std::size_t align) noexcept {
     // Slots of a size that is a multiple of the alignment lie on that alignment, up to the
     // block head's.
     if (align > kGrain && align <= kHeader) size = (size + align - 1) & ~(align - 1);
+    static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= 16, "plain nodes need at most 16 bytes");
     if (size > kMaxSlot || align > kHeader) return Large(size, align);
     Cache* cache = ThisCache();
     if (cache == nullptr) return Large(size, align);
@@ -386,7 +390,7 @@ void Give(void* p, std::size_t align) noexcept {
 #endif
 }
 
-const std::size_t kPlain = alignof(std::max_align_t);
+const std::size_t kPlain = 0;  // the alignment of plain operator new
 
 }  // namespace
 
