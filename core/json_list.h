@@ -7,6 +7,7 @@
 #ifndef WEBJSON_JSON_LIST_H
 #define WEBJSON_JSON_LIST_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <typeinfo>
@@ -181,10 +182,10 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // Appends the elements read after those already present.
     bool Format(JsonReadDocument& reader, bool withName) override {
         if (!_enable) return true;
-        static const bool known =
-            (detail::RegisterArrayClass(typeid(JsonSchemaArray<T>), &JsonSchemaArray<T>::_count),
-             true);
-        (void)known;
+        if (!_registered.load(std::memory_order_relaxed)) {
+            detail::RegisterArrayClass(typeid(JsonSchemaArray<T>), &JsonSchemaArray<T>::_count);
+            _registered.store(true, std::memory_order_relaxed);
+        }
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
         while (result && !reader.Peek(JSON_ARRAY_END)) {
             if (_element == nullptr) {
@@ -206,6 +207,7 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
 
   private:
     static void _count(std::int32_t delta) { _ref += delta; }
+    static std::atomic<bool> _registered;
 
     detail::ElementSpares _spares;
 };
@@ -214,6 +216,8 @@ template <typename T>
 T* JsonSchemaArray<T>::_element = nullptr;
 template <typename T>
 int32_t JsonSchemaArray<T>::_ref = 0;
+template <typename T>
+std::atomic<bool> JsonSchemaArray<T>::_registered{false};
 
 // The instantiations the library itself uses live in the library, so a program that uses the
 // same element types shares their prototype and count with it.
