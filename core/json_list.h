@@ -7,9 +7,12 @@
 #ifndef WEBJSON_JSON_LIST_H
 #define WEBJSON_JSON_LIST_H
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <typeinfo>
 #include <vector>
 
 #include "json_schema.h"
@@ -84,6 +87,48 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
     bool Format(JsonReadDocument& reader, bool withName) override;
 };
 
+namespace detail {
+
+// Array classes are known by their type: each registers itself, with the function that adds to
+// its count of live arrays, the first time one of its arrays reads.
+WEBJSON_API void RegisterArrayClass(const std::type_info& type,
+                                    void (*count)(JsonSchema& array, std::int32_t delta));
+
+// The spare elements of one array: elements it cloned from the prototype and kept at a reset,
+// made like new clones again at the next read. Elements built of the library's own value,
+// object and array nodes are kept (arrays in them emptied), members of other classes are
+// deleted at the reset and cloned anew. Arrays among the spares are not counted as live.
+class WEBJSON_API ElementSpares {
+  public:
+    ElementSpares() = default;
+    // Deletes the spares.
+    ~ElementSpares();
+
+    // A read appended an element at the end of children, now of the given size.
+    void Appended(std::size_t size) {
+        if (_end + 1 != size) _begin = static_cast<std::uint32_t>(size - 1);
+        _end = static_cast<std::uint32_t>(size);
+    }
+    // At a reset: keeps the elements read since the last one that can be renewed from
+    // prototype and nulls their places in children.
+    void Keep(std::vector<JsonSchema*>& children, JsonSchema* prototype);
+    // A spare made like a new clone of prototype, or else a new clone.
+    JsonSchema* Take(JsonSchema* prototype);
+
+  private:
+    void KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* prototype);
+
+    struct Store;
+    Store* _store = nullptr;   // made at the first reset that keeps an element
+    std::uint32_t _begin = 0;  // the elements read, as places in the array
+    std::uint32_t _end = 0;
+
+    ElementSpares(const ElementSpares&) = delete;
+    ElementSpares& operator=(const ElementSpares&) = delete;
+};
+
+}  // namespace detail
+
 // A JSON array of like elements. Elements are the list's children: the owner appends them for
 // writing; reading appends one clone of the array's prototype per JSON element. Without a
 // prototype every element read is skipped.
@@ -107,6 +152,10 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
 // a time. A class-wide prototype must not be changed once offered, and a program that reads
 // _element or _ref itself must not do so while another thread builds or destroys arrays of that
 // type.
+//
+// At a reset an array keeps the elements it read that are built of the library's value, object
+// and array nodes, and reads into them again instead of cloning; arrays inside such spare
+// elements do not count in _ref while they are spares.
 template <typename T>
 class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
   public:
@@ -145,8 +194,11 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // The element at index as T*, or null when index is not below Size().
     T* GetArray(unsigned int index) { return static_cast<T*>(GetObject(index)); }
 
-    // Deletes all elements.
-    void Reset() override { Clear(); }
+    // Empties the array: the elements it read are kept as spares, the others deleted.
+    void Reset() override {
+        _spares.Keep(_children, _prototype());
+        Clear();
+    }
 
     // A new array with the same name and a copy of every element. A class-wide array's copy
     // reads with the class-wide prototype (which is unchanged), another's with a copy of its own.
@@ -174,6 +226,11 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // Appends the elements read after those already present.
     bool Format(JsonReadDocument& reader, bool withName) override {
         if (!_enable) return true;
+        if (!_class_known.load(std::memory_order_relaxed)) {
+            detail::RegisterArrayClass(typeid(JsonSchemaArray<T>),
+                                       &JsonSchemaArray<T>::_count_spare);
+            _class_known.store(true, std::memory_order_relaxed);
+        }
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
         JsonSchema* prototype = _prototype();
         for (std::size_t i = 0; result && !reader.Peek(JSON_ARRAY_END); ++i) {
@@ -182,8 +239,9 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
                 if (!result) reader.Within(i);
                 continue;
             }
-            JsonSchema* element = prototype->Clone();
+            JsonSchema* element = _spares.Take(prototype);
             AddNew(element);
+            _spares.Appended(_children.size());
             result = element->Format(reader, false) && result;
             if (!result) reader.Within(i);
         }
@@ -223,12 +281,26 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         return false;
     }
 
+    // Adds delta (1 or -1) to _ref for array, an array of this class, when it counts there: an
+    // array inside a spare element stops counting as live, and counts again when the spare is
+    // read into. The count leaves and reaches zero only under the lock, as everywhere.
+    static void _count_spare(JsonSchema& array, std::int32_t delta) {
+        if (!static_cast<JsonSchemaArray<T>&>(array)._counted) return;
+        if (_count(delta, delta > 0 ? 1 : 2)) return;
+        std::lock_guard<std::mutex> lock(_lock);
+        __atomic_add_fetch(&_ref, delta, __ATOMIC_ACQ_REL);
+    }
+
     // Taken where the count leaves or reaches zero and where a prototype is offered.
     static std::mutex _lock;
+    // Whether the class is registered for the spares (at its first read).
+    static std::atomic<bool> _class_known;
 
     JsonSchema* _own;  // owned; the prototype of an array that reads with its own
     bool _owned;       // reads with _own, not with _element
     bool _counted;     // built with the class-wide constructor: counts in _ref
+
+    detail::ElementSpares _spares;
 };
 
 template <typename T>
@@ -237,6 +309,8 @@ template <typename T>
 int32_t JsonSchemaArray<T>::_ref = 0;
 template <typename T>
 std::mutex JsonSchemaArray<T>::_lock;
+template <typename T>
+std::atomic<bool> JsonSchemaArray<T>::_class_known{false};
 
 // The instantiations the library itself uses live in the library, so a program that uses the
 // same element types shares their prototype and count with it.

@@ -7,6 +7,8 @@
 #ifndef WEBJSON_JSON_SCHEMA_H
 #define WEBJSON_JSON_SCHEMA_H
 
+#include <cstddef>
+#include <new>
 #include <string>
 
 #include "json_stream.h"
@@ -47,6 +49,22 @@ class WEBJSON_API JsonSchema {
 
     // The empty name, passed wherever no key is written or expected.
     static std::string _nullstr;
+
+    // Nodes, of this and every derived class, come from the library's node allocator (per-thread
+    // blocks; the global operators in builds without it). A node may be deleted on any thread.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void* operator new(std::size_t size, std::align_val_t align);
+    static void* operator new(std::size_t size, std::align_val_t align,
+                              const std::nothrow_t&) noexcept;
+    static void* operator new(std::size_t, void* where) noexcept { return where; }
+    static void operator delete(void* p) noexcept;
+    static void operator delete(void* p, std::size_t size) noexcept;
+    static void operator delete(void* p, std::align_val_t align) noexcept;
+    static void operator delete(void* p, std::size_t size, std::align_val_t align) noexcept;
+    static void operator delete(void* p, const std::nothrow_t&) noexcept;
+    static void operator delete(void* p, std::align_val_t align, const std::nothrow_t&) noexcept;
+    static void operator delete(void*, void*) noexcept {}
 
   protected:
     // The name to hand to the writer or reader for the given withName.

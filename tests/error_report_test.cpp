@@ -8,10 +8,6 @@
 #include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
-using testing_support::ChunkBuf;
-using testing_support::CoutCapture;
-using testing_support::FullBuf;
-using testing_support::RecordingMailbox;
 
 namespace {
 

@@ -8,8 +8,6 @@
 #include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
-using testing_support::ReadDocument;
-using testing_support::WriteDocument;
 using Objects = JsonSchemaArray<JsonSchemaList>;
 
 namespace {
@@ -50,12 +48,12 @@ TEST(Independence, PlotAndSceneInEitherOrder) {
         scene.CreatePart("a", "P", 0, 0, 0);
         scene.SetMode(JsonScene::SCENE_REQUEST);
         EXPECT_TRUE(
-            ReadDocument(scene, R"({"attributes":[{"name":"100.2A.0.0.0.0i","value":"42"}]})"));
+            ReadDoc(scene, R"({"attributes":[{"name":"100.2A.0.0.0.0i","value":"42"}]})"));
         EXPECT_EQ(server.Log().size(), plot_first ? 1u : 2u);
         EXPECT_EQ(Objects::_element->Size(), plot_first ? 0u : 2u);
         scene.SetMode(JsonScene::SCENE_FULL);
-        EXPECT_TRUE(ReadDocument(scene, WriteDocument(scene)));
-        EXPECT_NE(WriteDocument(scene).find(R"("parts":[])"), std::string::npos);
+        EXPECT_TRUE(ReadDoc(scene, WriteDoc(scene)));
+        EXPECT_NE(WriteDoc(scene).find(R"("parts":[])"), std::string::npos);
     }
     EXPECT_EQ(Objects::_ref, 0);
 }
@@ -72,16 +70,16 @@ TEST(Independence, ArraysWithPrototypesOfTheirOwn) {
         Objects second("b", unused);
         delete unused;  // offered while another was in force: still ours
         EXPECT_EQ(Objects::_ref, 2);
-        EXPECT_TRUE(ReadDocument(ports, R"({"port":[{"port":"1"},{"port":"2"}]})"));
-        EXPECT_TRUE(ReadDocument(users, R"({"user":[{"user":"3"}]})"));
-        EXPECT_EQ(WriteDocument(ports) + WriteDocument(users),
+        EXPECT_TRUE(ReadDoc(ports, R"({"port":[{"port":"1"},{"port":"2"}]})"));
+        EXPECT_TRUE(ReadDoc(users, R"({"user":[{"user":"3"}]})"));
+        EXPECT_EQ(WriteDoc(ports) + WriteDoc(users),
                   R"({"port":[{"port":"1"},{"port":"2"}]}{"user":[{"user":"3"}]})");
-        EXPECT_TRUE(testing_support::Read(second, R"([{"a":"x"}])"));  // the first's prototype
-        EXPECT_FALSE(testing_support::Read(second, R"([{"b":"x"}])"));
+        EXPECT_TRUE(Read(second, R"([{"a":"x"}])"));  // the first's prototype
+        EXPECT_FALSE(Read(second, R"([{"b":"x"}])"));
         std::unique_ptr<JsonSchema> copy(ports.Items().Clone());
         EXPECT_EQ(Objects::_ref, 2);
-        EXPECT_TRUE(testing_support::Read(*copy, R"([{"port":"3"}])"));
-        EXPECT_EQ(testing_support::Write(*copy), R"([{"port":""},{"port":""},{"port":"3"}])");
+        EXPECT_TRUE(Read(*copy, R"([{"port":"3"}])"));
+        EXPECT_EQ(Write(*copy), R"([{"port":""},{"port":""},{"port":"3"}])");
     }
     EXPECT_EQ(Objects::_ref, 0);
     EXPECT_EQ(Objects::_element, nullptr);

@@ -11,7 +11,6 @@
 #include "test_support.h"
 
 using namespace DocumentAPI::JsonDocumentAPI;
-using namespace testing_support;
 
 static long allocations_left = -1;  // before operator new fails; negative: no limit
 [[gnu::noinline]] void* operator new(std::size_t size) {
@@ -72,7 +71,7 @@ TEST(JsonDocument, NumbersIgnoreLocalesAndStreamFlags) {
     const double long_value = std::strtod(digits.c_str(), nullptr);
     for (double value : {21.5, 1.5e300, 0.000125, 2.5e-320, -0.0045}) {
         Doc doc(value), read;
-        const std::string expected = WriteDocument(doc);  // in the C locale
+        const std::string expected = WriteDoc(doc);  // in the C locale
         for (const auto& setting : settings) {
             SCOPED_TRACE(std::string(setting.first) + " " + expected);
             std::ostringstream out;
@@ -93,10 +92,10 @@ TEST(JsonWriteDocument, NumbersJsonCannotHoldAreWrittenAsNull) {
     const std::string huge = "1" + std::string(400, '0');
     Doc doc;
     EXPECT_TRUE(
-        ReadDocument(doc, R"({"gain":)" + huge + R"(,"packets":)" + huge + R"(,"on":true})"));
-    EXPECT_EQ(WriteDocument(doc), R"({"gain":null,"packets":2147483647,"on":true})");
+        ReadDoc(doc, R"({"gain":)" + huge + R"(,"packets":)" + huge + R"(,"on":true})"));
+    EXPECT_EQ(WriteDoc(doc), R"({"gain":null,"packets":2147483647,"on":true})");
     for (double value : {std::nan(""), -std::nan(""), HUGE_VAL, -HUGE_VAL})
-        EXPECT_EQ(WriteDocument(*std::make_unique<Doc>(value)).substr(0, 13), R"({"gain":null,)");
+        EXPECT_EQ(WriteDoc(*std::make_unique<Doc>(value)).substr(0, 13), R"({"gain":null,)");
 }
 
 TEST(JsonDocumentSchema, NoExceptionLeavesADocumentAndNoFailurePassesForSuccess) {
@@ -135,7 +134,7 @@ TEST(JsonSceneRequestVsysCtrl, RunningOutOfMemoryAnywhereFailsCleanly) {
         allocations_left = -1;
         if (ok) break;
         EXPECT_TRUE(in.bad() && in.exceptions() == kMask);
-        EXPECT_EQ(WriteDocument(request), R"({"attributes":[]})");  // a failed read resets
+        EXPECT_EQ(WriteDoc(request), R"({"attributes":[]})");  // a failed read resets
     }
 }
 

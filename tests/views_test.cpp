@@ -246,16 +246,17 @@ TEST(JsonSceneRequestVsysCtrl, SendsOneSetMessagePerUsablePair) {
     }
 }
 
-TEST(JsonSceneRequestVsysCtrl, FailuresUnreadablePostsAndTheSharedPrototype) {
+TEST(JsonSceneRequestVsysCtrl, FailuresUnreadablePostsAndItsOwnPrototype) {
     using Objects = JsonSchemaArray<JsonSchemaList>;
     RecordingMailbox mailbox;
-    {  // an empty series prototype in force: every pair reads as an empty object
+    {  // another object prototype in force first: the request still reads its pairs
         JsonTimePlot plot("Load", "cpu", "%", 60, 5, nullptr, JsonTimePlot::PLOT_TIME);
         JsonSceneRequestVsysCtrl late;
+        EXPECT_NE(Objects::_element, nullptr);
         EXPECT_TRUE(Post(late, "1.1.0.0.0.0i", "1"));
-        EXPECT_EQ(WriteDoc(late), R"({"attributes":[{}]})");
+        EXPECT_EQ(WriteDoc(late), R"({"attributes":[{"name":"1.1.0.0.0.0i","value":"1"}]})");
     }
-    EXPECT_EQ(Objects::_ref, 0);  // the late request's prototype, refused, was deleted at once
+    EXPECT_EQ(Objects::_ref, 0);
     JsonSceneRequestVsysCtrl request;
     mailbox.statuses = {-5, 0};  // a negative status fails the post; later pairs are still sent
     EXPECT_FALSE(ReadDoc(
@@ -267,7 +268,7 @@ TEST(JsonSceneRequestVsysCtrl, FailuresUnreadablePostsAndTheSharedPrototype) {
                 R"({"attributes":[{"name":"1.1.0.0.0.0i","value":"1"},{"name":"1.2.0.0.0.0i"}]})"));
     EXPECT_FALSE(ReadDoc(request, R"({"attributes":[{"name":"1.1.0.0.0.0i","value":1}]})"));
     EXPECT_EQ(console.Text(), "Format Document failed\nFormat Document failed\n");
-    EXPECT_EQ(mailbox.sent.size(), 2u);
+    EXPECT_EQ(mailbox.sent.size(), 3u);
 }
 
 TEST(JsonScene, ModesAttributeTablesImagesPartsAndPosts) {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <vector>
 
 #include "json_document.h"
 #include "json_list.h"
@@ -68,6 +69,9 @@ class WEBJSON_API JsonTable : public JsonDocumentSchema {
 
   private:
     void _row_added();
+
+    // Cells of cleared rows, reused by the rows added next.
+    std::vector<JsonSchema*> _spare_cells;
 };
 
 }  // namespace JsonDocumentAPI

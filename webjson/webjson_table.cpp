@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "../core/node_reuse.h"
+
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
@@ -25,7 +27,10 @@ JsonTable::JsonTable()
     _root = BuildSchema();
 }
 
-JsonTable::~JsonTable() {}
+JsonTable::~JsonTable() {
+    for (JsonSchema* cell : _spare_cells)
+        delete cell;
+}
 
 JsonSchemaList* JsonTable::BuildSchema() {
     _total_records = new JsonSchemaInt("iTotalRecords", 0);
@@ -51,12 +56,20 @@ void JsonTable::AddTableColumn(const char* title) {
 void JsonTable::AddTableRow(const char** cells, unsigned count) {
     auto* row = new JsonSchemaArray<JsonSchema>("AADataEntry", nullptr);
     _data->AddNew(row);
+    if (_column_count > 4) ReserveChildren(*row, static_cast<std::size_t>(_column_count));
     for (int32_t i = 0; i < _column_count; ++i) {
         const char* text = "";
         if (cells != nullptr && static_cast<uint32_t>(i) < count && cells[i] != nullptr) {
             text = cells[i];
         }
-        row->AddNew(new JsonSchemaString("AAData", text));
+        if (_spare_cells.empty()) {
+            row->AddNew(new JsonSchemaString("AAData", text));
+        } else {
+            JsonSchema* cell = _spare_cells.back();
+            _spare_cells.pop_back();
+            RenewTextNode(*cell, "AAData", text);
+            row->AddNew(cell);
+        }
     }
     _row_added();
 }
@@ -75,7 +88,13 @@ void JsonTable::AddTableCell(JsonSchema* cell) {
     _data->GetArray(rows - 1)->AddNew(cell);
 }
 
+// The rows' text cells are kept for the rows added next; the rows themselves go.
 void JsonTable::ClearTableRows() {
+    for (unsigned int i = 0; i < _data->Size(); ++i) {
+        if (auto* row = dynamic_cast<JsonSchemaList*>(_data->GetObject(i))) {
+            TakeTextNodes(*row, "AAData", _spare_cells);
+        }
+    }
     _data->Clear();
     _row_count = 0;
 }

@@ -1,0 +1,430 @@
+// Node allocator: size classes carved from per-thread blocks, and the node operators.
+#include "node_allocator.h"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "json_schema.h"
+
+// Sanitizers and memory checkers must see every node: whatever enabled them, the blocks are off.
+#if !defined(WEBJSON_NODE_ALLOCATOR) || !WEBJSON_NODE_ALLOCATOR
+#define WEBJSON_PLAIN_NODES 1
+#elif defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define WEBJSON_PLAIN_NODES 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer) || __has_feature(hwaddress_sanitizer)
+#define WEBJSON_PLAIN_NODES 1
+#endif
+#endif
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+namespace node_allocator {
+
+#if defined(WEBJSON_PLAIN_NODES)
+
+bool Enabled() {
+    return false;
+}
+void* Allocate(std::size_t size, std::size_t align) noexcept {
+    if (align <= __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator new(size, std::nothrow);
+    return ::operator new(size, std::align_val_t(align), std::nothrow);
+}
+void Free(void* p) noexcept {
+    ::operator delete(p);
+}
+
+#else
+
+namespace {
+
+constexpr std::size_t kBlockSize = 32 * 1024;
+// Slot sizes are multiples of 8 bytes. A slot of a size that is a multiple of 16 lies on 16
+// bytes (slots are carved from a 64-byte boundary), and a type's size is a multiple of its
+// alignment, so every node gets the alignment that plain operator new promises.
+constexpr std::size_t kGrain = 8;
+constexpr std::size_t kMaxSlot = 512;
+constexpr std::size_t kClasses = kMaxSlot / kGrain + 1;
+constexpr std::size_t kHeader = 64;
+
+struct Cache;
+
+// The head of every block. Owner-only fields are touched by the owning thread alone; another
+// thread reads owner, pushes onto remote and counts down balance.
+struct Block {
+    std::atomic<Cache*> owner{nullptr};  // null once handed over at the owner's exit
+    std::atomic<void*> remote{nullptr};  // slots freed by other threads, linked by first word
+    // Before handover: minus the remote frees the owner has not counted yet. After it: the
+    // nodes still live; the thread that frees the last one frees the block.
+    std::atomic<std::int32_t> balance{0};
+    std::uint32_t slot = 0;  // slot size; 0 for one large allocation
+    std::int32_t live = 0;   // owner: slots handed out, less those freed and counted
+    enum List : std::uint8_t { kCurrent, kPartial, kFull } list = kCurrent;
+    void* free = nullptr;    // owner: free slots
+    char* bump = nullptr;    // owner: start of the part not carved yet
+    Block* prev = nullptr;   // owner: neighbours in the class's list
+    Block* next = nullptr;
+};
+static_assert(sizeof(Block) <= kHeader, "block head fits its line");
+
+// One thread's blocks of one size class: the one being carved, those with free slots, the
+// rest. The full ones are searched for remote frees only when that is cheap against what it
+// may bring: after the class doubled its blocks, or after at least one remote free per block.
+struct Class {
+    Block* current = nullptr;
+    Block* partial = nullptr;
+    Block* full = nullptr;
+    std::size_t blocks = 0;
+    std::size_t sweep_at = 8;
+    std::uint32_t remote_seen = 0;
+};
+
+// A thread's classes. Caches are never freed but kept for the next thread, so that a thread
+// freeing a node remotely may count it in the owner's cache even while the owner exits.
+struct Cache {
+    Class classes[kClasses];
+    std::atomic<std::uint32_t> remote[kClasses] = {};  // remote frees, counted by the freers
+    Cache* next_spare = nullptr;
+};
+
+thread_local Cache* t_cache = nullptr;
+pthread_key_t g_key;
+bool g_key_made = false;
+pthread_once_t g_once = PTHREAD_ONCE_INIT;
+pthread_mutex_t g_spare_lock = PTHREAD_MUTEX_INITIALIZER;
+Cache* g_spare = nullptr;  // caches of exited threads
+
+Cache* Dead() {
+    return reinterpret_cast<Cache*>(std::uintptr_t{1});
+}
+
+Block* BlockOf(void* p) {
+    return reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(p) & ~(kBlockSize - 1));
+}
+
+void* Next(void* slot) {
+    void* next;
+    std::memcpy(&next, slot, sizeof next);
+    return next;
+}
+void SetNext(void* slot, void* next) {
+    std::memcpy(slot, &next, sizeof next);
+}
+
+void Release(Block* b) {
+    b->~Block();
+    std::free(b);
+}
+
+Block** Head(Class& c, Block::List list) {
+    return list == Block::kPartial ? &c.partial : &c.full;
+}
+void Unlink(Class& c, Block* b) {
+    if (b->list == Block::kCurrent) {
+        c.current = nullptr;
+        return;
+    }
+    if (b->prev) {
+        b->prev->next = b->next;
+    } else {
+        *Head(c, b->list) = b->next;
+    }
+    if (b->next) b->next->prev = b->prev;
+    b->prev = b->next = nullptr;
+}
+void Link(Class& c, Block* b, Block::List list) {
+    b->list = list;
+    if (list == Block::kCurrent) {
+        c.current = b;
+        return;
+    }
+    Block** head = Head(c, list);
+    b->prev = nullptr;
+    b->next = *head;
+    if (*head) (*head)->prev = b;
+    *head = b;
+}
+
+// Takes the remote frees into the owner's free list and count.
+bool Collect(Block* b) {
+    if (b->remote.load(std::memory_order_relaxed) == nullptr) return false;
+    void* list = b->remote.exchange(nullptr, std::memory_order_acquire);
+    b->live += b->balance.exchange(0, std::memory_order_acq_rel);
+    void* tail = list;
+    while (Next(tail) != nullptr)
+        tail = Next(tail);
+    SetNext(tail, b->free);
+    b->free = list;
+    return true;
+}
+
+// Owner gives the block up: freed now when empty, otherwise by its last node's free.
+void HandOver(Block* b) {
+    b->owner.store(nullptr, std::memory_order_release);
+    if (b->balance.fetch_add(b->live, std::memory_order_acq_rel) + b->live == 0) Release(b);
+}
+
+void ThreadExit(void* arg) {
+    Cache* cache = static_cast<Cache*>(arg);
+    t_cache = Dead();
+    for (Class& c : cache->classes) {
+        if (c.current) HandOver(c.current);
+        for (Block* list : {c.partial, c.full}) {
+            while (list) {
+                Block* next = list->next;
+                HandOver(list);
+                list = next;
+            }
+        }
+        c = Class();
+    }
+    pthread_mutex_lock(&g_spare_lock);
+    cache->next_spare = g_spare;
+    g_spare = cache;
+    pthread_mutex_unlock(&g_spare_lock);
+}
+
+void MakeKey() {
+    g_key_made = pthread_key_create(&g_key, ThreadExit) == 0;
+}
+
+// The calling thread's cache, made on first use; null once the thread is exiting.
+Cache* ThisCache() {
+    Cache* cache = t_cache;
+    if (cache != nullptr) return cache == Dead() ? nullptr : cache;
+    pthread_once(&g_once, MakeKey);
+    if (!g_key_made) return nullptr;
+    pthread_mutex_lock(&g_spare_lock);
+    cache = g_spare;
+    if (cache != nullptr) g_spare = cache->next_spare;
+    pthread_mutex_unlock(&g_spare_lock);
+    if (cache == nullptr) {
+        void* mem = std::malloc(sizeof(Cache));
+        if (mem == nullptr) return nullptr;
+        cache = new (mem) Cache();
+    }
+    for (std::size_t i = 0; i < kClasses; ++i)
+        cache->classes[i].remote_seen = cache->remote[i].load(std::memory_order_relaxed);
+    if (pthread_setspecific(g_key, cache) != 0) {
+        pthread_mutex_lock(&g_spare_lock);
+        cache->next_spare = g_spare;
+        g_spare = cache;
+        pthread_mutex_unlock(&g_spare_lock);
+        return nullptr;
+    }
+    t_cache = cache;
+    return cache;
+}
+
+// A node too large or too aligned for the classes, or made while the thread exits: a block of
+// its own, freed with it.
+void* Large(std::size_t size, std::size_t align) {
+    const std::size_t offset = align > kHeader ? align : kHeader;
+    if (offset >= kBlockSize || size > SIZE_MAX - offset) return nullptr;
+    void* mem = nullptr;
+    if (posix_memalign(&mem, kBlockSize, offset + size) != 0) return nullptr;
+    new (mem) Block();
+    return static_cast<char*>(mem) + offset;
+}
+
+void Sweep(Class& c, std::uint32_t remote) {
+    c.remote_seen = remote;
+    for (Block* b = c.full; b != nullptr;) {
+        Block* next = b->next;
+        if (Collect(b)) {
+            Unlink(c, b);
+            if (b->live == 0) {
+                --c.blocks;
+                Release(b);
+            } else {
+                Link(c, b, Block::kPartial);
+            }
+        }
+        b = next;
+    }
+    c.sweep_at = c.blocks * 2 > 8 ? c.blocks * 2 : 8;
+}
+
+void* Pop(Block* b) {
+    void* p = b->free;
+    b->free = Next(p);
+    ++b->live;
+    return p;
+}
+
+// The current block has no slot left: its remote frees, another block with free slots, or a
+// new block.
+void* Refill(Cache* cache, std::size_t cls) {
+    Class& c = cache->classes[cls];
+    if (Block* b = c.current) {
+        if (Collect(b)) return Pop(b);
+        Unlink(c, b);
+        Link(c, b, Block::kFull);
+    }
+    if (c.partial == nullptr) {
+        const std::uint32_t remote = cache->remote[cls].load(std::memory_order_relaxed);
+        if (c.blocks >= c.sweep_at || (c.blocks > 0 && remote - c.remote_seen >= c.blocks)) {
+            Sweep(c, remote);
+        }
+    }
+    if (Block* b = c.partial) {
+        Unlink(c, b);
+        Link(c, b, Block::kCurrent);
+        return Pop(b);
+    }
+    void* mem = nullptr;
+    if (posix_memalign(&mem, kBlockSize, kBlockSize) != 0) return nullptr;
+    Block* b = new (mem) Block();
+    b->owner.store(cache, std::memory_order_relaxed);
+    b->slot = static_cast<std::uint32_t>(cls * kGrain);
+    b->bump = static_cast<char*>(mem) + kHeader + b->slot;
+    b->live = 1;
+    ++c.blocks;
+    Link(c, b, Block::kCurrent);
+    return static_cast<char*>(mem) + kHeader;
+}
+
+void FreeRemote(Block* b, void* p) {
+    const std::size_t cls = b->slot / kGrain;
+    void* head = b->remote.load(std::memory_order_relaxed);
+    do {
+        SetNext(p, head);
+    } while (!b->remote.compare_exchange_weak(head, p, std::memory_order_release,
+                                              std::memory_order_relaxed));
+    // Read before the count: the block may be gone after it (the cache never is).
+    Cache* owner = b->owner.load(std::memory_order_acquire);
+    if (b->balance.fetch_sub(1, std::memory_order_acq_rel) == 1) Release(b);
+    if (owner != nullptr) owner->remote[cls].fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+bool Enabled() {
+    return true;
+}
+
+void* Allocate(std::size_t size, std::size_t align) noexcept {
+    // Slots of a size that is a multiple of the alignment lie on that alignment, up to the
+    // block head's.
+    if (align > kGrain && align <= kHeader) size = (size + align - 1) & ~(align - 1);
+    static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= 16, "plain nodes need at most 16 bytes");
+    if (size > kMaxSlot || align > kHeader) return Large(size, align);
+    Cache* cache = ThisCache();
+    if (cache == nullptr) return Large(size, align);
+    const std::size_t cls = size == 0 ? 1 : (size + kGrain - 1) / kGrain;
+    if (Block* b = cache->classes[cls].current) {
+        if (b->free != nullptr) return Pop(b);
+        char* end = reinterpret_cast<char*>(b) + kBlockSize;
+        if (static_cast<std::size_t>(end - b->bump) >= b->slot) {
+            void* p = b->bump;
+            b->bump += b->slot;
+            ++b->live;
+            return p;
+        }
+    }
+    return Refill(cache, cls);
+}
+
+void Free(void* p) noexcept {
+    if (p == nullptr) return;
+    Block* b = BlockOf(p);
+    if (b->slot == 0) {
+        Release(b);
+        return;
+    }
+    Cache* cache = t_cache;
+    if (cache == nullptr || b->owner.load(std::memory_order_relaxed) != cache) {
+        FreeRemote(b, p);
+        return;
+    }
+    SetNext(p, b->free);
+    b->free = p;
+    --b->live;
+    if (b->list == Block::kCurrent) return;
+    Class& c = cache->classes[b->slot / kGrain];
+    if (b->live + b->balance.load(std::memory_order_relaxed) == 0) {
+        std::atomic_thread_fence(std::memory_order_acquire);
+        Unlink(c, b);
+        --c.blocks;
+        Release(b);
+    } else if (b->list == Block::kFull) {
+        Unlink(c, b);
+        Link(c, b, Block::kPartial);
+    }
+}
+
+#endif
+
+}  // namespace node_allocator
+
+// The node operators: every form of the global ones, served by the allocator above.
+namespace {
+
+using node_allocator::Allocate;
+
+std::size_t Align(std::align_val_t align) {
+    return static_cast<std::size_t>(align);
+}
+
+void* Take(std::size_t size, std::size_t align) {
+    if (void* p = Allocate(size, align)) return p;
+    throw std::bad_alloc();
+}
+
+void Give(void* p, std::size_t align) noexcept {
+#if defined(WEBJSON_PLAIN_NODES)
+    if (align <= __STDCPP_DEFAULT_NEW_ALIGNMENT__) {
+        ::operator delete(p);
+    } else {
+        ::operator delete(p, std::align_val_t(align));
+    }
+#else
+    (void)align;
+    node_allocator::Free(p);
+#endif
+}
+
+const std::size_t kPlain = 0;  // the alignment of plain operator new
+
+}  // namespace
+
+void* JsonSchema::operator new(std::size_t size) {
+    return Take(size, kPlain);
+}
+void* JsonSchema::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size, kPlain);
+}
+void* JsonSchema::operator new(std::size_t size, std::align_val_t align) {
+    return Take(size, Align(align));
+}
+void* JsonSchema::operator new(std::size_t size, std::align_val_t align,
+                               const std::nothrow_t&) noexcept {
+    return Allocate(size, Align(align));
+}
+void JsonSchema::operator delete(void* p) noexcept {
+    Give(p, kPlain);
+}
+void JsonSchema::operator delete(void* p, std::size_t) noexcept {
+    Give(p, kPlain);
+}
+void JsonSchema::operator delete(void* p, std::align_val_t align) noexcept {
+    Give(p, Align(align));
+}
+void JsonSchema::operator delete(void* p, std::size_t, std::align_val_t align) noexcept {
+    Give(p, Align(align));
+}
+void JsonSchema::operator delete(void* p, const std::nothrow_t&) noexcept {
+    Give(p, kPlain);
+}
+void JsonSchema::operator delete(void* p, std::align_val_t align, const std::nothrow_t&) noexcept {
+    Give(p, Align(align));
+}
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <thread>
+
+#include "test_support.h"
+
+using namespace DocumentAPI::JsonDocumentAPI;
+
+std::size_t HeapInUse() { return mallinfo2().uordblks + mallinfo2().hblkhd; }
+
+using Item = JsonSchemaList;
+using Items = JsonSchemaArray<Item>;
+using Ints = JsonSchemaArray<JsonSchemaInt>;
+Item* NewItem() {
+    auto* item = new Item("");
+    JsonSchema* members[] = {new JsonSchemaInt("n", 7), new JsonSchemaString("s", "dflt"),
+                             new JsonSchemaBool("on", true), new Ints("v", nullptr)};
+    for (JsonSchema* member : members)
+        item->AddNew(member);
+    return item;
+}
+std::string ItemsText(int count) {
+    std::string text = "[";
+    for (int i = 0; i < count; ++i)
+        text += (i ? R"(,{"n":)" : R"({"n":)") + std::to_string(i) +
+                R"(,"s":"a text longer than its buffer","on":false,"v":[1,2,3]})";
+    return text + "]";
+}
+
+template <std::size_t Align, std::size_t Pad>
+struct alignas(Align) Padded : JsonSchemaInt {
+    Padded() : JsonSchemaInt("p", 1) {}
+    char pad[Pad] = {};
+};
+// Nodes of several sizes: over-aligned, and large ones that the blocks do not serve.
+void MakeMixed(int count, std::vector<JsonSchema*>& nodes) {
+    for (int i = 0; i < count; ++i) {
+        nodes.insert(nodes.end(), {new JsonSchemaInt("i", i), new Padded<64, 8>(),
+                                   new (std::nothrow) JsonSchemaString("s", "t")});
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(nodes[nodes.size() - 2]) % 64, 0u);
+        if (i % 100 == 0) nodes.push_back(new Padded<128, 2000>());
+    }
+}
+void DeleteAll(std::vector<JsonSchema*>& nodes) {
+    for (JsonSchema* node : nodes) delete node;
+    std::vector<JsonSchema*>().swap(nodes);
+}
+
+// Large trees built, read and destroyed, also across threads, give the memory back (blocks
+// emptied by other threads once their owner next needs nodes of the size).
+TEST(NodeAllocator, MemoryComesBackAfterLargeTreesOnAnyThread) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP();
+#endif
+    const std::string text = ItemsText(10000);
+    const std::size_t before = HeapInUse();
+    auto* items = new Items("items", NewItem());
+    for (int round = 0; round < 2; ++round)
+        EXPECT_TRUE((items->Reset(), Read(*items, text)));
+    EXPECT_TRUE(items->Size() == 10000 && HeapInUse() > before + 4 * 1024 * 1024);
+    delete items;
+    std::vector<JsonSchema*> mine, theirs;
+    MakeMixed(20000, mine);
+    std::thread([&theirs] { MakeMixed(20000, theirs); }).join();  // their owner is gone
+    std::thread([&mine] { DeleteAll(mine); }).join();
+    DeleteAll(theirs);
+    MakeMixed(2000, mine);
+    DeleteAll(mine);
+    EXPECT_LT(HeapInUse(), before + 1024 * 1024);
+}
+
+// An element read again after a reset is like a new clone, whatever was done to it, kept
+// arrays are not counted as live, and a replaced prototype's shape wins over the spares'.
+TEST(ElementSpares, AReusedElementIsLikeANewClone) {
+    Items used("a", NewItem()), fresh("b", nullptr);
+    ASSERT_TRUE(Read(used, ItemsText(3)));
+    ASSERT_EQ(Ints::_ref, 4);
+    JsonSchemaList* item = used.GetArray(2);  // the first to be read into again
+    item->GetObject(1u)->SetName("t");
+    item->GetObject(2u)->SetEnable(false);
+    static_cast<Ints*>(item->GetObject(3u))->AddNew(new JsonSchemaInt("", 8));
+    used.GetArray(1)->SetEnable(false);
+    used.Reset();
+    EXPECT_TRUE(used.Size() == 0 && !used.GetArray(0) && Write(used) == "[]" && Ints::_ref == 1);
+    for (const char* text : {R"([{"n":5},{"n":6}])", R"([{"n":1,"s":"x","on":false,"v":[2]}])"}) {
+        EXPECT_EQ(Read(used, text), Read(fresh, text)) << text;
+        EXPECT_EQ(Write(used), Write(fresh)) << text;
+        used.Reset(), fresh.Reset();
+    }
+    used.Reset(), Read(used, ItemsText(2)), used.Reset();
+    delete Items::_element;
+    Items::_element = new Item("");
+    Items::_element->AddNew(new JsonSchemaString("x", "-"));
+    EXPECT_TRUE(Read(used, R"([{"x":"y"}])") && Write(used) == R"([{"x":"y"}])");
+    EXPECT_EQ(Ints::_ref, 0);
+}
