@@ -32,9 +32,15 @@ namespace node_allocator {
 bool Enabled() {
     return false;
 }
+// The throwing global forms, which a program may replace: the same ones as the plain delete that
+// frees the node (the nothrow forms may bypass a replacement, under a sanitizer for one).
 void* Allocate(std::size_t size, std::size_t align) noexcept {
-    if (align <= __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator new(size, std::nothrow);
-    return ::operator new(size, std::align_val_t(align), std::nothrow);
+    try {
+        if (align <= __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator new(size);
+        return ::operator new(size, std::align_val_t(align));
+    } catch (...) {
+        return nullptr;
+    }
 }
 void Free(void* p) noexcept {
     ::operator delete(p);
