@@ -108,10 +108,7 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
 // Copies the n bytes of a string value to p and returns the end of the copy, or returns null
 // when one of them needs an escape (some bytes may then have been stored).
 char* copy_plain(char* p, const char* s, std::size_t n) {
-    if (n >= 8) {
-        if (detail::plain_run<true>(s, n) != n) return nullptr;
-        return copy_bytes(p, s, n);
-    }
+    if (n >= 8) return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
     if (n >= 4) {  // two words of four bytes, overlapping
         std::uint32_t a, b;
         std::memcpy(&a, s, 4);
@@ -121,11 +118,7 @@ char* copy_plain(char* p, const char* s, std::size_t n) {
         std::memcpy(p + n - 4, &b, 4);
         return p + n;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        if (detail::stops_run<true>(static_cast<unsigned char>(s[i]))) return nullptr;
-        p[i] = s[i];
-    }
-    return p + n;
+    return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
 }
 
 // Stores the whole item (separator, key, value) into the put area and returns true, when the

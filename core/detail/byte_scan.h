@@ -6,6 +6,14 @@
 #include <cstdint>
 #include <cstring>
 
+// Where the first marked byte of a word can be found from its lowest set bit; the bytes before
+// the word scanned are plain, so the lowest mark is the first stop.
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define WEBJSON_SCAN_LITTLE_ENDIAN 1
+#else
+#define WEBJSON_SCAN_LITTLE_ENDIAN 0
+#endif
+
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 namespace detail {
@@ -31,30 +39,39 @@ inline Word stop_marks(Word w) {
     return marks & high;
 }
 
-// The length of the run of p[0..n) before the first byte that ends it; eight bytes at a time,
-// the last word overlapping the one before it.
+// The length of the run of p[0..n) before the first byte that ends it, eight bytes at a time;
+// the run is also copied to copy when that is not null.
 template <bool Controls>
-inline std::size_t plain_run(const char* p, std::size_t n) {
+inline std::size_t plain_run(const char* p, std::size_t n, char* copy = nullptr) {
     std::size_t i = 0;
-    if (n >= 8) {
-        for (;; i += 8) {
-            if (i + 8 > n) i = n - 8;
-            std::uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            const std::uint64_t found = stop_marks<Controls>(w);
-            if (found != 0) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-                // the bytes before i are plain: the lowest mark is the first stop
-                return i + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+    std::uint64_t w;
+    for (; i + 8 <= n; i += 8) {
+        std::memcpy(&w, p + i, 8);
+        const std::uint64_t found = stop_marks<Controls>(w);
+        if (found != 0) {
+#if WEBJSON_SCAN_LITTLE_ENDIAN
+            return i + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
 #else
-                break;
+            break;
 #endif
-            }
-            if (i + 8 == n) return n;
         }
+        if (copy != nullptr) std::memcpy(copy + i, &w, 8);
     }
-    while (i < n && !stops_run<Controls>(static_cast<unsigned char>(p[i])))
-        ++i;
+    if (i != n && n >= 8) {  // the last word overlaps the one before it
+        const std::size_t last = n - 8;
+        std::memcpy(&w, p + last, 8);
+        const std::uint64_t found = stop_marks<Controls>(w);
+        if (found == 0) {
+            if (copy != nullptr) std::memcpy(copy + last, &w, 8);
+            return n;
+        }
+#if WEBJSON_SCAN_LITTLE_ENDIAN
+        return last + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+#endif
+    }
+    for (; i < n && !stops_run<Controls>(static_cast<unsigned char>(p[i])); ++i) {
+        if (copy != nullptr) copy[i] = p[i];
+    }
     return i;
 }
 
