@@ -77,14 +77,19 @@ JsonSchema* JsonSchemaList::Clone() {
     return copy.release();
 }
 
-bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {
+bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName, unsigned int begin,
+                                       unsigned int end, bool named) {
     if (!_enable) return true;
-    bool result = writer.Serialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
+    bool result = writer.Serialize(begin, _key(withName), nullptr);
     for (JsonSchema* child : _children) {
-        result = child->Compile(writer, true) && result;
+        result = child->Compile(writer, named) && result;
         if (!result) break;
     }
-    return writer.Serialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
+    return writer.Serialize(end, _nullstr, nullptr) && result;
+}
+
+bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {
+    return _compile_children(writer, withName, JSON_OBJECT_BEGIN, JSON_OBJECT_END, true);
 }
 
 // object: "{" (key value)* "}" with every child matched once, in any order.
@@ -141,13 +146,7 @@ JsonSchemaOrderedList::JsonSchemaOrderedList(const char* name) : JsonSchemaList(
 JsonSchemaOrderedList::~JsonSchemaOrderedList() {}
 
 bool JsonSchemaOrderedList::Compile(JsonWriteDocument& writer, bool withName) {
-    if (!_enable) return true;
-    bool result = writer.Serialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
-    for (JsonSchema* child : _children) {
-        result = child->Compile(writer, false) && result;
-        if (!result) break;
-    }
-    return writer.Serialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+    return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
 }
 
 // array: "[" value* "]", one value per child in order; fewer values leave children untouched.
