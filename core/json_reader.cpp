@@ -488,6 +488,16 @@ WEBJSON_COLD void key_differs(In& in, std::uint32_t at, const std::string& name,
     in.Fail(in.Offset() - at, "expected member \"" + name + "\" but found \"" + key + "\"");
 }
 
+// key: string ws ":" ; with expected, a key other than *expected fails at its opening quote.
+inline void read_key(In& in, std::string& key, const std::string* expected) {
+    const std::uint32_t at = expected != nullptr ? in.Offset() : 0;
+    read_string(in, key);
+    if (expected != nullptr && key != *expected) key_differs(in, at, *expected, key);
+    in.SkipSpace();
+    const int c = in.Get();
+    if (c != ':') in.Expected("':'", c, true);
+}
+
 }  // namespace
 
 JsonReadDocument::JsonReadDocument(std::istream& stream)
@@ -522,15 +532,10 @@ bool JsonReadDocument::_deserialize(unsigned int token, std::string& name, void*
         in.SkipSpace();
     }
 
-    // key: "name" ws ":" ws
+    // the value's own key: key ws
     if (!name.empty()) {
         std::string key;
-        const std::uint32_t at = in.Offset();
-        read_string(in, key);
-        if (key != name) key_differs(in, at, name, key);
-        in.SkipSpace();
-        const int c = in.Get();
-        if (c != ':') in.Expected("':'", c, true);
+        read_key(in, key, &name);
         in.SkipSpace();
     }
 
@@ -570,12 +575,9 @@ bool JsonReadDocument::_deserialize(unsigned int token, std::string& name, void*
             read_char(in, ']');
             break;
         case JSON_KEY: {
-            // member name ws ":"; the value that follows is read without a comma
+            // a member's name; the value that follows is read without a comma
             std::string temp;
-            read_string(in, value ? *static_cast<std::string*>(value) : temp);
-            in.SkipSpace();
-            const int c = in.Get();
-            if (c != ':') in.Expected("':'", c, true);
+            read_key(in, value ? *static_cast<std::string*>(value) : temp, nullptr);
             _first = true;
             break;
         }
