@@ -9,7 +9,7 @@ namespace DocumentAPI {
 namespace JsonDocumentAPI {
 namespace detail {
 
-constexpr char kBase64Alphabet[] =
+inline constexpr char kBase64Alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Value of one Base64 character; 64 (the pad marker) for "=" and anything outside the alphabet.

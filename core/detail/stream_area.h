@@ -25,7 +25,7 @@ struct BufferAccess : std::streambuf {
 };
 
 // Longest piece moved through an area at once (gbump and pbump take an int).
-constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
+inline constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
 
 // Whether the stream's own output functions would do nothing but pass characters to its
 // buffer: no tied stream to flush first, no flush after each output.
