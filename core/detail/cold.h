@@ -2,9 +2,10 @@
 #ifndef WEBJSON_DETAIL_COLD_H
 #define WEBJSON_DETAIL_COLD_H
 
-// A function on a rare path (a failure, the stream's own functions, a slow fallback) or a
-// large one called from few places: kept out of line so that the hot loops that call it stay
-// small and their common case falls through.
+// A function on a rare path (a failure, the stream's own functions, a slow fallback), a large
+// one called from few places, or one that several sources share: kept out of line so that the
+// hot loops that call it stay small, their common case falls through and the library holds one
+// copy.
 #if defined(__GNUC__)
 #define WEBJSON_COLD [[gnu::noinline]]
 #else

@@ -226,7 +226,7 @@ inline double text_to_double(const char* text, std::size_t size) {
 // optional sign, then the digits up to the first other character of [p, end); 0 without
 // digits. Text outside the 32-bit range saturates at INT32_MIN or INT32_MAX on every platform
 // instead of being undefined.
-inline std::int32_t decimal_to_int32(const char* p, const char* end) {
+WEBJSON_COLD inline std::int32_t decimal_to_int32(const char* p, const char* end) {
     while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
         ++p;
     bool negative = false;
