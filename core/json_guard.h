@@ -47,6 +47,18 @@ bool RunWithoutExceptions(std::ios& stream, Body&& body) {
     return result;
 }
 
+// Runs one reading or writing step so that no exception leaves it. With an exception mask set on
+// the stream, the step runs with the mask cleared (the stream's own failures then stay in its
+// state bits) and the caller's mask is put back after it; an exception that still comes out (a
+// buffer that throws, memory running out) ends the step as badbit and false.
+template <typename Step>
+bool GuardStep(std::ios& stream, Step&& step) {
+    if (stream.exceptions() != std::ios::goodbit) return RunWithoutExceptions(stream, step);
+    bool result = false;
+    if (!Contain([&] { result = step(); })) stream.setstate(std::ios::badbit);
+    return result;
+}
+
 }  // namespace JsonDocumentAPI
 }  // namespace DocumentAPI
 

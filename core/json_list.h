@@ -55,6 +55,11 @@ class WEBJSON_API JsonSchemaList : public JsonSchema {
     }
 
   protected:
+    // The Compile of every list kind: the bracket begin, the children (under their names when
+    // named) and the bracket end; nothing when the list is disabled.
+    bool _compile_children(JsonWriteDocument& writer, bool withName, unsigned int begin,
+                           unsigned int end, bool named);
+
     std::vector<JsonSchema*> _children;
 
   private:
@@ -214,13 +219,7 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     }
 
     bool Compile(JsonWriteDocument& writer, bool withName) override {
-        if (!_enable) return true;
-        bool result = writer.Serialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
-        for (JsonSchema* child : _children) {
-            result = child->Compile(writer, false) && result;
-            if (!result) break;
-        }
-        return writer.Serialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+        return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
     }
 
     // Appends the elements read after those already present.

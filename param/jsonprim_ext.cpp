@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/detail/decimal.h"
+#include "core/detail/number_text.h"
 #include "json_param.h"
 #include "param/detail/param_message.h"
 #include "qm_agent.h"

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "core/detail/decimal.h"
+#include "core/detail/number_text.h"
 #include "json_file.h"
 #include "json_guard.h"
 #include "json_scene.h"
@@ -352,8 +352,8 @@ bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonS
                 default:
                     continue;
             }
-            const int32_t status = detail::send_param_message(
-                id.number[0] | 0x800Bu, id.number[1], &id.number[2], length, data);
+            const int32_t status = detail::send_param_message(id.number[0] | 0x800Bu, id.number[1],
+                                                              &id.number[2], length, data);
             if (status < 0) {
                 if (result) {
                     const std::string subject = name + " with status " + std::to_string(status);
@@ -430,7 +430,8 @@ bool JsonScene::ProcessDocumentStream(std::istream& stream, JsonSchemaList* list
             return false;
         }
         const bool result = _request->ProcessDocumentStream(stream, nullptr);
-        if (!Contain([&] { _error = _request->LastError(); })) _fail(result ? "" : "the read failed");
+        if (!Contain([&] { _error = _request->LastError(); }))
+            _fail(result ? "" : "the read failed");
         return result;
     }
     return JsonDocumentSchema::ProcessDocumentStream(stream, list);

@@ -1,0 +1,198 @@
+// Containers: objects, ordered lists, open lists and the library's array instantiations.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "json_list.h"
+#include "json_schema.h"
+#include "json_stream.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+JsonSchemaList::JsonSchemaList(const char* name) : JsonSchema(name) {}
+JsonSchemaList::~JsonSchemaList() {
+    Clear();
+}
+
+void JsonSchemaList::AddNew(JsonSchema* child) {
+    if (!child) return;
+    try {
+        // Room for a few children at once: most lists have several, and arrays read grow one
+        // by one.
+        if (_children.capacity() == 0) _children.reserve(4);
+        _children.push_back(child);
+    } catch (...) {  // the child was handed over: without room it is deleted, not leaked
+        delete child;
+        throw;
+    }
+}
+
+JsonSchema* JsonSchemaList::GetObject(unsigned int index) {
+    return index < _children.size() ? _children[index] : nullptr;
+}
+
+JsonSchema* JsonSchemaList::GetObject(const char* name) {
+    if (!name) return nullptr;
+    for (JsonSchema* child : _children) {
+        if (child->GetName() == name) return child;
+    }
+    return nullptr;
+}
+
+unsigned int JsonSchemaList::Size() {
+    return static_cast<unsigned int>(_children.size());
+}
+
+// Deleting a large array is bound by fetching each element from memory, not by the work
+// done on it: the first few elements are requested at once, and then always the one a few
+// places ahead of the element being destroyed.
+void JsonSchemaList::Clear() {
+#if defined(__GNUC__)
+    constexpr std::size_t kAhead = 8;
+    for (std::size_t i = _children.size(), n = 0; i > 0 && n < kAhead; --i, ++n)
+        __builtin_prefetch(_children[i - 1]);
+#endif
+    while (!_children.empty()) {
+#if defined(__GNUC__)
+        if (_children.size() > kAhead) __builtin_prefetch(_children[_children.size() - 1 - kAhead]);
+#endif
+        JsonSchema* child = _children.back();
+        _children.pop_back();
+        delete child;
+    }
+}
+
+void JsonSchemaList::Reset() {
+    for (JsonSchema* child : _children)
+        child->Reset();
+}
+
+JsonSchema* JsonSchemaList::Clone() {
+    std::unique_ptr<JsonSchemaList> copy(new JsonSchemaList(_name.c_str()));
+    copy->_children.reserve(_children.size());
+    for (JsonSchema* child : _children)
+        copy->AddNew(child->Clone());
+    return copy.release();
+}
+
+bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName, unsigned int begin,
+                                       unsigned int end, bool named) {
+    if (!_enable) return true;
+    bool result = writer.Serialize(begin, _key(withName), nullptr);
+    for (JsonSchema* child : _children) {
+        result = child->Compile(writer, named) && result;
+        if (!result) break;
+    }
+    return writer.Serialize(end, _nullstr, nullptr) && result;
+}
+
+bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {
+    return _compile_children(writer, withName, JSON_OBJECT_BEGIN, JSON_OBJECT_END, true);
+}
+
+// object: "{" (key value)* "}" with every child matched once, in any order.
+bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
+    if (!_enable) return true;
+    bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
+    // A member goes to the first child of its name not matched yet. Matched children are
+    // marked in one word, or in an array of words for lists of more than 64 children; the
+    // search starts at the first unmatched child, which for members in the children's order is
+    // the one.
+    const std::size_t count = _children.size();
+    std::uint64_t word = 0;
+    std::unique_ptr<std::uint64_t[]> words;
+    if (count > 64) words.reset(new std::uint64_t[(count + 63) / 64]());
+    std::uint64_t* marks = words ? words.get() : &word;
+    auto matched = [marks](std::size_t i) { return ((marks[i / 64] >> (i % 64)) & 1) != 0; };
+    std::size_t first = 0;
+    std::size_t left = count;
+    std::string key;
+    while (result && !reader.Peek(JSON_OBJECT_END)) {
+        result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
+        const bool named = result;
+        std::size_t i = first;
+        while (i < count && (matched(i) || _children[i]->GetName() != key))
+            ++i;
+        if (i < count) {
+            result = _children[i]->Format(reader, false) && result;
+            marks[i / 64] |= std::uint64_t{1} << (i % 64);
+            --left;
+            while (first < count && matched(first))
+                ++first;
+        } else {
+            result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
+        }
+        if (named && !result) reader.Within(key);
+    }
+    // the first child left without a member, reported at the closing brace
+    if (result && left != 0) {
+        reader.Refuse("member \"" + _children[first]->GetName() + "\" is missing");
+    }
+    result = reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
+    return result && left == 0;
+}
+
+const char* JsonSchemaList::GetString(const char* name) {
+    JsonSchema* child = GetObject(name);
+    return child ? child->GetValueString() : "";
+}
+
+template WEBJSON_API void JsonSchemaList::Set<const char*>(const char*, const char*);
+template WEBJSON_API void JsonSchemaList::Set<int>(const char*, int);
+
+JsonSchemaOrderedList::JsonSchemaOrderedList(const char* name) : JsonSchemaList(name) {}
+JsonSchemaOrderedList::~JsonSchemaOrderedList() {}
+
+bool JsonSchemaOrderedList::Compile(JsonWriteDocument& writer, bool withName) {
+    return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
+}
+
+// array: "[" value* "]", one value per child in order; fewer values leave children untouched.
+bool JsonSchemaOrderedList::Format(JsonReadDocument& reader, bool withName) {
+    if (!_enable) return true;
+    bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
+    for (std::size_t i = 0; i < _children.size(); ++i) {
+        if (reader.Peek(JSON_ARRAY_END)) break;
+        result = _children[i]->Format(reader, false) && result;
+        if (!result) {
+            reader.Within(i);
+            break;
+        }
+    }
+    return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+}
+
+JsonSchemaOpenList::JsonSchemaOpenList(const char* name) : JsonSchemaList(name) {}
+JsonSchemaOpenList::~JsonSchemaOpenList() {}
+
+// object: "{" (key value)* "}"; missing members are allowed, repeated ones read again.
+bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
+    if (!_enable) return true;
+    bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
+    std::string key;
+    while (result && !reader.Peek(JSON_OBJECT_END)) {
+        result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
+        const bool named = result;
+        auto it = _children.begin();
+        while (it != _children.end() && (*it)->GetName() != key)
+            ++it;
+        if (it != _children.end()) {
+            result = (*it)->Format(reader, false) && result;
+        } else {
+            result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
+        }
+        if (named && !result) reader.Within(key);
+    }
+    return reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
+}
+
+template class JsonSchemaArray<JsonSchema>;
+template class JsonSchemaArray<JsonSchemaInt>;
+template class JsonSchemaArray<JsonSchemaString>;
+template class JsonSchemaArray<JsonSchemaList>;
+template class JsonSchemaArray<JsonSchemaArray<JsonSchema>>;
+template class JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>;
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI

@@ -1,0 +1,132 @@
+// Scalar nodes: the abstract node and its int, bool, double and string leaves.
+#include <cstdio>
+#include <string>
+
+#include "json_schema.h"
+#include "json_stream.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+std::string JsonSchema::_nullstr;
+
+JsonSchema::JsonSchema(const char* name) : _name(name ? name : ""), _enable(true) {}
+JsonSchema::~JsonSchema() {}
+
+void JsonSchema::SetName(const char* name) {
+    _name = name ? name : "";
+}
+void JsonSchema::SetValue(int) {}
+void JsonSchema::SetValue(bool) {}
+void JsonSchema::SetValue(const char*) {}
+void JsonSchema::SetValue(double) {}
+int JsonSchema::GetValueInt() {
+    return 0;
+}
+bool JsonSchema::GetValueBool() {
+    return false;
+}
+const char* JsonSchema::GetValueString() {
+    return "";
+}
+double JsonSchema::GetValueDouble() {
+    return 0.0;
+}
+
+JsonSchemaInt::JsonSchemaInt(const char* name, int value)
+    : JsonSchema(name), _value(value), _default(value) {}
+JsonSchemaInt::~JsonSchemaInt() {}
+void JsonSchemaInt::Reset() {
+    _value = _default;
+}
+JsonSchema* JsonSchemaInt::Clone() {
+    return new JsonSchemaInt(_name.c_str(), _default);
+}
+bool JsonSchemaInt::Compile(JsonWriteDocument& writer, bool withName) {
+    return !_enable || writer.Serialize(JSON_INT, _key(withName), &_value);
+}
+bool JsonSchemaInt::Format(JsonReadDocument& reader, bool withName) {
+    return !_enable || reader.Deserialize(JSON_INT, _key(withName), &_value);
+}
+void JsonSchemaInt::SetValue(int value) {
+    _value = value;
+}
+int JsonSchemaInt::GetValueInt() {
+    return _value;
+}
+
+JsonSchemaBool::JsonSchemaBool(const char* name, bool value)
+    : JsonSchema(name), _value(value), _default(value) {}
+JsonSchemaBool::~JsonSchemaBool() {}
+void JsonSchemaBool::Reset() {
+    _value = _default;
+}
+JsonSchema* JsonSchemaBool::Clone() {
+    return new JsonSchemaBool(_name.c_str(), _default);
+}
+bool JsonSchemaBool::Compile(JsonWriteDocument& writer, bool withName) {
+    return !_enable || writer.Serialize(JSON_BOOL, _key(withName), &_value);
+}
+bool JsonSchemaBool::Format(JsonReadDocument& reader, bool withName) {
+    return !_enable || reader.Deserialize(JSON_BOOL, _key(withName), &_value);
+}
+void JsonSchemaBool::SetValue(bool value) {
+    _value = value;
+}
+bool JsonSchemaBool::GetValueBool() {
+    return _value;
+}
+
+JsonSchemaDouble::JsonSchemaDouble(const char* name, double value, unsigned int decimal)
+    : JsonSchema(name), _value(value), _default(value), _decimal(decimal) {}
+JsonSchemaDouble::~JsonSchemaDouble() {}
+void JsonSchemaDouble::Reset() {
+    _value = _default;
+}
+JsonSchema* JsonSchemaDouble::Clone() {
+    return new JsonSchemaDouble(_name.c_str(), _default, 3);
+}
+bool JsonSchemaDouble::Compile(JsonWriteDocument& writer, bool withName) {
+    if (!_enable) return true;
+    writer.SetDecimal(_decimal);
+    return writer.Serialize(JSON_DOUBLE, _key(withName), &_value);
+}
+bool JsonSchemaDouble::Format(JsonReadDocument& reader, bool withName) {
+    return !_enable || reader.Deserialize(JSON_DOUBLE, _key(withName), &_value);
+}
+void JsonSchemaDouble::SetValue(double value) {
+    _value = value;
+}
+double JsonSchemaDouble::GetValueDouble() {
+    return _value;
+}
+
+JsonSchemaString::JsonSchemaString(const char* name, const char* value)
+    : JsonSchema(name), _value(value ? value : ""), _default(_value) {}
+JsonSchemaString::JsonSchemaString(const char* name, int value) : JsonSchema(name) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", static_cast<unsigned int>(value));
+    _value = text;
+    _default = _value;
+}
+JsonSchemaString::~JsonSchemaString() {}
+void JsonSchemaString::Reset() {
+    _value = _default;
+}
+JsonSchema* JsonSchemaString::Clone() {
+    return new JsonSchemaString(_name.c_str(), _default.c_str());
+}
+bool JsonSchemaString::Compile(JsonWriteDocument& writer, bool withName) {
+    return !_enable || writer.Serialize(JSON_STRING, _key(withName), &_value);
+}
+bool JsonSchemaString::Format(JsonReadDocument& reader, bool withName) {
+    return !_enable || reader.Deserialize(JSON_STRING, _key(withName), &_value);
+}
+void JsonSchemaString::SetValue(const char* value) {
+    _value = value ? value : "";
+}
+const char* JsonSchemaString::GetValueString() {
+    return _value.c_str();
+}
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI

@@ -1,0 +1,684 @@
+// Token reader: one function per grammar rule, over a view of the stream's get area.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <istream>
+#include <locale>
+#include <streambuf>
+#include <string>
+
+#include "core/detail/byte_scan.h"
+#include "core/detail/cold.h"
+#include "core/detail/locale_probe.h"
+#include "core/detail/number_text.h"
+#include "core/detail/stream_area.h"
+#include "json_guard.h"
+#include "json_stream.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+namespace {
+
+using detail::BufferAccess;
+using detail::kMaxPiece;
+
+// One of "+", "-", ".", "0" to "9": the characters from 0x2B to 0x39 but "," and "/".
+bool is_number_char(int c) {
+    const unsigned int d = static_cast<unsigned int>(c) - 0x2Bu;
+    return d <= 14 && ((0x7FEDu >> d) & 1u) != 0;
+}
+
+// Value of one character of a \u escape; right for the upper-case hexadecimal digits only.
+unsigned int hex_digit(int c) {
+    unsigned int x = static_cast<unsigned char>(c);
+    return (x <= 0x40 ? x - 0x30 : x - 0x37) & 0xFFu;
+}
+
+const int kEof = std::char_traits<char>::eof();
+
+// How a character found in the text is named in a message.
+std::string found_text(int c) {
+    if (c == kEof) return "the end of the text";
+    if (c >= 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+    char text[16];
+    std::snprintf(text, sizeof text, "byte 0x%02X", static_cast<unsigned int>(c));
+    return text;
+}
+
+// The characters of one read. They are taken straight from the get area while the stream is
+// good, has no tied stream to flush and the area holds them: exactly what get, peek and unget
+// would do then. Otherwise, and at the end of the area, the stream's own functions are called,
+// and they set the stream's state (end of text, errors of the buffer) as they always do.
+//
+// The area is held as [_p, _end) and what was taken from it is handed back to the buffer
+// (gbump) before any call of the stream's functions and when the object goes away. Only this
+// object's calls change the stream meanwhile, so it stays good while the area is held.
+//
+// What is taken is counted in the reader's Progress: characters taken through the stream's
+// functions one by one, those taken from the area in one go from its mark (where the area stood
+// when the reader was made or after the last call of the stream's functions), just before the
+// stream's functions are called (the area may be refilled then) and when a failure is found.
+class In {
+  public:
+    // spaces: the stream's locale counts as white space exactly the six characters that the C
+    // locale counts, so that they can be skipped here.
+    In(std::istream& stream, bool spaces, JsonReadDocument::Progress& progress)
+        : _stream(stream),
+          _buffer(stream.rdbuf()),
+          _direct(_buffer != nullptr && stream.tie() == nullptr),
+          _spaces(spaces),
+          _progress(progress) {
+        Load();
+    }
+    ~In() { Commit(); }
+    In(const In&) = delete;
+    In& operator=(const In&) = delete;
+
+    bool Good() const { return _p != nullptr || _stream.good(); }
+    // The area's current position, or null when the area is not held.
+    const char* Held() const { return _p; }
+
+    // Fails the stream, recording the failure unless one was recorded before: "expected what
+    // but found" the character found; taken tells whether that character was taken.
+    WEBJSON_COLD void Expected(const char* what, int found, bool taken) {
+        Release();
+        const std::uint32_t back = taken && found != kEof ? 1 : 0;
+        if (found == kEof && _stream.bad()) {
+            Record(back, "the stream failed while reading");
+        } else {
+            Record(back, std::string("expected ") + what + " but found " + found_text(found));
+        }
+        _stream.setstate(std::ios::failbit);
+    }
+    // Fails the stream, recording message for the character back bytes before the current one.
+    WEBJSON_COLD void Fail(std::uint32_t back, const std::string& message) {
+        Release();
+        Record(back, message);
+        _stream.setstate(std::ios::failbit);
+    }
+    // Records why the stream is no longer good when no failure was recorded: the end of the text
+    // (atEnd) or a failure of the stream itself.
+    WEBJSON_COLD void Stopped(const char* atEnd) {
+        Release();
+        Record(0, _stream.bad() || !_stream.eof() ? "the stream failed while reading" : atEnd);
+    }
+    // The offset of the current character.
+    std::uint32_t Offset() const {
+        const bool held = _p != nullptr && _progress.mark != nullptr;
+        return _progress.offset + (held ? static_cast<std::uint32_t>(_p - _progress.mark) : 0u);
+    }
+    // Records message for the character back bytes before the current one, unless a failure was
+    // recorded before; the stream is left as it is.
+    void Record(std::uint32_t back, const std::string& message) {
+        Settle();
+        JsonReadDocument::Progress& t = _progress;
+        JsonError& error = t.error;
+        if (error.failed) return;
+        error.failed = true;
+        error.offset = t.offset >= back ? t.offset - back : 0;
+        // A line end between that character and the current one: it lies on the line before.
+        const bool before = error.offset < t.lineStart;
+        const std::uint32_t start = before ? t.lastLineStart : t.lineStart;
+        error.line = t.lines + (before ? 0 : 1);
+        error.column = error.offset >= start ? error.offset - start + 1 : 1;
+        error.message = message;
+    }
+
+    int Get() { return _p != _end ? static_cast<unsigned char>(*_p++) : CallGet(); }
+    // atEnd: what to record when the text ends here.
+    int Peek(const char* atEnd) {
+        return _p != _end ? static_cast<unsigned char>(*_p) : CallPeek(atEnd);
+    }
+    // Puts back c, the character just taken.
+    void Unget(int c) {
+        if (_p != _start) {  // the character before was taken from the area
+            --_p;
+        } else {
+            CallUnget(c);
+        }
+    }
+    // As `stream >> std::ws`.
+    void SkipSpace() {
+        if (_spaces) {
+            const char* p = _p;
+            const char* end = _end;
+            while (p != end && static_cast<unsigned char>(*p) <= ' ' && is_space(*p))
+                ++p;
+            _p = p;
+            if (p != end) return;
+        }
+        SkipSpaceSlow();
+    }
+    // Appends the characters of the area before the first double quote or backslash to out.
+    void TakePlainRun(std::string& out) {
+        if (_p == _end) return;
+        const std::size_t n = detail::plain_run<false>(_p, static_cast<std::size_t>(_end - _p));
+        out.append(_p, n);
+        _p += n;
+    }
+
+    // A number wholly inside the area, followed there by a character that is not part of it:
+    // takes it as [begin, end) (the character after it stays) and returns true. Otherwise takes
+    // nothing and returns false.
+    bool TakeNumber(const char*& begin, const char*& end) {
+        const char* p = _p;
+        while (p != _end && is_number_char(static_cast<unsigned char>(*p)))
+            ++p;
+        if (p == _p || p == _end) return false;
+        begin = _p;
+        end = p;
+        _p = p;
+        return true;
+    }
+
+    static bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+  private:
+    // The stream's own functions, with the area let go of around them (out of line: they are
+    // the rare way).
+    WEBJSON_COLD int CallGet() {
+        Release();
+        const int c = _stream.get();
+        if (c != kEof) {
+            JsonReadDocument::Progress& t = _progress;
+            ++t.offset;
+            if (c == '\n') {
+                t.lastLineStart = t.lineStart;
+                t.lineStart = t.offset;
+                ++t.lines;
+            }
+        }
+        Reload();
+        return c;
+    }
+    WEBJSON_COLD int CallPeek(const char* atEnd) {
+        Release();
+        const int c = _stream.peek();
+        Reload();
+        if (c == kEof && atEnd != nullptr) Stopped(atEnd);
+        return c;
+    }
+    WEBJSON_COLD void CallUnget(int c) {
+        Release();
+        _stream.unget();
+        if (!_stream.fail() && _progress.offset > 0) {
+            JsonReadDocument::Progress& t = _progress;
+            --t.offset;
+            if (c == '\n' && t.lines > 0) {
+                --t.lines;
+                t.lineStart = t.lastLineStart;
+            }
+        }
+        Reload();
+    }
+    // White space where the area ends or the locale's white space is not the C locale's: one
+    // character at a time through the stream's functions, as std::ws takes them.
+    WEBJSON_COLD void SkipSpaceSlow() {
+        if (!_stream.good()) {  // nothing to count: std::ws decides what happens
+            Release();
+            _stream >> std::ws;
+            Reload();
+            return;
+        }
+        const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(_stream.getloc());
+        for (;;) {
+            while (_p != _end && ctype.is(std::ctype_base::space, *_p))
+                ++_p;
+            if (_p != _end) return;
+            const int c = CallPeek(nullptr);
+            if (c == kEof || !ctype.is(std::ctype_base::space, static_cast<char>(c))) return;
+            CallGet();
+        }
+    }
+
+    // Holds the get area when it may be used.
+    void Load() {
+        _p = _end = _start = nullptr;
+        if (!_direct || !_stream.good()) return;
+        char* p = BufferAccess::Gptr(_buffer);
+        if (p == nullptr) return;
+        const std::size_t n = static_cast<std::size_t>(BufferAccess::Egptr(_buffer) - p);
+        _p = _start = p;
+        _end = p + (n < kMaxPiece ? n : kMaxPiece);
+    }
+    // Holds the area after a call of the stream's functions; the counting starts there again.
+    void Reload() {
+        Load();
+        _progress.mark = _p;
+    }
+    // Hands what was taken back to the buffer.
+    void Commit() {
+        if (_p != _start) BufferAccess::Gbump(_buffer, static_cast<int>(_p - _start));
+        _start = _p;
+    }
+    // Counts what was taken from the area since the mark.
+    void Settle() {
+        JsonReadDocument::Progress& t = _progress;
+        const char* mark = t.mark;
+        if (mark == nullptr) return;
+        t.mark = _p;
+        const std::less<const char*> below;
+        if (_p == nullptr || below(mark, BufferAccess::Eback(_buffer)) || below(_p, mark)) return;
+        for (const char* q = mark;; ++q) {
+            q = static_cast<const char*>(std::memchr(q, '\n', static_cast<std::size_t>(_p - q)));
+            if (q == nullptr) break;
+            t.lastLineStart = t.lineStart;
+            t.lineStart = t.offset + static_cast<std::uint32_t>(q - mark) + 1;
+            ++t.lines;
+        }
+        t.offset += static_cast<std::uint32_t>(_p - mark);
+    }
+    // Commits and lets go of the area, before the stream's own functions are called.
+    void Release() {
+        Settle();
+        Commit();
+        _p = _end = _start = nullptr;
+        _progress.mark = nullptr;
+    }
+
+    std::istream& _stream;
+    std::streambuf* _buffer;
+    bool _direct;  // no tied stream: taking from the area is all the stream would do
+    bool _spaces;
+    JsonReadDocument::Progress& _progress;
+    const char* _p;      // next character of the area (null: not held)
+    const char* _end;    // end of the area
+    const char* _start;  // the buffer's own position
+};
+
+// Bits of JsonReadDocument::_flags.
+const unsigned char kClassicSpaces = 1;  // the stream's white space is the C locale's
+
+// What the reader finds out about the stream's locale when it is made.
+unsigned char reader_flags(const std::istream& stream) {
+    return detail::classic_white_space(stream) ? kClassicSpaces : 0;
+}
+
+// string: '"' (byte | escape)* '"'
+WEBJSON_COLD void read_string(In& in, std::string& out) {
+    out.clear();
+    const int first = in.Get();
+    if (first != '"') {
+        in.Expected("a string", first, true);
+        return;
+    }
+    const int eof = kEof;
+    for (;;) {
+        in.TakePlainRun(out);  // the plain bytes the area holds, in one piece
+        int c = in.Get();
+        if (c == '"') return;
+        if (c == eof) {
+            in.Stopped("text ended inside a string");
+            return;
+        }
+        if (c != '\\') {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        c = in.Get();
+        switch (c) {
+            case '"':
+                out.push_back('"');
+                break;
+            case '/':
+                out.push_back('/');
+                break;
+            case '\\':
+                out.push_back('\\');
+                break;
+            case 'b':
+                out.push_back('\b');
+                break;
+            case 'f':
+                out.push_back('\f');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case 'u': {
+                // four characters; only the last two count, as one byte
+                int d[4];
+                for (int& x : d) {
+                    x = in.Get();
+                    if (x == eof) {
+                        in.Stopped("text ended inside a string");
+                        return;
+                    }
+                }
+                out.push_back(static_cast<char>((16u * hex_digit(d[2]) + hex_digit(d[3])) & 0xFFu));
+                break;
+            }
+            default:  // an unknown escape, or the end of the text
+                if (c == eof) {
+                    in.Stopped("text ended inside a string");
+                } else {
+                    in.Fail(1, std::string("unknown escape '\\") + static_cast<char>(c) +
+                                   "' in a string");
+                }
+                return;
+        }
+    }
+}
+
+// bool: "true" | "false"
+WEBJSON_COLD void read_bool(In& in, bool& value) {
+    int c = in.Get();
+    const char* rest;
+    bool word;
+    if (c == 't') {
+        rest = "rue";
+        word = true;
+    } else if (c == 'f') {
+        rest = "alse";
+        word = false;
+    } else {
+        in.Expected("true or false", c, true);
+        return;
+    }
+    for (; *rest != '\0'; ++rest) {
+        c = in.Get();
+        if (c != *rest) {
+            in.Expected("true or false", c, true);
+            return;
+        }
+    }
+    value = word;
+}
+
+WEBJSON_COLD void read_char(In& in, char c) {
+    int x = in.Get();
+    if (x == std::char_traits<char>::to_int_type(c)) return;
+    if (x != std::char_traits<char>::eof()) in.Unget(x);
+    const char what[] = {'\'', c, '\'', '\0'};
+    in.Expected(what, x, false);
+}
+
+// number: [0-9+-.]+ ; "e" and "E" do not belong to a number. Appends its characters to text;
+// returns false when no number starts here (the stream is then failed).
+WEBJSON_COLD bool read_number(In& in, std::string& text) {
+    int c = in.Get();
+    if (!is_number_char(c)) {
+        in.Expected("a number", c, true);
+        return false;
+    }
+    do {
+        text.push_back(static_cast<char>(c));
+        c = in.Get();
+    } while (is_number_char(c));
+    if (in.Good()) in.Unget(c);
+    return true;
+}
+
+WEBJSON_COLD void read_int32(In& in, int& value) {
+    const char* begin;
+    const char* end;
+    if (in.TakeNumber(begin, end)) {
+        value = detail::decimal_to_int32(begin, end);
+        return;
+    }
+    std::string text;
+    if (read_number(in, text)) {
+        value = detail::decimal_to_int32(text.data(), text.data() + text.size());
+    }
+}
+
+WEBJSON_COLD void read_double(In& in, double& value) {
+    const char* begin;
+    const char* end;
+    std::string text;
+    if (in.TakeNumber(begin, end)) {
+        text.assign(begin, end);
+    } else if (!read_number(in, text)) {
+        return;
+    }
+    value = detail::text_to_double(text.c_str(), text.size());
+}
+
+// value: object | array | anything up to "," "}" or "]". Brackets are counted without regard
+// to strings, so a bracket or comma inside a string counts like a structural one.
+void skip_value(In& in) {
+    int c = in.Peek(nullptr);
+    if (c == std::char_traits<char>::eof()) return;
+    if (c == '{' || c == '[') {
+        const int open = c;
+        const int close = c == '{' ? '}' : ']';
+        uint64_t depth = 0;
+        for (;;) {
+            int x = in.Get();
+            if (x == std::char_traits<char>::eof()) return;
+            if (x == open) {
+                ++depth;
+            } else if (x == close && --depth == 0) {
+                return;
+            }
+        }
+    }
+    for (;;) {
+        int x = in.Get();
+        if (x == std::char_traits<char>::eof()) return;
+        if (x == ',' || x == '}' || x == ']') {
+            in.Unget(x);
+            return;
+        }
+    }
+}
+
+const char kEnded[] = "the text ended before the document was complete";
+
+// Records why a stream that was not good on entry stopped the read, unless a failure was
+// recorded before.
+WEBJSON_COLD void note_stopped(std::istream& stream, JsonReadDocument::Progress& progress) {
+    if (progress.error.failed) return;
+    In in(stream, false, progress);
+    in.Stopped(kEnded);
+}
+
+// A key that differs from the expected name; at is the offset of its opening quote.
+WEBJSON_COLD void key_differs(In& in, std::uint32_t at, const std::string& name,
+                              const std::string& key) {
+    in.Fail(in.Offset() - at, "expected member \"" + name + "\" but found \"" + key + "\"");
+}
+
+// key: string ws ":" ; with expected, a key other than *expected fails at its opening quote.
+inline void read_key(In& in, std::string& key, const std::string* expected) {
+    const std::uint32_t at = expected != nullptr ? in.Offset() : 0;
+    read_string(in, key);
+    if (expected != nullptr && key != *expected) key_differs(in, at, *expected, key);
+    in.SkipSpace();
+    const int c = in.Get();
+    if (c != ':') in.Expected("':'", c, true);
+}
+
+}  // namespace
+
+JsonReadDocument::JsonReadDocument(std::istream& stream)
+    : _stream(stream), _first(true), _flags(reader_flags(stream)) {
+    In in(stream, false, _progress);
+    _progress.mark = in.Held();
+}
+
+JsonReadDocument::~JsonReadDocument() {}
+
+bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* value) {
+    return GuardStep(_stream, [&] { return _deserialize(token, name, value); });
+}
+
+bool JsonReadDocument::_deserialize(unsigned int token, std::string& name, void* value) {
+    if (!_stream.good()) {
+        note_stopped(_stream, _progress);
+        return false;
+    }
+    In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
+    in.SkipSpace();
+
+    // separator: a comma before every item but the first and the closing brackets
+    if (_first) {
+        _first = false;
+    } else if (token != JSON_OBJECT_END && token != JSON_ARRAY_END) {
+        const int c = in.Get();
+        if (c != ',') {
+            // members come as keys, elements without
+            in.Expected(token == JSON_KEY || !name.empty() ? "',' or '}'" : "',' or ']'", c, true);
+        }
+        in.SkipSpace();
+    }
+
+    // the value's own key: key ws
+    if (!name.empty()) {
+        std::string key;
+        read_key(in, key, &name);
+        in.SkipSpace();
+    }
+
+    switch (token) {
+        case JSON_INT: {
+            int temp = 0;
+            read_int32(in, value ? *static_cast<int*>(value) : temp);
+            break;
+        }
+        case JSON_BOOL: {
+            bool temp = false;
+            read_bool(in, value ? *static_cast<bool*>(value) : temp);
+            break;
+        }
+        case JSON_DOUBLE: {
+            double temp = 0.0;
+            read_double(in, value ? *static_cast<double*>(value) : temp);
+            break;
+        }
+        case JSON_STRING: {
+            std::string temp;
+            read_string(in, value ? *static_cast<std::string*>(value) : temp);
+            break;
+        }
+        case JSON_OBJECT_BEGIN:
+            read_char(in, '{');
+            _first = true;
+            break;
+        case JSON_OBJECT_END:
+            read_char(in, '}');
+            break;
+        case JSON_ARRAY_BEGIN:
+            read_char(in, '[');
+            _first = true;
+            break;
+        case JSON_ARRAY_END:
+            read_char(in, ']');
+            break;
+        case JSON_KEY: {
+            // a member's name; the value that follows is read without a comma
+            std::string temp;
+            read_key(in, value ? *static_cast<std::string*>(value) : temp, nullptr);
+            _first = true;
+            break;
+        }
+        case JSON_SKIP:
+            skip_value(in);
+            break;
+        case JSON_FILE:
+            in.Fail(0, "a file value cannot be read");
+            break;
+        default:
+            in.Fail(0, "unknown item kind " + std::to_string(token));
+            break;
+    }
+    if (_stream.good()) return true;
+    in.Stopped(kEnded);
+    return false;
+}
+
+bool JsonReadDocument::Peek(unsigned int token) {
+    return GuardStep(_stream, [&] { return _peek(token); });
+}
+
+bool JsonReadDocument::_peek(unsigned int token) {
+    if (!_stream.good()) return false;
+    In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
+    in.SkipSpace();
+    int c = in.Peek(kEnded);
+    if (token == JSON_OBJECT_END) return c == '}';
+    if (token == JSON_ARRAY_END) return c == ']';
+    return false;
+}
+
+void JsonReadDocument::Within(const std::string& name) {
+    std::string& path = _progress.error.path;
+    Contain([&] {
+        if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
+        path.insert(0, name);
+    });
+}
+
+void JsonReadDocument::Within(std::size_t index) {
+    std::string& path = _progress.error.path;
+    Contain([&] {
+        if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
+        path.insert(0, "[" + std::to_string(index) + "]");
+    });
+}
+
+void JsonReadDocument::Refuse(const std::string& message) {
+    if (_progress.error.failed) return;
+    GuardStep(_stream, [&] {
+        In in(_stream, false, _progress);
+        in.Record(0, message);
+        return true;
+    });
+}
+
+void JsonReadDocument::_read_char(std::istream& stream, char c) {
+    GuardStep(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_char(in, c);
+        return true;
+    });
+}
+
+void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
+    GuardStep(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_string(in, out);
+        return true;
+    });
+}
+
+void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
+    GuardStep(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_bool(in, value);
+        return true;
+    });
+}
+
+void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
+    GuardStep(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_int32(in, value);
+        return true;
+    });
+}
+
+void JsonReadDocument::_read_double(std::istream& stream, double& value) {
+    GuardStep(stream, [&] {
+        Progress progress;
+        In in(stream, false, progress);
+        read_double(in, value);
+        return true;
+    });
+}
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI

@@ -1,0 +1,298 @@
+// Token writer: one item (separator, key, value) at a time, into the put area when it has room.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "core/detail/byte_scan.h"
+#include "core/detail/cold.h"
+#include "core/detail/number_text.h"
+#include "core/detail/stream_area.h"
+#include "json_guard.h"
+#include "json_stream.h"
+
+namespace DocumentAPI {
+namespace JsonDocumentAPI {
+
+namespace {
+
+using detail::BufferAccess;
+using detail::kMaxPiece;
+
+const char hexchar[] = "0123456789ABCDEF";
+
+// The escape for one byte of a string value, written into buf; 0 when the byte stands as it is.
+std::size_t escape_byte(unsigned char c, char buf[6]) {
+    if (c >= 0x20 && c != '"' && c != '\\') return 0;
+    buf[0] = '\\';
+    switch (c) {
+        case 0x08:
+            buf[1] = 'b';
+            return 2;
+        case 0x09:
+            buf[1] = 't';
+            return 2;
+        case 0x0A:
+            buf[1] = 'n';
+            return 2;
+        case 0x0C:
+            buf[1] = 'f';
+            return 2;
+        case 0x0D:
+            buf[1] = 'r';
+            return 2;
+        case '"':
+            buf[1] = '"';
+            return 2;
+        case '\\':
+            buf[1] = '\\';
+            return 2;
+        default:
+            buf[1] = 'u';
+            buf[2] = '0';
+            buf[3] = '0';
+            buf[4] = hexchar[c >> 4];
+            buf[5] = hexchar[c & 0x0F];
+            return 6;
+    }
+}
+
+// Writes data escaped as by _string_to_json, between double quotes, through the stream: plain
+// runs in one piece.
+void write_string(std::ostream& stream, const char* data, std::size_t size) {
+    stream.put('"');
+    const char* run = data;
+    const char* end = data + size;
+    char buf[6];
+    for (const char* p = data; p != end; ++p) {
+        if (!detail::stops_run<true>(static_cast<unsigned char>(*p))) continue;
+        if (p != run) stream.write(run, p - run);
+        stream.write(
+            buf, static_cast<std::streamsize>(escape_byte(static_cast<unsigned char>(*p), buf)));
+        run = p + 1;
+    }
+    if (end != run) stream.write(run, end - run);
+    stream.put('"');
+}
+
+// The text of one written item after its separator and key.
+struct Item {
+    enum Kind { kText, kQuoted };
+    const char* text = nullptr;  // the value as written (kText) or before escaping (kQuoted)
+    std::size_t size = 0;
+    Kind kind = kText;
+};
+
+// Copies n bytes; short copies in two overlapping moves instead of a call.
+inline char* copy_bytes(char* to, const char* from, std::size_t n) {
+    if (n > 16) {
+        std::memcpy(to, from, n);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+    return to + n;
+}
+
+// Copies the n bytes of a string value to p and returns the end of the copy, or returns null
+// when one of them needs an escape (some bytes may then have been stored).
+char* copy_plain(char* p, const char* s, std::size_t n) {
+    if (n >= 8) return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
+    if (n >= 4) {  // two words of four bytes, overlapping
+        std::uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        if ((detail::stop_marks<true>(a) | detail::stop_marks<true>(b)) != 0) return nullptr;
+        std::memcpy(p, &a, 4);
+        std::memcpy(p + n - 4, &b, 4);
+        return p + n;
+    }
+    return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
+}
+
+// Stores the whole item (separator, key, value) into the put area and returns true, when the
+// area has room and a string value needs no escape; otherwise stores nothing and returns false.
+bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const Item& item) {
+    char* const start = BufferAccess::Pptr(buffer);
+    const std::size_t key = name.empty() ? 0 : name.size() + 3;
+    const std::size_t need =
+        (comma ? 1 : 0) + key + item.size + (item.kind == Item::kQuoted ? 2 : 0);
+    if (start == nullptr || need > kMaxPiece ||
+        static_cast<std::size_t>(BufferAccess::Epptr(buffer) - start) < need) {
+        return false;
+    }
+    char* p = start;
+    if (comma) *p++ = ',';
+    if (key != 0) {
+        *p++ = '"';
+        p = copy_bytes(p, name.data(), name.size());
+        *p++ = '"';
+        *p++ = ':';
+    }
+    if (item.kind == Item::kQuoted) {
+        *p++ = '"';
+        if (char* q = copy_plain(p, item.text, item.size)) {
+            p = q;
+        } else {
+            // Some byte needs an escape: escaped in place when the area has room for the
+            // longest form (six characters a byte); nothing is committed otherwise.
+            if (item.size > kMaxPiece / 6 ||
+                static_cast<std::size_t>(BufferAccess::Epptr(buffer) - p) < 6 * item.size + 1) {
+                return false;
+            }
+            for (std::size_t i = 0; i < item.size; ++i) {
+                const unsigned char c = static_cast<unsigned char>(item.text[i]);
+                if (!detail::stops_run<true>(c)) {
+                    *p++ = static_cast<char>(c);
+                } else {
+                    p += escape_byte(c, p);
+                }
+            }
+        }
+        *p++ = '"';
+    } else {
+        p = copy_bytes(p, item.text, item.size);
+    }
+    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+    return true;
+}
+
+// Writes the item piece by piece through the stream's functions, as they take them.
+WEBJSON_COLD void write_item(std::ostream& stream, bool comma, const std::string& name,
+                             const Item& item) {
+    if (comma) stream.put(',');
+    if (!name.empty()) {
+        stream.put('"');
+        stream.write(name.data(), static_cast<std::streamsize>(name.size()));
+        stream.write("\":", 2);
+    }
+    if (item.kind == Item::kQuoted) {
+        write_string(stream, item.text, item.size);
+    } else if (item.size == 1) {
+        stream.put(*item.text);
+    } else if (item.size != 0) {
+        stream.write(item.text, static_cast<std::streamsize>(item.size));
+    }
+}
+
+}  // namespace
+
+JsonWriteDocument::JsonWriteDocument(std::ostream& stream)
+    : _stream(stream), _first(true), _decimal(3) {}
+
+JsonWriteDocument::~JsonWriteDocument() {}
+
+void JsonWriteDocument::SetDecimal(unsigned int decimal) {
+    if (decimal < 16) _decimal = decimal;
+}
+
+void JsonWriteDocument::_string_to_json(std::string& in, std::string& out) {
+    out.clear();
+    char buf[6];
+    for (char ch : in) {
+        std::size_t n = escape_byte(static_cast<unsigned char>(ch), buf);
+        if (n == 0) {
+            out.push_back(ch);
+        } else {
+            out.append(buf, n);
+        }
+    }
+}
+
+bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
+    return GuardStep(_stream, [&] { return _serialize(token, name, value); });
+}
+
+bool JsonWriteDocument::_serialize(unsigned int token, std::string& name, void* value) {
+    if (!_stream.good()) return false;
+
+    // separator: a comma before every item but the first and the closing brackets
+    const bool comma = !_first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
+    _first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
+
+    // The value's text. Numbers are written as in the C locale whatever the stream's locale and
+    // flags, so that the text stays JSON; boolalpha and the precision are still left set.
+    char buf[32];
+    Item item;
+    switch (token) {
+        case JSON_INT:
+            if (!value) break;
+            item.text = detail::format_int(*static_cast<int*>(value), buf + sizeof buf);
+            item.size = static_cast<std::size_t>(buf + sizeof buf - item.text);
+            break;
+        case JSON_BOOL:
+            if (!value) break;
+            _stream.setf(std::ios::boolalpha);
+            item.text = *static_cast<bool*>(value) ? "true" : "false";
+            item.size = *static_cast<bool*>(value) ? 4 : 5;
+            break;
+        case JSON_DOUBLE: {
+            if (!value) break;
+            _stream.precision(static_cast<std::streamsize>(_decimal));
+            const double d = *static_cast<double*>(value);
+            if (!std::isfinite(d)) {  // JSON has no NaN or infinity
+                item.text = "null";
+                item.size = 4;
+                break;
+            }
+            item.size = detail::format_general(d, _decimal, buf);
+            if (item.size == 0) item.size = detail::format_general_slow(d, _decimal, buf);
+            item.text = buf;
+            break;
+        }
+        case JSON_STRING:
+            if (!value) break;
+            item.text = static_cast<std::string*>(value)->data();
+            item.size = static_cast<std::string*>(value)->size();
+            item.kind = Item::kQuoted;
+            break;
+        case JSON_FILE:
+            if (!value) break;
+            {
+                // The text ends at the first zero byte (or at the end of the vector).
+                const std::vector<char>& data = *static_cast<std::vector<char>*>(value);
+                while (item.size < data.size() && data[item.size] != '\0')
+                    ++item.size;
+                item.text = data.data();
+            }
+            item.kind = Item::kQuoted;
+            break;
+        case JSON_OBJECT_BEGIN:
+            item.text = "{";
+            item.size = 1;
+            break;
+        case JSON_OBJECT_END:
+            item.text = "}";
+            item.size = 1;
+            break;
+        case JSON_ARRAY_BEGIN:
+            item.text = "[";
+            item.size = 1;
+            break;
+        case JSON_ARRAY_END:
+            item.text = "]";
+            item.size = 1;
+            break;
+        default:  // JSON_KEY, JSON_SKIP and unknown tokens write nothing more
+            break;
+    }
+
+    if (!detail::direct_output(_stream) || !put_item(_stream.rdbuf(), comma, name, item)) {
+        write_item(_stream, comma, name, item);
+    }
+    return true;
+}
+
+}  // namespace JsonDocumentAPI
+}  // namespace DocumentAPI
