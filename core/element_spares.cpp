@@ -6,9 +6,9 @@
 #include <typeinfo>
 #include <vector>
 
+#include "core/detail/node_reuse.h"
 #include "json_list.h"
 #include "json_schema.h"
-#include "node_reuse.h"
 
 namespace DocumentAPI {
 namespace JsonDocumentAPI {

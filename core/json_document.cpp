@@ -2,8 +2,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/detail/json_guard.h"
 #include "json_document.h"
-#include "json_guard.h"
 #include "json_list.h"
 #include "json_stream.h"
 

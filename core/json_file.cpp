@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/detail/base64.h"
+#include "core/detail/json_guard.h"
 #include "json_file.h"
-#include "json_guard.h"
 #include "json_stream.h"
 
 namespace DocumentAPI {

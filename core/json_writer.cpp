@@ -10,9 +10,9 @@
 
 #include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
+#include "core/detail/json_guard.h"
 #include "core/detail/number_text.h"
 #include "core/detail/stream_area.h"
-#include "json_guard.h"
 #include "json_stream.h"
 
 namespace DocumentAPI {

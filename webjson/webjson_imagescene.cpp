@@ -8,9 +8,9 @@
 #include <iostream>
 #include <string>
 
+#include "core/detail/json_guard.h"
 #include "core/detail/number_text.h"
 #include "json_file.h"
-#include "json_guard.h"
 #include "json_scene.h"
 #include "json_scene_attribute.h"
 #include "json_scene_request.h"

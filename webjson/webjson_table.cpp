@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "../core/node_reuse.h"
+#include "core/detail/node_reuse.h"
 
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
