@@ -445,8 +445,8 @@ DemoDevice::PostResult DemoDevice::_check_post(const std::string& body, Refusal&
             if ((word && !IsWholeNumber(value)) ||
                 (flag && std::string(value) != "true" && std::string(value) != "false")) {
                 refusal.attribute = name;
-                refusal.message = std::string(def.label) +
-                                  (word ? ": a whole number is needed" : ": true or false is needed");
+                refusal.message = std::string(def.label) + (word ? ": a whole number is needed"
+                                                                 : ": true or false is needed");
                 refusal.where.failed = true;
                 refusal.where.path = "attributes[" + std::to_string(i) + "].value";
                 refusal.where.message = refusal.message;
