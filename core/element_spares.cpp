@@ -235,13 +235,16 @@ struct ElementSpares::Store {
             list = dynamic_cast<JsonSchemaList*>(prototype);
             if (list != nullptr) {
                 std::vector<JsonSchema*>& model = ListFields::Children(*list);
-                if (model.size() == ListFields::Children(*static_cast<JsonSchemaList*>(probe)).size()) {
+                if (model.size() ==
+                    ListFields::Children(*static_cast<JsonSchemaList*>(probe)).size()) {
                     kind = made;
                     for (std::size_t i = 0; i < model.size(); ++i) {
-                        if (Renewable(*model[i])) continue;
-                        Counter counter = ArrayCounter(*model[i]);
-                        if (counter != nullptr && ListFields::Children(*static_cast<JsonSchemaList*>(model[i])).empty()) {
-                            arrays.push_back(ArrayPlace{i, &typeid(*model[i]), counter});
+                        JsonSchema& member = *model[i];
+                        if (Renewable(member)) continue;
+                        Counter counter = ArrayCounter(member);
+                        if (counter != nullptr &&
+                            ListFields::Children(static_cast<JsonSchemaList&>(member)).empty()) {
+                            arrays.push_back(ArrayPlace{i, &typeid(member), counter});
                         } else {
                             fresh.push_back(i);
                         }
@@ -327,8 +330,9 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
                 for (const ArrayPlace& place : store.arrays) {
                     if (!renewed) break;
                     JsonSchema& proto_member = *model[place.index];
-                    renewed = &typeid(proto_member) == place.type &&
-                              ListFields::Children(static_cast<JsonSchemaList&>(proto_member)).empty();
+                    renewed =
+                        &typeid(proto_member) == place.type &&
+                        ListFields::Children(static_cast<JsonSchemaList&>(proto_member)).empty();
                     if (renewed) RenewNode(*members[place.index], proto_member);
                 }
                 renewed = renewed && RenewList(static_cast<JsonSchemaList&>(*element), *store.list,

@@ -113,7 +113,7 @@ class WEBJSON_API ElementSpares {
 
   private:
     struct Store;
-    Store* _store = nullptr;  // made at the first reset that keeps an element
+    Store* _store = nullptr;   // made at the first reset that keeps an element
     std::uint32_t _begin = 0;  // the elements read, as places in the array
     std::uint32_t _end = 0;
 

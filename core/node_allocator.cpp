@@ -66,9 +66,9 @@ struct Block {
     std::uint32_t slot = 0;  // slot size; 0 for one large allocation
     std::int32_t live = 0;   // owner: slots handed out, less those freed and counted
     enum List : std::uint8_t { kCurrent, kPartial, kFull } list = kCurrent;
-    void* free = nullptr;    // owner: free slots
-    char* bump = nullptr;    // owner: start of the part not carved yet
-    Block* prev = nullptr;   // owner: neighbours in the class's list
+    void* free = nullptr;   // owner: free slots
+    char* bump = nullptr;   // owner: start of the part not carved yet
+    Block* prev = nullptr;  // owner: neighbours in the class's list
     Block* next = nullptr;
 };
 static_assert(sizeof(Block) <= kHeader, "block head fits its line");
