@@ -243,11 +243,12 @@ struct ElementSpares::Store {
                     ListFields::Children(*static_cast<JsonSchemaList*>(probe)).size()) {
                     kind = made;
                     for (std::size_t i = 0; i < model.size(); ++i) {
-                        if (Renewable(*model[i])) continue;
-                        Counter counter = ArrayCounter(*model[i]);
+                        JsonSchema& member = *model[i];
+                        if (Renewable(member)) continue;
+                        Counter counter = ArrayCounter(member);
                         if (counter != nullptr &&
-                            ListFields::Children(*static_cast<JsonSchemaList*>(model[i])).empty()) {
-                            arrays.push_back(ArrayPlace{i, &typeid(*model[i]), counter});
+                            ListFields::Children(static_cast<JsonSchemaList&>(member)).empty()) {
+                            arrays.push_back(ArrayPlace{i, &typeid(member), counter});
                         } else {
                             fresh.push_back(i);
                         }
