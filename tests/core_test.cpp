@@ -13,7 +13,7 @@ namespace {
 // control bytes, every other byte as it is.
 std::string Escaped(const std::string& value) {
     std::string out;
-    for (unsigned char c : value) {
+    for (unsigned char c : std::vector<unsigned char>(value.begin(), value.end())) {
         const char* named = c ? std::strchr("\"\\\b\f\n\r\t", c) : nullptr;
         char code[8];
         std::snprintf(code, sizeof code, "\\u%04X", c);
@@ -86,7 +86,7 @@ TEST(JsonWriteDocument, CommasBetweenWrittenItemsOnlyNullValuesAndDoubles) {
     JsonWriteDocument writer(out);
     std::string key = "k";
     EXPECT_TRUE(writer.Serialize(JSON_ARRAY_BEGIN, JsonSchema::_nullstr, nullptr));
-    for (unsigned int token : {0, 1, 2, 3, 4, 9})
+    for (unsigned int token : {0u, 1u, 2u, 3u, 4u, 9u})
         EXPECT_TRUE(writer.Serialize(token, key, nullptr));
     EXPECT_TRUE(writer.Serialize(JSON_SKIP, JsonSchema::_nullstr, nullptr));
     EXPECT_TRUE(writer.Serialize(99, JsonSchema::_nullstr, nullptr));
@@ -114,7 +114,7 @@ TEST(JsonWriteDocument, CommasBetweenWrittenItemsOnlyNullValuesAndDoubles) {
 // through the writer's token path and through _string_to_json.
 TEST(JsonWriteDocument, EscapesEveryByteAtEveryPlace) {
     for (int c = 0; c < 256; ++c) {
-        for (std::size_t size : {1, 5, 9}) {
+        for (std::size_t size : {1u, 5u, 9u}) {
             for (std::size_t at = 0; at < size; ++at) {
                 std::string value(size, 'a'), escaped = "stale";
                 value[at] = static_cast<char>(c);
@@ -134,8 +134,9 @@ TEST(JsonWriteDocument, EscapesEveryByteAtEveryPlace) {
 // golden/reads.tsv.
 TEST(JsonReadDocument, ValuesByToken) {
     for (const auto& c : Cases("reads")) {
-        EXPECT_EQ(ReadOne(std::stoul(c[0]), c[1], false), c[2]) << c[1];
-        EXPECT_EQ(ReadOne(std::stoul(c[0]), c[1], true), c[2]) << c[1] << " tied";
+        EXPECT_EQ(ReadOne(static_cast<unsigned int>(std::stoul(c[0])), c[1], false), c[2]) << c[1];
+        EXPECT_EQ(ReadOne(static_cast<unsigned int>(std::stoul(c[0])), c[1], true), c[2])
+            << c[1] << " tied";
     }
 }
 
@@ -322,7 +323,7 @@ TEST(JsonSchemaFile, WritesBase64OfItsFileAndIsNeverRead) {
     std::string all;
     for (int i = 0; i < 256; ++i)
         all.push_back(static_cast<char>(255 - i));
-    for (std::size_t length : {1, 2, 3, 4, 5, 6, 254, 255, 256}) {
+    for (std::size_t length : {1u, 2u, 3u, 4u, 5u, 6u, 254u, 255u, 256u}) {
         JsonSchemaFile node("f", TempFile("f.bin", all.substr(0, length)).c_str());
         EXPECT_EQ(Write(node).size(), 2 + (length + 2) / 3 * 4);
         const std::string out = TempFile("f.out", "previous content that must go");

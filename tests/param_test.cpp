@@ -110,7 +110,7 @@ TEST(JsonSchemaParam, WhatIsSentAndInWhichOrder) {
     Write(merged);
     EXPECT_TRUE(Read(merged, "\"true\""));
     JsonSchemaList list("");
-    for (uint32_t param : {1, 2})
+    for (uint32_t param : {1u, 2u})
         list.AddNew(new JsonSchemaParam(PARAM_INT, 0x100, param, kIdx, nullptr, 0));
     mailbox.word = 9;
     EXPECT_EQ(Write(list), R"({"100.1.5.1.2.FFFFFFFFi":9,"100.2.5.1.2.FFFFFFFFi":9})");

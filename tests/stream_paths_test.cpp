@@ -25,8 +25,14 @@ struct Item {
     double d;
 };
 
+// Random numbers of 32 bits, as unsigned int.
+struct Random : std::mt19937 {
+    using std::mt19937::mt19937;
+    unsigned int operator()() { return static_cast<unsigned int>(std::mt19937::operator()()); }
+};
+
 std::vector<Item> RandomItems(unsigned int seed, std::size_t count) {
-    std::mt19937 rng(seed);
+    Random rng(seed);
     const std::string names[] = {"", "", "a", "key", "we\"ird", std::string(40, 'n')};
     const std::string texts[] = {"",
                                  "plain",
@@ -183,7 +189,8 @@ TEST(JsonWriteDocument, NumbersIgnoreTheStreamsSettingsAndLocale) {
         std::memcpy(&d, &bits, sizeof d);
         if (std::isfinite(d)) doubles.push_back(d);
         // a decimal with up to 17 digits, or one ending in 5 (a tie in decimal)
-        const double digits = k % 3 ? rng() % 100000000000000000ull : rng() % 100000 * 10 + 5;
+        const double digits =
+            static_cast<double>(k % 3 ? rng() % 100000000000000000ull : rng() % 100000 * 10 + 5);
         doubles.push_back(digits * std::pow(10.0, static_cast<int>(rng() % 60) - 40));
         // the doubles nearest to decimal ties (d...d5) and their neighbours
         std::string text = std::to_string(1 + rng() % 9);
@@ -240,7 +247,7 @@ namespace {
 std::string Walk(std::istream& in, unsigned int seed) {
     std::ostringstream seen;
     JsonReadDocument reader(in);
-    std::mt19937 rng(seed);
+    Random rng(seed);
     const std::vector<Item> items = RandomItems(seed % 100, 30);
     const char* names[] = {"", "", "", "a", "b", "c", "s", "x"};
     for (std::size_t k = 0; k < (seed > 100 ? 31 : 60); ++k) {
@@ -295,7 +302,7 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
         "{\"k\"",
         "{\"k\":",
         "[tr"};
-    std::mt19937 rng(5);
+    Random rng(5);
     for (unsigned int seed = 1; seed <= 6; ++seed) {
         std::ostringstream out;
         WriteItems(out, RandomItems(seed, 30));
@@ -318,7 +325,8 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
             return std::make_unique<ChunkBuf>(text, s.chunk, s.back, s.throws);
         };
         for (std::size_t t = 0; t < texts.size(); ++t) {
-            for (unsigned int seed : {1, 2, 3, 4, 5, 6, 7, 8, 101, 102, 103, 104, 105, 106}) {
+            for (unsigned int seed :
+                 {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 101u, 102u, 103u, 104u, 105u, 106u}) {
                 std::unique_ptr<std::streambuf> direct_buf = make(texts[t]),
                                                 tied_buf = make(texts[t]);
                 std::istream direct(direct_buf.get()), tied(tied_buf.get());
@@ -336,7 +344,7 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
 
 TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoesAndOtherWhiteSpaceIsFollowed) {
     // Random texts of number characters, long ones included, against strtoll and strtod.
-    std::mt19937 rng(3);
+    Random rng(3);
     const char chars[] = "0123456789000000009999+-..";
     for (int k = 0; k < 20000; ++k) {
         std::string text;
