@@ -198,36 +198,12 @@ TEST(JsonSchema, ScalarNodesTypesClonesNamesAndDisabling) {
 // Strict lists need every child once and skip unknown members and repeats; open lists take any
 // subset; ordered lists read elements in order up to their children. Nothing is rolled back.
 TEST(JsonSchemaList, TheThreeKinds) {
-    const struct {
-        char kind;
-        const char* text;
-        bool ok;
-        const char* written;
-    } cases[] = {
-        {'s', R"({"c":{"d":true},"zz":[1,{"q":[]}],"b":"y","o":{"a":2},"a":9} )", true,
-         R"({"a":9,"b":"y","c":{"d":true}})"},
-        {'s', R"({"a":2,"a":3,"b":"x","c":{"d":false}} )", true,
-         R"({"a":2,"b":"x","c":{"d":false}})"},
-        {'s', R"({"a":5,"b":"z"} )", false, R"({"a":5,"b":"z","c":{"d":false}})"},
-        {'s', "{} ", false, R"({"a":1,"b":"x","c":{"d":false}})"},
-        {'s', R"({"s":"p,q","a":3})", false,
-         R"({"a":1,"b":"x","c":{"d":false}})"},  // no strings in a skip
-        {'o', "{} ", true, R"({"a":1,"b":"x","c":{"d":false}})"},
-        {'o', R"({"a":1,"x":null,"a":2} )", true, R"({"a":2,"b":"x","c":{"d":false}})"},
-        {'o', R"({"a":"str"} )", false, R"({"a":1,"b":"x","c":{"d":false}})"},
-        {'o', R"({"a":3;"b":"q"} )", false, R"({"a":3,"b":"x","c":{"d":false}})"},
-        {'[', "[7] ", true, R"([7,"x",{"d":false}])"},
-        {'[', "[ ] ", true, R"([1,"x",{"d":false}])"},
-        {'[', R"([2,"y",{"d":true},4] )", false, R"([2,"y",{"d":true}])"},
-        {'[', "[1;2] ", false, R"([1,"",{"d":false}])"},
-        {'[', "{} ", false, R"([1,"x",{"d":false}])"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : Cases("lists")) {  // kind, text, result, text written after
         std::unique_ptr<JsonSchemaList> list(new JsonSchemaList(""));
-        if (c.kind == 'o') list.reset(new JsonSchemaOpenList(""));
-        if (c.kind == '[') list.reset(new JsonSchemaOrderedList(""));
-        EXPECT_EQ(Read(*MakeObject(list.get()), c.text), c.ok) << c.text;
-        EXPECT_EQ(Write(*list), c.written);
+        if (c[0] == "o") list.reset(new JsonSchemaOpenList(""));
+        if (c[0] == "[") list.reset(new JsonSchemaOrderedList(""));
+        EXPECT_EQ(Read(*MakeObject(list.get()), c[1]), c[2] == "1") << c[1];
+        EXPECT_EQ(Write(*list), c[3]);
     }
     JsonSchemaList twins("");
     EXPECT_TRUE(Read(twins, "{} "));
