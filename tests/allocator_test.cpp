@@ -1,13 +1,12 @@
-#include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <thread>
 
 #include "test_support.h"
 
-using namespace DocumentAPI::JsonDocumentAPI;
-
-std::size_t HeapInUse() { return mallinfo2().uordblks + mallinfo2().hblkhd; }
+std::size_t HeapInUse() {
+    return mallinfo2().uordblks + mallinfo2().hblkhd;
+}
 
 using Item = JsonSchemaList;
 using Items = JsonSchemaArray<Item>;
@@ -43,7 +42,8 @@ void MakeMixed(int count, std::vector<JsonSchema*>& nodes) {
     }
 }
 void DeleteAll(std::vector<JsonSchema*>& nodes) {
-    for (JsonSchema* node : nodes) delete node;
+    for (JsonSchema* node : nodes)
+        delete node;
     std::vector<JsonSchema*>().swap(nodes);
 }
 

@@ -1,5 +1,4 @@
 // Failures that must neither pass for success nor leave the library as exceptions.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <clocale>
@@ -9,8 +8,6 @@
 #include <locale>
 
 #include "test_support.h"
-
-using namespace DocumentAPI::JsonDocumentAPI;
 
 static long allocations_left = -1;  // before operator new fails; negative: no limit
 [[gnu::noinline]] void* operator new(std::size_t size) {
@@ -91,8 +88,7 @@ TEST(JsonDocument, NumbersIgnoreLocalesAndStreamFlags) {
 TEST(JsonWriteDocument, NumbersJsonCannotHoldAreWrittenAsNull) {
     const std::string huge = "1" + std::string(400, '0');
     Doc doc;
-    EXPECT_TRUE(
-        ReadDoc(doc, R"({"gain":)" + huge + R"(,"packets":)" + huge + R"(,"on":true})"));
+    EXPECT_TRUE(ReadDoc(doc, R"({"gain":)" + huge + R"(,"packets":)" + huge + R"(,"on":true})"));
     EXPECT_EQ(WriteDoc(doc), R"({"gain":null,"packets":2147483647,"on":true})");
     for (double value : {std::nan(""), -std::nan(""), HUGE_VAL, -HUGE_VAL})
         EXPECT_EQ(WriteDoc(*std::make_unique<Doc>(value)).substr(0, 13), R"({"gain":null,)");
