@@ -116,8 +116,7 @@ TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
         EXPECT_EQ(direct.str() + direct.str(), tied.str() + own_counter.str()) << seed;
         EXPECT_EQ(direct.flags() | std::ios::unitbuf, unitbuf.flags());
         EXPECT_EQ(direct.precision(), tied.precision());
-        EXPECT_GE(std::min(tied_counter.syncs, own_counter.syncs),
-                  100);  // flushed as the stream does
+        EXPECT_GE(std::min(tied_counter.syncs, own_counter.syncs), 100);  // as the stream does
     }
     // A buffer that is full or throws after every count: the same states and text both ways.
     const std::vector<Item> items = RandomItems(7, 40);
@@ -260,9 +259,8 @@ std::string Walk(std::istream& in, unsigned int seed) {
         bool b = false;
         double d = -7.5;
         std::string s = "stale";
-        void* values[] = {&i,      &b,      &d,      &s,      nullptr,
-                          nullptr, nullptr, nullptr, nullptr, it ? nullptr : &s,
-                          nullptr};
+        void* values[11] = {&i, &b, &d, &s};
+        values[9] = it ? nullptr : &s;
         seen << token << ' '
              << reader.Deserialize(token, name, token <= 10 ? values[token] : nullptr) << ' ' << i
              << b << std::hexfloat << d << s << in.rdstate() << '\n';
@@ -312,8 +310,7 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
             return std::make_unique<ChunkBuf>(text, s.chunk, s.back, s.throws);
         };
         for (std::size_t t = 0; t < texts.size(); ++t) {
-            for (unsigned int seed :
-                 {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 101u, 102u, 103u, 104u, 105u, 106u}) {
+            for (unsigned int seed = 1; seed <= 106; seed += seed == 8 ? 93 : 1) {
                 std::unique_ptr<std::streambuf> direct_buf = make(texts[t]),
                                                 tied_buf = make(texts[t]);
                 std::istream direct(direct_buf.get()), tied(tied_buf.get());
@@ -322,8 +319,7 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
                 tied.tie(&sink);
                 ASSERT_EQ(Walk(direct, seed), Walk(tied, seed))
                     << s.chunk << s.back << s.throws << " text " << t << " seed " << seed;
-                ASSERT_TRUE(counter.syncs > 0 || texts[t].empty())
-                    << t;  // flushed as get and peek do
+                ASSERT_TRUE(counter.syncs > 0 || texts[t].empty()) << t;  // as get and peek do
             }
         }
     }
