@@ -208,8 +208,4 @@ inline std::string Sent(const RecordingMailbox& mailbox) {
     return out.str();
 }
 
-inline std::string Word(int32_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 4);
-}
-
 #endif  // WEBJSON_TEST_SUPPORT_H
