@@ -98,16 +98,10 @@ TEST(JsonWriteDocument, CommasBetweenWrittenItemsOnlyNullValuesAndDoubles) {
     EXPECT_TRUE(writer.Serialize(JSON_ARRAY_END, JsonSchema::_nullstr, nullptr));
     EXPECT_EQ(out.str(), R"(["k":,"k":,"k":,"k":,"k":,"k":,,,"Y\""])");
 
-    const struct {
-        double value;
-        unsigned int decimal;
-        const char* text;
-    } doubles[] = {{3.14159, 3, "3.14"},    {0.5, 3, "0.5"},       {2.0, 3, "2"},
-                   {1234.5, 3, "1.23e+03"}, {0.00001, 3, "1e-05"}, {3.14159, 0, "3"},
-                   {-2.5, 15, "-2.5"},      {0.1, 15, "0.1"},      {123456.0, 6, "123456"},
-                   {3.14159, 16, "3.14"}};  // 16 and above: the setting in force
-    for (const auto& c : doubles)
-        EXPECT_EQ(Write(*std::make_unique<JsonSchemaDouble>("", c.value, c.decimal)), c.text);
+    for (const auto& c : Cases("doubles")) {  // value, decimal setting, text
+        const auto decimal = static_cast<unsigned int>(std::stoul(c[1]));
+        EXPECT_EQ(Write(*std::make_unique<JsonSchemaDouble>("", std::stod(c[0]), decimal)), c[2]);
+    }
 }
 
 // Every byte at every place of values of 1, 5 and 9 bytes (the scan takes eight at a time),
