@@ -324,7 +324,7 @@ TEST(JsonDocumentSchema, ReadsFromDefaultsWritesAndReadsSubListsAndFiles) {
     auto* strict = static_cast<JsonSchemaList*>(doc.Root()->GetObject("strict"));
     EXPECT_TRUE(ReadDoc(doc, R"({"y":"q","x":9})", strict));
     EXPECT_EQ(doc.Root()->GetObject("i")->GetValueInt(), -12);  // outside the sub-list: untouched
-    const std::string path = ::testing::TempDir() + "webjson_document.json";
+    const std::string path = TempFile("webjson_document.json", "");
     auto* target = static_cast<JsonSchemaList*>(other.Root()->GetObject("strict"));
     ASSERT_TRUE(doc.GenerateDocument(path.c_str(), strict));
     ASSERT_TRUE(doc.GenerateDocument(path.c_str(), strict));  // truncates, not appends

@@ -39,7 +39,7 @@ std::string Report(const JsonError& e) {
 
 // Cases in golden/errors.tsv.
 TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
-    const std::string path = ::testing::TempDir() + "error_report.json";
+    const std::string path = TempFile("error_report.json", "");
     for (const auto& k : Cases("errors")) {
         const std::string &text = k[0], &report = k[1];
         SCOPED_TRACE(text);
