@@ -133,21 +133,6 @@ TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
                       whole.str().substr(0, room) + whole.str().substr(0, room));
         }
     }
-    // A caller that asked for exceptions gets none, either way: badbit (the next item fails) and
-    // the mask kept.
-    for (bool tied : {false, true}) {
-        FullBuf buf(3, true);
-        std::ostream out(&buf);
-        std::ostringstream sink;
-        out.tie(tied ? &sink : nullptr);
-        out.exceptions(std::ios::badbit);
-        std::string text = "abcdef";
-        bool ok = true;
-        EXPECT_NO_THROW(
-            ok = JsonWriteDocument(out).Serialize(JSON_STRING, JsonSchema::_nullstr, &text));
-        EXPECT_EQ(buf.Text() + std::to_string(ok) + std::to_string(out.bad()), "\"ab11");
-        EXPECT_EQ(out.exceptions(), std::ios::badbit);
-    }
 }
 
 // Numbers as a plain stream writes them in the classic locale, whatever the settings and locale
