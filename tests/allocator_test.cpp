@@ -1,11 +1,8 @@
-#include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <thread>
 
 #include "test_support.h"
-
-using namespace DocumentAPI::JsonDocumentAPI;
 
 std::size_t HeapInUse() {
     return mallinfo2().uordblks + mallinfo2().hblkhd;

@@ -1,5 +1,4 @@
 // Documents that do not depend on what else the program built; arrays built the old way.
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -7,7 +6,6 @@
 
 #include "test_support.h"
 
-using namespace DocumentAPI::JsonDocumentAPI;
 using Objects = JsonSchemaArray<JsonSchemaList>;
 
 namespace {
@@ -47,8 +45,7 @@ TEST(Independence, PlotAndSceneInEitherOrder) {
         if (!plot_first) plot.reset(new JsonTimePlot("L", "c", "%", 9, 5));
         scene.CreatePart("a", "P", 0, 0, 0);
         scene.SetMode(JsonScene::SCENE_REQUEST);
-        EXPECT_TRUE(
-            ReadDoc(scene, R"({"attributes":[{"name":"100.2A.0.0.0.0i","value":"42"}]})"));
+        EXPECT_TRUE(ReadDoc(scene, R"({"attributes":[{"name":"100.2A.0.0.0.0i","value":"42"}]})"));
         EXPECT_EQ(server.Log().size(), plot_first ? 1u : 2u);
         EXPECT_EQ(Objects::_element->Size(), plot_first ? 0u : 2u);
         scene.SetMode(JsonScene::SCENE_FULL);

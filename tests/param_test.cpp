@@ -30,54 +30,31 @@ TEST(JsonSchemaParam, NamesGetsAndSets) {
     };
     for (const auto& c : names)
         EXPECT_EQ(JsonSchemaParam(c.type, c.mid, c.param, c.idx, nullptr, 0).GetName(), c.name);
-    const std::string full(256, 'x');
-    // clang-format off
-    const struct {
-        JParamType type;
-        uint32_t word;
-        std::string answer;
-        const char** texts;
-        std::string text;
-    } gets[] = {
-        {PARAM_INT, 0xFFFFFFFB, "", kOffOn, "-5"}, {PARAM_ENUM, 1, "", kOffOn, "\"On\""},
-        {PARAM_ENUM, 2, "", kOffOn, "\"2\""},     {PARAM_ENUM, m, "", kOffOn, "\"4294967295\""},
-        {PARAM_ENUM, 1, "", kHole, "\"1\""},      {PARAM_ENUM, 1, "", nullptr, "\"1\""},      {PARAM_ENUM, 0, "", nullptr, "\"0\""},
-        {PARAM_STRING, 0, std::string("ab\0cd", 5), kOffOn, "\"ab\""},
-        {PARAM_STRING, 0, full, kOffOn, "\"" + full + "\""},  // no zero byte: all 256
-        {PARAM_BOOL, 5, "", kOffOn, "\"true\""},  {PARAM_BOOL, 0, "", kOffOn, "\"false\""},
-    };
-    const struct {
-        JParamType type;
-        const char* json;
-        std::string data;
-    } sets[] = {
-        {PARAM_INT, "-5", Word(-5)},                {PARAM_ENUM, "\"12abc\"", Word(12)},
-        {PARAM_ENUM, "\"On\"", Word(0)},            {PARAM_ENUM, "\"99999999999\"", Word(INT32_MAX)},
-        {PARAM_ENUM, "\"-99999999999\"", Word(INT32_MIN)}, {PARAM_BOOL, "\"true\"", Word(1)},
-        {PARAM_BOOL, "\"TRUE\"", Word(0)},          {PARAM_BOOL, "\"1\"", Word(0)},
-        {PARAM_STRING, "\"abc\"", "abc"},           {PARAM_STRING, "\"\"", ""},  // no zero byte
-    };
-    // clang-format on
     const std::string record = "2a.5.1.2.ffffffff.0.";
-    for (const auto& c : gets) {
-        RecordingMailbox mailbox;
-        mailbox.word = c.word;
-        mailbox.answer = c.answer;
-        mailbox.status = -1;  // ignored
-        JsonSchemaParam node(c.type, 0x100, 0x2A, kIdx, c.texts, 2);
-        bool ok = false;
-        EXPECT_EQ(Write(node, false, &ok), c.text);
-        EXPECT_TRUE(ok);
-        EXPECT_EQ(Sent(mailbox), "810d:" + record + (c.type == PARAM_STRING ? "100" : "4") + ".;");
-    }
-    for (const auto& c : sets) {
+    for (const auto& c : Cases("params")) {  // gets and sets
         RecordingMailbox mailbox;
         mailbox.status = -1;  // ignored
-        JsonSchemaParam node(c.type, 0x100, 0x2A, kIdx, kOffOn, 2);
-        EXPECT_TRUE(Read(node, c.json + std::string(" ")));  // a number needs an end
+        const auto type = static_cast<JParamType>(std::stoi(c[1]));
+        if (c[0] == "get") {
+            mailbox.word = static_cast<uint32_t>(std::stoul(c[2]));
+            mailbox.answer = c[3];
+            JsonSchemaParam node(type, 0x100, 0x2A, kIdx,
+                                 c[4] == "offon"  ? kOffOn
+                                 : c[4] == "hole" ? kHole
+                                                  : nullptr,
+                                 2);
+            bool ok = false;
+            EXPECT_EQ(Write(node, false, &ok), c[5]);
+            EXPECT_TRUE(ok);
+            EXPECT_EQ(Sent(mailbox),
+                      "810d:" + record + (type == PARAM_STRING ? "100" : "4") + ".;");
+            continue;
+        }
+        JsonSchemaParam node(type, 0x100, 0x2A, kIdx, kOffOn, 2);
+        EXPECT_TRUE(Read(node, c[2] + " "));  // a number needs an end
         std::ostringstream length;
-        length << std::hex << c.data.size();
-        EXPECT_EQ(Sent(mailbox), "810b:" + record + length.str() + "." + c.data + ";") << c.json;
+        length << std::hex << c[3].size();
+        EXPECT_EQ(Sent(mailbox), "810b:" + record + length.str() + "." + c[3] + ";") << c[2];
     }
 }
 
@@ -110,7 +87,7 @@ TEST(JsonSchemaParam, WhatIsSentAndInWhichOrder) {
     Write(merged);
     EXPECT_TRUE(Read(merged, "\"true\""));
     JsonSchemaList list("");
-    for (uint32_t param : {1, 2})
+    for (uint32_t param : {1u, 2u})
         list.AddNew(new JsonSchemaParam(PARAM_INT, 0x100, param, kIdx, nullptr, 0));
     mailbox.word = 9;
     EXPECT_EQ(Write(list), R"({"100.1.5.1.2.FFFFFFFFi":9,"100.2.5.1.2.FFFFFFFFi":9})");

@@ -25,8 +25,14 @@ struct Item {
     double d;
 };
 
+// Random numbers of 32 bits, as unsigned int.
+struct Random : std::mt19937 {
+    using std::mt19937::mt19937;
+    unsigned int operator()() { return static_cast<unsigned int>(std::mt19937::operator()()); }
+};
+
 std::vector<Item> RandomItems(unsigned int seed, std::size_t count) {
-    std::mt19937 rng(seed);
+    Random rng(seed);
     const std::string names[] = {"", "", "a", "key", "we\"ird", std::string(40, 'n')};
     const std::string texts[] = {"",
                                  "plain",
@@ -110,8 +116,7 @@ TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
         EXPECT_EQ(direct.str() + direct.str(), tied.str() + own_counter.str()) << seed;
         EXPECT_EQ(direct.flags() | std::ios::unitbuf, unitbuf.flags());
         EXPECT_EQ(direct.precision(), tied.precision());
-        EXPECT_GE(std::min(tied_counter.syncs, own_counter.syncs),
-                  100);  // flushed as the stream does
+        EXPECT_GE(std::min(tied_counter.syncs, own_counter.syncs), 100);  // as the stream does
     }
     // A buffer that is full or throws after every count: the same states and text both ways.
     const std::vector<Item> items = RandomItems(7, 40);
@@ -127,21 +132,6 @@ TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
             ASSERT_EQ(direct_buf.Text() + tied_buf.Text(),
                       whole.str().substr(0, room) + whole.str().substr(0, room));
         }
-    }
-    // A caller that asked for exceptions gets none, either way: badbit (the next item fails) and
-    // the mask kept.
-    for (bool tied : {false, true}) {
-        FullBuf buf(3, true);
-        std::ostream out(&buf);
-        std::ostringstream sink;
-        out.tie(tied ? &sink : nullptr);
-        out.exceptions(std::ios::badbit);
-        std::string text = "abcdef";
-        bool ok = true;
-        EXPECT_NO_THROW(
-            ok = JsonWriteDocument(out).Serialize(JSON_STRING, JsonSchema::_nullstr, &text));
-        EXPECT_EQ(buf.Text() + std::to_string(ok) + std::to_string(out.bad()), "\"ab11");
-        EXPECT_EQ(out.exceptions(), std::ios::badbit);
     }
 }
 
@@ -183,7 +173,8 @@ TEST(JsonWriteDocument, NumbersIgnoreTheStreamsSettingsAndLocale) {
         std::memcpy(&d, &bits, sizeof d);
         if (std::isfinite(d)) doubles.push_back(d);
         // a decimal with up to 17 digits, or one ending in 5 (a tie in decimal)
-        const double digits = k % 3 ? rng() % 100000000000000000ull : rng() % 100000 * 10 + 5;
+        const double digits =
+            static_cast<double>(k % 3 ? rng() % 100000000000000000ull : rng() % 100000 * 10 + 5);
         doubles.push_back(digits * std::pow(10.0, static_cast<int>(rng() % 60) - 40));
         // the doubles nearest to decimal ties (d...d5) and their neighbours
         std::string text = std::to_string(1 + rng() % 9);
@@ -240,7 +231,7 @@ namespace {
 std::string Walk(std::istream& in, unsigned int seed) {
     std::ostringstream seen;
     JsonReadDocument reader(in);
-    std::mt19937 rng(seed);
+    Random rng(seed);
     const std::vector<Item> items = RandomItems(seed % 100, 30);
     const char* names[] = {"", "", "", "a", "b", "c", "s", "x"};
     for (std::size_t k = 0; k < (seed > 100 ? 31 : 60); ++k) {
@@ -253,9 +244,8 @@ std::string Walk(std::istream& in, unsigned int seed) {
         bool b = false;
         double d = -7.5;
         std::string s = "stale";
-        void* values[] = {&i,      &b,      &d,      &s,      nullptr,
-                          nullptr, nullptr, nullptr, nullptr, it ? nullptr : &s,
-                          nullptr};
+        void* values[11] = {&i, &b, &d, &s};
+        values[9] = it ? nullptr : &s;
         seen << token << ' '
              << reader.Deserialize(token, name, token <= 10 ? values[token] : nullptr) << ' ' << i
              << b << std::hexfloat << d << s << in.rdstate() << '\n';
@@ -279,23 +269,10 @@ std::string Walk(std::istream& in, unsigned int seed) {
 // and no area at all (characters from uflow: unget fails the stream); buffers that throw where
 // the text ends, as a file buffer does on a read error.
 TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunctions) {
-    std::vector<std::string> texts = {
-        R"({"a":1,"b":true,"c":"x\"y\u0041\/","d":{"e":2.5},"f":[1,2]})",
-        " \t{\n\"a\" \r: -12 ,\v\"b\"\f:false , \"c\" : \"\" } ",
-        R"([1.5e3,+-2,..,-0,00012,99999999999999999999,"\q",nul,{"x":[1,{"y":2}]}])",
-        R"({"s":"a\tb\\c\"d\b\f\n\r\u20AC\u00zz","t":"tru","u":fals})",
-        "[\"" + std::string(300, 'w') + "\\n" + std::string(100, 'v') + "\"]",
-        "[" + std::string(60, '7') + "." + std::string(40, '3') + "]",
-        "[\"no end",
-        "\"",
-        "",
-        "   ",
-        "12",
-        "[12",
-        "{\"k\"",
-        "{\"k\":",
-        "[tr"};
-    std::mt19937 rng(5);
+    std::vector<std::string> texts = {""};  // and those of golden/walks.tsv
+    for (const auto& c : Cases("walks"))
+        texts.push_back(c[0]);
+    Random rng(5);
     for (unsigned int seed = 1; seed <= 6; ++seed) {
         std::ostringstream out;
         WriteItems(out, RandomItems(seed, 30));
@@ -318,7 +295,7 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
             return std::make_unique<ChunkBuf>(text, s.chunk, s.back, s.throws);
         };
         for (std::size_t t = 0; t < texts.size(); ++t) {
-            for (unsigned int seed : {1, 2, 3, 4, 5, 6, 7, 8, 101, 102, 103, 104, 105, 106}) {
+            for (unsigned int seed = 1; seed <= 106; seed += seed == 8 ? 93 : 1) {
                 std::unique_ptr<std::streambuf> direct_buf = make(texts[t]),
                                                 tied_buf = make(texts[t]);
                 std::istream direct(direct_buf.get()), tied(tied_buf.get());
@@ -327,8 +304,7 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
                 tied.tie(&sink);
                 ASSERT_EQ(Walk(direct, seed), Walk(tied, seed))
                     << s.chunk << s.back << s.throws << " text " << t << " seed " << seed;
-                ASSERT_TRUE(counter.syncs > 0 || texts[t].empty())
-                    << t;  // flushed as get and peek do
+                ASSERT_TRUE(counter.syncs > 0 || texts[t].empty()) << t;  // as get and peek do
             }
         }
     }
@@ -336,7 +312,7 @@ TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunction
 
 TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoesAndOtherWhiteSpaceIsFollowed) {
     // Random texts of number characters, long ones included, against strtoll and strtod.
-    std::mt19937 rng(3);
+    Random rng(3);
     const char chars[] = "0123456789000000009999+-..";
     for (int k = 0; k < 20000; ++k) {
         std::string text;

@@ -4,6 +4,7 @@
 #define WEBJSON_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -84,9 +85,10 @@ inline std::vector<std::vector<std::string>> Cases(const std::string& name) {
     return cases;
 }
 
-// A file of the given bytes in the test's temporary folder; returns its path.
+// A file of the given bytes in the temporary folder, named for this process (test programs of
+// other builds run at the same time); returns its path.
 inline std::string TempFile(const char* name, const std::string& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
@@ -206,10 +208,6 @@ inline std::string Sent(const RecordingMailbox& mailbox) {
         out << s.data << ";";
     }
     return out.str();
-}
-
-inline std::string Word(int32_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 4);
 }
 
 #endif  // WEBJSON_TEST_SUPPORT_H

@@ -186,9 +186,9 @@ TEST(JsonTree, ChildrenInOrderResetCloneServicesAndDetails) {
 
 TEST(JsonSceneAttribute, ActionsTypesOptionsAndClones) {
     std::vector<std::string> texts;
-    for (uint32_t action : {0, 1, 2, 3, 4, 5, 6, 7})
+    for (uint32_t action = 0; action < 8; ++action)
         texts.push_back(Write(*MakeSpeed(action)));
-    for (uint32_t type : {0, 1, 2, 3, 4, 7})
+    for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 7u})
         texts.push_back(Write(*std::make_unique<JsonSceneAttribute>(
             "Mode", "Cfg", static_cast<JSceneAttr>(type), nullptr)));
     // Options follow labels and values as they were at SetActionType; the value is the position
@@ -258,17 +258,22 @@ TEST(JsonSceneRequestVsysCtrl, FailuresUnreadablePostsAndItsOwnPrototype) {
     }
     EXPECT_EQ(Objects::_ref, 0);
     JsonSceneRequestVsysCtrl request;
-    mailbox.statuses = {-5, 0};  // a negative status fails the post; later pairs are still sent
-    EXPECT_FALSE(ReadDoc(
-        request,
-        R"({"attributes":[{"name":"1.1.0.0.0.0i","value":"1"},{"name":"1.2.0.0.0.0i","value":"2"}]})"));
+    // A negative status fails the post, and the error names the pair; later pairs are still sent.
+    mailbox.statuses = {0, -5, -7};
+    EXPECT_FALSE(ReadDoc(request, R"({"attributes":[{"name":"1.1.0.0.0.0i","value":"1"},)"
+                                  R"({"name":"1.2.0.0.0.0i","value":"2"},)"
+                                  R"({"name":"1.3.0.0.0.0i","value":"3"}]})"));
+    EXPECT_EQ(request.LastError().path + " " + request.LastError().message,
+              "attributes[1] the control server answered 1.2.0.0.0.0i with status -5");
     CoutCapture console;  // a post that cannot be read sends nothing, not even its good pairs
     EXPECT_FALSE(
         ReadDoc(request,
                 R"({"attributes":[{"name":"1.1.0.0.0.0i","value":"1"},{"name":"1.2.0.0.0.0i"}]})"));
-    EXPECT_FALSE(ReadDoc(request, R"({"attributes":[{"name":"1.1.0.0.0.0i","value":1}]})"));
+    EXPECT_FALSE(ReadDoc(request, R"({"attributes":[{"name":"x","value":1}]})"));
+    EXPECT_EQ(request.LastError().offset, 35u);
+    EXPECT_EQ(request.LastError().path, "attributes[0].value");
     EXPECT_EQ(console.Text(), "Format Document failed\nFormat Document failed\n");
-    EXPECT_EQ(mailbox.sent.size(), 3u);
+    EXPECT_EQ(mailbox.sent.size(), 4u);
 }
 
 TEST(JsonScene, ModesAttributeTablesImagesPartsAndPosts) {
@@ -282,7 +287,7 @@ TEST(JsonScene, ModesAttributeTablesImagesPartsAndPosts) {
     scene->CreateAttribute(part, "Status", "Speed", ATTR_INTEGER,
                            new JsonSchemaParam(PARAM_INT, 0x100, 0x2A, {0, 0, 0, 0}, nullptr, 0));
     std::vector<std::string> texts;
-    for (uint32_t mode : {0, 1, 2, 5}) {
+    for (uint32_t mode : {0u, 1u, 2u, 5u}) {
         scene->SetMode(static_cast<JsonScene::JSceneMode>(mode));
         texts.push_back(WriteDoc(*scene));
     }
