@@ -27,7 +27,7 @@ echo "-- built in $((SECONDS - start)) s"
 
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1"
 # The service tree's refused reads print their failure line on the standard output.
-"${run[@]}" build/tsan/tests/threads_stress "$seconds" >/dev/null 2>"$work/stress.log" || {
+"${run[@]}" build/tsan/stress/threads_stress "$seconds" >/dev/null 2>"$work/stress.log" || {
   cat "$work/stress.log"; exit 1; }
 cat "$work/stress.log"
 if grep -q "ThreadSanitizer" "$work/stress.log"; then exit 1; fi
