@@ -57,7 +57,7 @@ TEST(NodeAllocator, MemoryComesBackAfterLargeTreesOnAnyThread) {
     auto* items = new Items("items", NewItem());
     for (int round = 0; round < 2; ++round)
         EXPECT_TRUE((items->Reset(), Read(*items, text)));
-    EXPECT_TRUE(items->Size() == 10000 && HeapInUse() > before + 4 * 1024 * 1024);
+    EXPECT_TRUE(items->Size() == 10000 && HeapInUse() > before + 2 * 1024 * 1024);
     delete items;
     std::vector<JsonSchema*> mine, theirs;
     MakeMixed(20000, mine);

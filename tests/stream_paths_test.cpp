@@ -201,7 +201,10 @@ TEST(JsonWriteDocument, NumbersIgnoreTheStreamsSettingsAndLocale) {
                                                       : JSON_DOUBLE,
                              JsonSchema::_nullstr, &value);
             if (std::is_same<T, bool>()) expected << std::boolalpha, left << std::boolalpha;
-            if (std::is_same<T, double>()) expected.precision(decimal), left.precision(decimal);
+            if (std::is_same<T, double>()) {
+                expected.precision(static_cast<std::streamsize>(decimal));
+                left.precision(static_cast<std::streamsize>(decimal));
+            }
             expected << value;
             const bool finite = std::isfinite(static_cast<double>(value));
             if ((out.str() != (finite ? expected.str() : "null") || out.flags() != left.flags() ||
