@@ -137,7 +137,7 @@ void RenewLeaf(Kind kind, JsonSchema& node, JsonSchema& proto) {
 
 bool Renew(JsonSchema& node, JsonSchema& proto);
 
-// A member of the prototype that is an empty array: the spares keep theirs, emptied and not
+// A member of the prototype that is an empty array: the spares keep theirs, reset and not
 // counted as live.
 struct ArrayPlace {
     std::size_t index;
@@ -297,7 +297,7 @@ void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* 
         if (element == nullptr) continue;
         if (store.kind == Kind::kArray) {
             if (&typeid(*element) != store.type) continue;
-            static_cast<JsonSchemaList*>(element)->Clear();
+            element->Reset();  // keeps the elements it read, as spares of its own
             store.count(*element, -1);
         } else if (store.kind == Kind::kList) {
             if (KindOf(*element) != Kind::kList) continue;
@@ -315,7 +315,7 @@ void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* 
                 members_of[place] = nullptr;
             }
             for (const ArrayPlace& place : store.arrays) {
-                static_cast<JsonSchemaList*>(members_of[place.index])->Clear();
+                members_of[place.index]->Reset();
                 place.count(*members_of[place.index], -1);
             }
         } else if (KindOf(*element) != store.kind) {

@@ -101,8 +101,9 @@ WEBJSON_API void RegisterArrayClass(const std::type_info& type,
 
 // The spare elements of one array: elements it cloned from the prototype and kept at a reset,
 // made like new clones again at the next read. Elements built of the library's own value,
-// object and array nodes are kept (arrays in them emptied), members of other classes are
-// deleted at the reset and cloned anew. Arrays among the spares are not counted as live.
+// object and array nodes are kept (arrays in them reset, keeping what they read as spares of
+// their own), members of other classes are deleted at the reset and cloned anew. Arrays among
+// the spares are not counted as live.
 class WEBJSON_API ElementSpares {
   public:
     ElementSpares() = default;

@@ -56,8 +56,6 @@ class WEBJSON_API JsonWriteDocument {
     void _string_to_json(std::string& in, std::string& out);
 
   private:
-    bool _serialize(unsigned int token, std::string& name, void* value);
-
     std::ostream& _stream;
     bool _first;
     unsigned int _decimal;

@@ -210,12 +210,12 @@ void JsonWriteDocument::_string_to_json(std::string& in, std::string& out) {
     }
 }
 
+// The common case touches only memory: the item goes whole into the put area, with no call on
+// the stream and nothing that can throw. The stream's own functions, which may throw (an
+// exception mask, a throwing buffer), run guarded.
 bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
-    return GuardStep(_stream, [&] { return _serialize(token, name, value); });
-}
-
-bool JsonWriteDocument::_serialize(unsigned int token, std::string& name, void* value) {
-    if (!_stream.good()) return false;
+    std::ios& ios = _stream;
+    if (!ios.good()) return false;
 
     // separator: a comma before every item but the first and the closing brackets
     const bool comma = !_first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
@@ -233,13 +233,13 @@ bool JsonWriteDocument::_serialize(unsigned int token, std::string& name, void* 
             break;
         case JSON_BOOL:
             if (!value) break;
-            _stream.setf(std::ios::boolalpha);
+            ios.setf(std::ios::boolalpha);
             item.text = *static_cast<bool*>(value) ? "true" : "false";
             item.size = *static_cast<bool*>(value) ? 4 : 5;
             break;
         case JSON_DOUBLE: {
             if (!value) break;
-            _stream.precision(static_cast<std::streamsize>(_decimal));
+            ios.precision(static_cast<std::streamsize>(_decimal));
             const double d = *static_cast<double*>(value);
             if (!std::isfinite(d)) {  // JSON has no NaN or infinity
                 item.text = "null";
@@ -288,10 +288,11 @@ bool JsonWriteDocument::_serialize(unsigned int token, std::string& name, void* 
             break;
     }
 
-    if (!detail::direct_output(_stream) || !put_item(_stream.rdbuf(), comma, name, item)) {
+    if (detail::direct_output(_stream) && put_item(ios.rdbuf(), comma, name, item)) return true;
+    return GuardStep(ios, [&] {
         write_item(_stream, comma, name, item);
-    }
-    return true;
+        return true;
+    });
 }
 
 }  // namespace JsonDocumentAPI

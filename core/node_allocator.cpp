@@ -99,6 +99,11 @@ struct Cache {
     Cache* next_spare = nullptr;
 };
 
+// The initial-exec model reads the pointer at a fixed offset instead of calling the dynamic
+// TLS resolver on every node; one pointer fits the static TLS room kept even for dlopen.
+#if defined(__GNUC__)
+__attribute__((tls_model("initial-exec")))
+#endif
 thread_local Cache* t_cache = nullptr;
 pthread_key_t g_key;
 bool g_key_made = false;

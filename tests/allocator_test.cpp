@@ -1,6 +1,7 @@
 #include <malloc.h>
 
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "test_support.h"
@@ -97,4 +98,21 @@ TEST(ElementSpares, AReusedElementIsLikeANewClone) {
     Items::_element = new JsonSchemaList("");
     Items::_element->AddNew(new JsonSchemaString("x", "-"));
     EXPECT_TRUE(Read(used, R"([{"x":"y"}])") && Write(used) == R"([{"x":"y"}])" && !Ints::_ref);
+}
+
+// An array inside a spare element keeps the elements it read: the next read renews those nodes.
+TEST(ElementSpares, ArraysInsideSparesKeepTheirElements) {
+    Ints ints("i", new JsonSchemaInt("", 0));
+    Items items("a", NewItem());
+    std::set<JsonSchema*> before, after;
+    std::vector<std::unique_ptr<JsonSchemaInt>> held;  // would take the places of deleted nodes
+    for (std::set<JsonSchema*>* nodes : {&before, &after}) {
+        items.Reset();
+        for (int k = 0; k < 9; ++k)
+            held.emplace_back(new JsonSchemaInt("", k));
+        ASSERT_TRUE(Read(items, ItemsText(3)));
+        for (unsigned int i = 0; i < 9; ++i)
+            nodes->insert(static_cast<Ints*>(items.GetArray(i / 3)->GetObject(3u))->GetObject(i % 3));
+    }
+    EXPECT_TRUE(before == after && before.size() == 9 && Ints::_ref == 5);
 }
