@@ -40,7 +40,12 @@ struct StringFields : JsonSchemaString {
     static void Renew(JsonSchemaString& to, const Text& value) {
         std::string& fresh = to.*(&StringFields::_default);
         if (fresh != value) fresh = value;
-        to.*(&StringFields::_value) = fresh;
+        std::string& current = to.*(&StringFields::_value);
+        if (fresh.empty()) {  // the usual default of an element read: no call
+            current.clear();
+        } else {
+            current = fresh;
+        }
     }
     static const std::string& Default(JsonSchemaString& node) {
         return node.*(&StringFields::_default);
@@ -200,6 +205,10 @@ struct ElementSpares::Store {
 
     // The arrays of a spare count as live again.
     void Revive(JsonSchema* element) {
+        if (kind != Kind::kArray && kind != Kind::kList) return;
+        ReviveArrays(element);
+    }
+    void ReviveArrays(JsonSchema* element) {
         if (kind == Kind::kArray) {
             count(*element, 1);
             return;
@@ -353,9 +362,9 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
             } else if (store.kind == Kind::kArray) {
                 renewed = ListFields::Children(*static_cast<JsonSchemaList*>(prototype)).empty();
                 if (renewed) RenewNode(*element, *prototype);
-            } else {
-                renewed = KindOf(*element) == store.kind;
-                if (renewed) RenewLeaf(store.kind, *element, *prototype);
+            } else {  // a leaf of the kind, as it was kept
+                RenewLeaf(store.kind, *element, *prototype);
+                renewed = true;
             }
             if (renewed) return element;
             delete element;
