@@ -59,7 +59,7 @@ struct ListFields : JsonSchemaList {
 
 enum class Kind { kOther, kInt, kBool, kDouble, kString, kList, kArray };
 
-using Counter = void (*)(JsonSchema& array, std::int32_t delta);
+using Counter = bool (*)(JsonSchema& array, std::int32_t delta);
 
 // The array classes registered so far; a full table only leaves later classes unregistered.
 struct ArrayClass {
@@ -301,13 +301,19 @@ void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* 
     const std::size_t members =
         store.list != nullptr ? ListFields::Children(*store.list).size() : 0;
     store.nodes.reserve(store.nodes.size() + (end - begin));
+    // Nothing below throws: the arrays kept stop counting as live all at once, after the loop.
+    std::int32_t leaving = 0;
+    JsonSchema* counted = nullptr;
     for (std::size_t i = begin; i < end; ++i) {
         JsonSchema* element = children[i];
         if (element == nullptr) continue;
         if (store.kind == Kind::kArray) {
             if (&typeid(*element) != store.type) continue;
             element->Reset();  // keeps the elements it read, as spares of its own
-            store.count(*element, -1);
+            if (store.count(*element, 0)) {
+                ++leaving;
+                counted = element;
+            }
         } else if (store.kind == Kind::kList) {
             if (KindOf(*element) != Kind::kList) continue;
             std::vector<JsonSchema*>& members_of =
@@ -327,12 +333,13 @@ void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* 
                 members_of[place.index]->Reset();
                 place.count(*members_of[place.index], -1);
             }
-        } else if (KindOf(*element) != store.kind) {
-            continue;
         }
+        // A leaf is kept without a look at it (which would cost a cache miss per element at every
+        // reset); its kind is checked when it is taken, where it is touched anyway.
         store.nodes.push_back(element);
         children[i] = nullptr;
     }
+    if (leaving != 0) store.count(*counted, -leaving);
 }
 
 JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
@@ -341,6 +348,10 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
         if (store.Matches(prototype)) {
             JsonSchema* element = store.nodes.back();
             store.nodes.pop_back();
+#if defined(__GNUC__)
+            // The next spare is renewed right after this element is read: its node on its way.
+            if (!store.nodes.empty()) __builtin_prefetch(store.nodes.back(), 1);
+#endif
             bool renewed;
             store.Revive(element);
             if (store.kind == Kind::kList) {
@@ -362,9 +373,9 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
             } else if (store.kind == Kind::kArray) {
                 renewed = ListFields::Children(*static_cast<JsonSchemaList*>(prototype)).empty();
                 if (renewed) RenewNode(*element, *prototype);
-            } else {  // a leaf of the kind, as it was kept
-                RenewLeaf(store.kind, *element, *prototype);
-                renewed = true;
+            } else {
+                renewed = KindOf(*element) == store.kind;
+                if (renewed) RenewLeaf(store.kind, *element, *prototype);
             }
             if (renewed) return element;
             delete element;

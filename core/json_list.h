@@ -97,7 +97,7 @@ namespace detail {
 // Array classes are known by their type: each registers itself, with the function that adds to
 // its count of live arrays, the first time one of its arrays reads.
 WEBJSON_API void RegisterArrayClass(const std::type_info& type,
-                                    void (*count)(JsonSchema& array, std::int32_t delta));
+                                    bool (*count)(JsonSchema& array, std::int32_t delta));
 
 // The spare elements of one array: elements it cloned from the prototype and kept at a reset,
 // made like new clones again at the next read. Elements built of the library's own value,
@@ -281,14 +281,16 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         return false;
     }
 
-    // Adds delta (1 or -1) to _ref for array, an array of this class, when it counts there: an
+    // Whether array, an array of this class, counts in _ref; when it does, adds delta there (an
     // array inside a spare element stops counting as live, and counts again when the spare is
-    // read into. The count leaves and reaches zero only under the lock, as everywhere.
-    static void _count_spare(JsonSchema& array, std::int32_t delta) {
-        if (!static_cast<JsonSchemaArray<T>&>(array)._counted) return;
-        if (_count(delta, delta > 0 ? 1 : 2)) return;
+    // read into; several arrays may be counted at once). The count leaves and reaches zero only
+    // under the lock, as everywhere.
+    static bool _count_spare(JsonSchema& array, std::int32_t delta) {
+        if (!static_cast<JsonSchemaArray<T>&>(array)._counted) return false;
+        if (delta == 0 || _count(delta, delta > 0 ? 1 : 1 - delta)) return true;
         std::lock_guard<std::mutex> lock(_lock);
         __atomic_add_fetch(&_ref, delta, __ATOMIC_ACQ_REL);
+        return true;
     }
 
     // Taken where the count leaves or reaches zero and where a prototype is offered.

@@ -115,4 +115,10 @@ TEST(ElementSpares, ArraysInsideSparesKeepTheirElements) {
             nodes->insert(static_cast<Ints*>(items.GetArray(i / 3)->GetObject(3u))->GetObject(i % 3));
     }
     EXPECT_TRUE(before == after && before.size() == 9 && Ints::_ref == 5);
+    JsonSchemaArray<Ints> rows("r", new Ints("", nullptr));  // spare arrays do not count as live
+    const std::int32_t live = Ints::_ref;
+    EXPECT_TRUE(Read(rows, "[[1],[2,3]]") && Ints::_ref == live + 2);
+    rows.Reset();
+    EXPECT_EQ(Ints::_ref, live);
+    EXPECT_TRUE(Read(rows, "[[4]]") && Ints::_ref == live + 1 && Write(rows) == "[[4]]");
 }
