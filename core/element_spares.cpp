@@ -348,10 +348,6 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
         if (store.Matches(prototype)) {
             JsonSchema* element = store.nodes.back();
             store.nodes.pop_back();
-#if defined(__GNUC__)
-            // The next spare is renewed right after this element is read: its node on its way.
-            if (!store.nodes.empty()) __builtin_prefetch(store.nodes.back(), 1);
-#endif
             bool renewed;
             store.Revive(element);
             if (store.kind == Kind::kList) {
