@@ -112,7 +112,8 @@ TEST(ElementSpares, ArraysInsideSparesKeepTheirElements) {
             held.emplace_back(new JsonSchemaInt("", k));
         ASSERT_TRUE(Read(items, ItemsText(3)));
         for (unsigned int i = 0; i < 9; ++i)
-            nodes->insert(static_cast<Ints*>(items.GetArray(i / 3)->GetObject(3u))->GetObject(i % 3));
+            nodes->insert(
+                static_cast<Ints*>(items.GetArray(i / 3)->GetObject(3u))->GetObject(i % 3));
     }
     EXPECT_TRUE(before == after && before.size() == 9 && Ints::_ref == 5);
     JsonSchemaArray<Ints> rows("r", new Ints("", nullptr));  // spare arrays do not count as live
