@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
             [p, bytes](benchmark::State& state) {
                 for (auto _ : state)
                     p->Run();
-                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+                state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
             })
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(reps)
@@ -199,7 +199,8 @@ int main(int argc, char** argv) {
             for (auto& c : cases) {
                 if (c->doc != doc || c->kind != kind || !results.count(c.get())) continue;
                 const Result& r = results[c.get()];
-                double mbs = r.ms > 0 ? bench::DocText(doc).size() / 1e6 / (r.ms / 1e3) : 0.0;
+                const double size = static_cast<double>(bench::DocText(doc).size());
+                double mbs = r.ms > 0 ? size / 1e6 / (r.ms / 1e3) : 0.0;
                 char ratio[16] = "-";
                 if (own > 0 && r.ms > 0) std::snprintf(ratio, sizeof ratio, "%.2fx", r.ms / own);
                 std::printf(
