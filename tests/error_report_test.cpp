@@ -6,28 +6,17 @@
 namespace {
 
 // {"name","count","on","pos":[int,int],"items":[{"id","label"}...],"opts":{"level"} (open)}
-class Device : public JsonDocumentSchema {
-  public:
-    Device() { _root = BuildSchema(); }
-    JsonSchemaList* BuildSchema() override {
-        auto* root = new JsonSchemaList("");
-        root->AddNew(new JsonSchemaString("name", ""));
-        root->AddNew(new JsonSchemaInt("count", 0));
-        root->AddNew(new JsonSchemaBool("on", false));
-        auto* pos = new JsonSchemaOrderedList("pos");
-        pos->AddNew(new JsonSchemaInt("", 0));
-        pos->AddNew(new JsonSchemaInt("", 0));
-        root->AddNew(pos);
-        auto* item = new JsonSchemaList("");
-        item->AddNew(new JsonSchemaInt("id", 0));
-        item->AddNew(new JsonSchemaString("label", ""));
-        root->AddNew(new JsonSchemaArray<JsonSchema>("items", item));
-        auto* opts = new JsonSchemaOpenList("opts");
-        opts->AddNew(new JsonSchemaInt("level", 0));
-        root->AddNew(opts);
-        return root;
-    }
-};
+JsonSchemaList* Device() {
+    return With(new JsonSchemaList(""),
+                {new JsonSchemaString("name", ""), new JsonSchemaInt("count", 0),
+                 new JsonSchemaBool("on", false),
+                 With(new JsonSchemaOrderedList("pos"),
+                      {new JsonSchemaInt("", 0), new JsonSchemaInt("", 0)}),
+                 new JsonSchemaArray<JsonSchema>(
+                     "items", With(new JsonSchemaList(""), {new JsonSchemaInt("id", 0),
+                                                            new JsonSchemaString("label", "")})),
+                 With(new JsonSchemaOpenList("opts"), {new JsonSchemaInt("level", 0)})});
+}
 
 std::string Report(const JsonError& e) {
     return std::to_string(e.failed) + " " + std::to_string(e.offset) + " " +
@@ -43,7 +32,7 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
     for (const auto& k : Cases("errors")) {
         const std::string &text = k[0], &report = k[1];
         SCOPED_TRACE(text);
-        Device device;
+        TreeDocument device(Device());
         // The same report from the buffer's area, a byte or three per refill, a stream that
         // is tied (so read through its own functions) and a file.
         {
@@ -72,7 +61,7 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
 }
 
 TEST(JsonError, FilesAndWritesFailWithoutAPlaceAndSuccessClears) {
-    Device device;
+    TreeDocument device(Device());
     CoutCapture console;
     const char* missing = "/nonexistent-dir/device.json";
     EXPECT_FALSE(device.ProcessDocument(missing, nullptr));

@@ -33,23 +33,13 @@ namespace {
 
 const std::ios::iostate kMask = std::ios::failbit | std::ios::badbit;
 
-// {"gain":double,"packets":int,"on":bool}, gain 0.5 by default.
-class Doc : public JsonDocumentSchema {
-  public:
-    explicit Doc(double value = 21.5, JsonSchema* extra = nullptr) {
-        _root = BuildSchema();
-        gain->SetValue(value);
-        _root->AddNew(extra);
-    }
-    JsonSchemaList* BuildSchema() override {
-        auto* root = new JsonSchemaList("");
-        root->AddNew(gain = new JsonSchemaDouble("gain", 0.5, 3));
-        root->AddNew(new JsonSchemaInt("packets", 1234567));
-        root->AddNew(new JsonSchemaBool("on", true));
-        return root;
-    }
-    JsonSchema* gain = nullptr;
-};
+// {"gain":double,"packets":int,"on":bool}, gain 0.5 by default and `value` now, then `extra`.
+JsonSchemaList* Gain(double value = 21.5, JsonSchema* extra = nullptr) {
+    auto* gain = new JsonSchemaDouble("gain", 0.5, 3);
+    gain->SetValue(value);
+    return With(new JsonSchemaList(""), {gain, new JsonSchemaInt("packets", 1234567),
+                                         new JsonSchemaBool("on", true), extra});
+}
 
 struct Exhausted : JsonSchemaInt {  // a node "x" whose writing runs out of memory
     Exhausted() : JsonSchemaInt("x", 0) {}
@@ -75,7 +65,7 @@ TEST(JsonDocument, NumbersIgnoreLocalesAndStreamFlags) {
     const std::string digits = "0.12345678901234567890123";  // more digits than a double holds
     const double long_value = std::strtod(digits.c_str(), nullptr);
     for (double value : {21.5, 1.5e300, 0.000125, 2.5e-320, -0.0045}) {
-        Doc doc(value), read;
+        TreeDocument doc(Gain(value)), read(Gain());
         const std::string expected = WriteDoc(doc);  // in the C locale
         for (const auto& setting : settings) {
             SCOPED_TRACE(std::string(setting.first) + " " + expected);
@@ -86,7 +76,7 @@ TEST(JsonDocument, NumbersIgnoreLocalesAndStreamFlags) {
                         out.precision() == 3);
             EXPECT_EQ(out.str(), expected);
             EXPECT_TRUE(read.ProcessDocumentStream(in, nullptr) &&
-                        read.gain->GetValueDouble() == long_value);
+                        read.Root()->GetObject(0u)->GetValueDouble() == long_value);
             std::locale::global(std::locale::classic());
             std::setlocale(LC_ALL, "C");
         }
@@ -95,13 +85,14 @@ TEST(JsonDocument, NumbersIgnoreLocalesAndStreamFlags) {
 
 TEST(JsonDocumentSchema, NoExceptionLeavesADocumentAndNoFailurePassesForSuccess) {
     CoutCapture console;
-    EXPECT_FALSE(Doc().GenerateDocument("/dev/full", nullptr));  // flushed only when closed
+    EXPECT_FALSE(
+        TreeDocument(Gain()).GenerateDocument("/dev/full", nullptr));  // flushed only when closed
     EXPECT_EQ(console.Text(), "Compile Document failed\n");
     // writing, then reading: a buffer that fails, one that throws, a tree out of memory
     for (int k = 0; k < 5; ++k) {
         SCOPED_TRACE(k);
         const bool write = k < 3, throws = k % 3 == 1;
-        Doc doc(21.5, k == 2 ? new Exhausted : nullptr);
+        TreeDocument doc(Gain(21.5, k == 2 ? new Exhausted : nullptr));
         CoutCapture lines;
         FullBuf full(k == 2 ? 1000 : 12, throws);
         ChunkBuf chunks(k == 3 ? R"({"gain":0.75,"on":x})" : R"({"gain":0.75,"o)", 4, 1, throws);
@@ -113,7 +104,8 @@ TEST(JsonDocumentSchema, NoExceptionLeavesADocumentAndNoFailurePassesForSuccess)
                            : doc.ProcessDocumentStream(in, nullptr));
         EXPECT_EQ(lines.Text(), write ? "Compile Document failed\n" : "Format Document failed\n");
         EXPECT_TRUE(stream.fail() && stream.exceptions() == kMask);
-        EXPECT_EQ(doc.gain->GetValueDouble(), write ? 21.5 : 0.5);  // a failed read resets
+        EXPECT_EQ(doc.Root()->GetObject(0u)->GetValueDouble(),
+                  write ? 21.5 : 0.5);  // a failed read resets
     }
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
@@ -35,6 +36,22 @@ inline bool Read(JsonSchema& node, const std::string& text) {
     JsonReadDocument reader(in);
     return node.Format(reader, false);
 }
+
+// The list given, with the children given added in order.
+template <typename List>
+List* With(List* list, std::initializer_list<JsonSchema*> children) {
+    for (JsonSchema* child : children)
+        list->AddNew(child);
+    return list;
+}
+
+// A document over the tree given (none: a document without a tree).
+class TreeDocument : public JsonDocumentSchema {
+  public:
+    explicit TreeDocument(JsonSchemaList* root) { _root = root; }
+    JsonSchemaList* BuildSchema() override { return _root; }
+    JsonSchemaList* Root() { return _root; }
+};
 
 // A whole document (or the list given) through the stream entry points; a failed write is marked
 // so that no expected text matches.
@@ -94,15 +111,11 @@ inline std::string TempFile(const char* name, const std::string& bytes) {
 }
 
 // Everything written to std::cout while it lives.
-class CoutCapture {
-  public:
-    CoutCapture() : _old(std::cout.rdbuf(_buffer.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(_old); }
-    std::string Text() const { return _buffer.str(); }
-
-  private:
-    std::ostringstream _buffer;
-    std::streambuf* _old;
+struct CoutCapture {
+    std::ostringstream buffer;
+    std::streambuf* old = std::cout.rdbuf(buffer.rdbuf());
+    ~CoutCapture() { std::cout.rdbuf(old); }
+    std::string Text() const { return buffer.str(); }
 };
 
 // A put area of `room` characters; past it every write fails (or throws).
