@@ -33,29 +33,23 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
         const std::string &text = k[0], &report = k[1];
         SCOPED_TRACE(text);
         TreeDocument device(Device());
-        // The same report from the buffer's area, a byte or three per refill, a stream that
-        // is tied (so read through its own functions) and a file.
-        {
-            CoutCapture console;
-            std::istringstream in(text);
-            EXPECT_EQ(device.ProcessDocumentStream(in, nullptr), report[0] == '0');
-            EXPECT_EQ(console.Text(), report[0] == '0' ? "" : "Format Document failed\n");
-            EXPECT_EQ(Report(device.LastError()), report);
-        }
-        for (std::size_t chunk : {std::size_t{1}, std::size_t{3}}) {
-            ChunkBuf buffer(text, chunk, 1, false);
-            std::istream in(&buffer);
-            device.ProcessDocumentStream(in, nullptr);
-            EXPECT_EQ(Report(device.LastError()), report) << chunk;
-        }
-        std::ostringstream sink;
-        std::istringstream tied(text);
-        tied.tie(&sink);
-        device.ProcessDocumentStream(tied, nullptr);
-        EXPECT_EQ(Report(device.LastError()), report) << "tied";
         std::ofstream(path, std::ios::binary) << text;
-        device.ProcessDocument(path.c_str(), nullptr);
-        EXPECT_EQ(Report(device.LastError()), report) << "file";
+        // The same result, line and report from the buffer's area, a byte or three per refill, a
+        // stream that is tied (so read through its own functions) and a file.
+        for (int source = 0; source < 5; ++source) {
+            CoutCapture console;
+            std::stringbuf whole(text);
+            ChunkBuf chunks(text, source == 1 ? 1 : 3, 1, false);
+            std::istream in(source == 1 || source == 2 ? static_cast<std::streambuf*>(&chunks)
+                                                       : &whole);
+            std::ostringstream sink;
+            if (source == 3) in.tie(&sink);
+            EXPECT_EQ(source == 4 ? device.ProcessDocument(path.c_str(), nullptr)
+                                  : device.ProcessDocumentStream(in, nullptr),
+                      report[0] == '0');
+            EXPECT_EQ(console.Text(), report[0] == '0' ? "" : "Format Document failed\n");
+            EXPECT_EQ(Report(device.LastError()), report) << "source " << source;
+        }
     }
     std::remove(path.c_str());
 }

@@ -1,9 +1,5 @@
 // Failures that must neither pass for success nor leave the library as exceptions.
-#include <sys/stat.h>
-
 #include <clocale>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <locale>
 
@@ -123,28 +119,4 @@ TEST(JsonSceneRequestVsysCtrl, RunningOutOfMemoryAnywhereFailsCleanly) {
         EXPECT_TRUE(in.bad() && in.exceptions() == kMask);
         EXPECT_EQ(WriteDoc(request), R"({"attributes":[]})");  // a failed read resets
     }
-}
-
-TEST(JsonSchemaFile, OnlyRegularFilesAreRead) {
-    std::string dir = ::testing::TempDir() + "robustnessXXXXXX";
-    ASSERT_NE(mkdtemp(&dir[0]), nullptr);
-    const std::string fifo = dir + "/fifo";  // no writer: opening it would wait for ever
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const char* path : {"/dev/zero", "/dev/urandom", fifo.c_str(), dir.c_str()})
-        EXPECT_EQ(Write(*std::make_unique<JsonSchemaFile>("f", path)), "\"\"") << path;
-    EXPECT_TRUE(std::remove(fifo.c_str()) == 0 && std::remove(dir.c_str()) == 0);
-}
-
-TEST(JsonTimePlot, SamplesAtOnceWhenTheClockStepsBack) {
-    struct Plot : JsonTimePlot {
-        using JsonTimePlot::JsonTimePlot;
-        void ClockStepsBack(time_t seconds) { _next_sample += seconds; }
-        unsigned int Points() { return _y_series->Size(); }
-    } plot("T", "n", "y", 10, 3600);
-    plot.SetValueSource(+[] { return 1; });
-    plot.ClockStepsBack(86400);  // the last sample now lies a day ahead of the clock
-    plot.Process();
-    EXPECT_EQ(plot.Points(), 1u);
-    plot.Process();  // the next one is due a period after now
-    EXPECT_EQ(plot.Points(), 1u);
 }

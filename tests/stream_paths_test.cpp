@@ -277,19 +277,15 @@ TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoesAndOtherWhiteSpaceIsFollow
         const long long expected = std::max<long long>(
             INT_MIN, std::min<long long>(INT_MAX, std::strtoll(text.c_str(), nullptr, 10)));
         const double expected_double = std::strtod(text.c_str(), nullptr);
-        for (bool tied : {false, true}) {
-            std::istringstream in(text + ",");
-            std::ostringstream sink;
-            in.tie(tied ? &sink : nullptr);
-            int i = 0;
-            double d = 0.0;
-            JsonReadDocument(in).Deserialize(JSON_INT, JsonSchema::_nullstr, &i);
-            in.clear();
-            in.seekg(0);
-            JsonReadDocument(in).Deserialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
-            ASSERT_TRUE(i == expected && std::memcmp(&d, &expected_double, sizeof d) == 0)
-                << text << tied << ": " << i << " " << d;
-        }
+        std::istringstream in(text + ",");  // (the stream functions' way: the walks above)
+        int i = 0;
+        double d = 0.0;
+        JsonReadDocument(in).Deserialize(JSON_INT, JsonSchema::_nullstr, &i);
+        in.clear();
+        in.seekg(0);
+        JsonReadDocument(in).Deserialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
+        ASSERT_TRUE(i == expected && std::memcmp(&d, &expected_double, sizeof d) == 0)
+            << text << ": " << i << " " << d;
     }
     // A locale whose white space includes 0xA0: skipped like a space, as std::ws does.
     static std::vector<std::ctype_base::mask> table(std::ctype<char>::classic_table(),

@@ -1,7 +1,6 @@
 // The ready-made view documents: data table, plots, trees, scene attributes, scene requests and
 // scenes, against the texts kept in tests/golden/.
 #include <climits>
-#include <cstdio>
 #include <memory>
 
 #include <webjson/qm_simserver.h>
@@ -15,14 +14,11 @@ struct Plot : JsonTimePlot {
     using JsonTimePlot::JsonTimePlot;
     JsonDataSeries* X() { return _x_series; }
     JsonDataSeries* Y() { return _y_series; }
+    void ClockStepsBack(time_t seconds) { _next_sample += seconds; }
 };
-int next_value = 0;
-int Counter() {
-    return ++next_value;
-}
-JPlotPoint Diagonal() {
-    return {++next_value, -next_value};
-}
+int next_value = 0;  // the sources' last value
+int (*const Counter)() = [] { return ++next_value; };
+JPlotPoint (*const Diagonal)() = [] { return JPlotPoint{++next_value, -next_value}; };
 
 std::string Add(JsonDataSeries& series, int first, int last) {
     for (int v = first; v <= last; ++v)
@@ -137,6 +133,16 @@ TEST(JsonTimePlot, TimeAndScatterPlotsSourcesAndSeries) {
     }
     JsonDataSeries negative("s", -1, 0, nullptr), unknown("s", 2, 7, nullptr);
     EXPECT_EQ(Add(negative, 1, 3) + Add(unknown, 1, 3), "[][1,2]");  // an unknown mode drops
+}
+
+TEST(JsonTimePlot, SamplesAtOnceWhenTheClockStepsBack) {
+    Plot plot("T", "n", "y", 10, 3600);
+    plot.SetValueSource(Counter);
+    plot.ClockStepsBack(86400);  // the last sample now lies a day ahead of the clock
+    plot.Process();
+    EXPECT_EQ(plot.Y()->Size(), 1u);
+    plot.Process();  // the next one is due a period after now
+    EXPECT_EQ(plot.Y()->Size(), 1u);
 }
 
 TEST(JsonTree, ChildrenInOrderResetCloneServicesAndDetails) {
