@@ -1,9 +1,7 @@
-// The writer and reader take characters straight from a stream buffer's areas when the stream's
-// own functions would do nothing more; every other case goes through those functions. These
-// tests hold the two ways to the same text, values, results and stream states, with streams
-// that force the stream functions (a tied stream, unitbuf) and buffers that fill up, fail or
-// throw at every position. Numbers against the C library; other locales and stream flags are
-// in robustness_test.
+// The writer and reader use a stream buffer's areas directly where the stream's own functions
+// would do nothing more. These tests hold both ways to the same text, values, results and states,
+// with streams that force the stream functions (tied, unitbuf) and buffers that fill up, fail or
+// throw anywhere. Numbers against the C library; locales and stream flags: robustness_test.
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -217,12 +215,10 @@ std::string Walk(std::istream& in, unsigned int seed) {
 
 }  // namespace
 
-// The same walks over every text through a stream that reads from the buffer's area and through
-// one whose tied stream makes the reader use the stream's own functions. Texts: documents as
-// the writer writes them, with white space, cut short, with a byte changed, and hand-made ones.
-// Sources: a string buffer; areas of a few characters, with and without room to put one back,
-// and no area at all (characters from uflow: unget fails the stream); buffers that throw where
-// the text ends, as a file buffer does on a read error.
+// The same walks over every text through the buffer's area and (tied) the stream's functions.
+// Texts: written documents, spaced out, cut short, with a byte changed, and golden/walks.tsv.
+// Sources: string buffers; areas of a few characters with and without put-back room; no area at
+// all (uflow only: unget fails); buffers that throw where the text ends, as files do on errors.
 TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunctions) {
     std::vector<std::string> texts = {""};  // and those of golden/walks.tsv
     for (const auto& c : Cases("walks"))
