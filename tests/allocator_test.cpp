@@ -13,12 +13,9 @@ std::size_t HeapInUse() {
 using Items = JsonSchemaArray<JsonSchemaList>;
 using Ints = JsonSchemaArray<JsonSchemaInt>;
 JsonSchemaList* NewItem() {
-    auto* item = new JsonSchemaList("");
-    JsonSchema* members[] = {new JsonSchemaInt("n", 7), new JsonSchemaString("s", "dflt"),
-                             new JsonSchemaBool("on", true), new Ints("v", nullptr)};
-    for (JsonSchema* member : members)
-        item->AddNew(member);
-    return item;
+    return With(new JsonSchemaList(""),
+                {new JsonSchemaInt("n", 7), new JsonSchemaString("s", "dflt"),
+                 new JsonSchemaBool("on", true), new Ints("v", nullptr)});
 }
 std::string ItemsText(int count) {
     std::string text = "[";

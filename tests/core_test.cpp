@@ -1,6 +1,7 @@
 // The core: token writer and reader, scalar nodes, the three list kinds, arrays, the file node
 // and the document root.
-#include <climits>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -46,12 +47,8 @@ std::string ReadOne(unsigned int token, const std::string& text, bool tied) {
 
 // {"a":int 1,"b":string "x","c":{"d":bool false}} in the list given.
 JsonSchemaList* MakeObject(JsonSchemaList* list) {
-    list->AddNew(new JsonSchemaInt("a", 1));
-    list->AddNew(new JsonSchemaString("b", "x"));
-    auto* c = new JsonSchemaList("c");
-    c->AddNew(new JsonSchemaBool("d", false));
-    list->AddNew(c);
-    return list;
+    return With(list, {new JsonSchemaInt("a", 1), new JsonSchemaString("b", "x"),
+                       With(new JsonSchemaList("c"), {new JsonSchemaBool("d", false)})});
 }
 
 // An element type of the tests' own, so no library document shares its prototype slot.
@@ -128,9 +125,9 @@ TEST(JsonWriteDocument, EscapesEveryByteAtEveryPlace) {
 // golden/reads.tsv.
 TEST(JsonReadDocument, ValuesByToken) {
     for (const auto& c : Cases("reads")) {
-        EXPECT_EQ(ReadOne(static_cast<unsigned int>(std::stoul(c[0])), c[1], false), c[2]) << c[1];
-        EXPECT_EQ(ReadOne(static_cast<unsigned int>(std::stoul(c[0])), c[1], true), c[2])
-            << c[1] << " tied";
+        for (bool tied : {false, true})
+            EXPECT_EQ(ReadOne(static_cast<unsigned int>(std::stoul(c[0])), c[1], tied), c[2])
+                << c[1] << (tied ? " tied" : "");
     }
 }
 
@@ -158,7 +155,7 @@ TEST(JsonReadDocument, KeysWhiteSpacePeekAndStickyFailures) {
     EXPECT_FALSE(Read(root, "{"));
 }
 
-TEST(JsonSchema, ScalarNodesTypesClonesNamesAndDisabling) {
+TEST(JsonSchema, ScalarNodesOwnSettersClonesNamesAndDisabling) {
     std::string name = "i";
     JsonSchemaInt i(name.c_str(), 3);
     name = "x";  // names are copied
@@ -179,11 +176,6 @@ TEST(JsonSchema, ScalarNodesTypesClonesNamesAndDisabling) {
     }
     EXPECT_EQ(clones, R"("i":3,"b":false,"d":3.14,"s":"orig",)");
     EXPECT_EQ(Write(i) + Write(b) + Write(d) + Write(s), R"(7true2.25"text")");
-    EXPECT_EQ(b.GetValueInt() + d.GetValueInt() + s.GetValueInt() + i.GetValueDouble() +
-                  s.GetValueDouble(),
-              0);
-    EXPECT_FALSE(i.GetValueBool() || d.GetValueBool() || s.GetValueBool());
-    EXPECT_EQ(std::string(i.GetValueString()) + b.GetValueString() + d.GetValueString(), "");
     i.SetName("");
     EXPECT_EQ(Write(i, true), "7");
     EXPECT_STREQ(JsonSchemaString("", INT32_MIN).GetValueString(), "2147483648");
@@ -283,7 +275,7 @@ TEST(JsonSchemaArray, ReadsByCloningThePrototypeWhileItsLastArrayLives) {
     EXPECT_EQ(Write(*copy), "[3,4]");
 }
 
-TEST(JsonSchemaFile, WritesBase64OfItsFileAndIsNeverRead) {
+TEST(JsonSchemaFile, WritesBase64OfARegularFileAndIsNeverRead) {
     const std::pair<std::string, std::string> known[] = {
         {"", ""},        {"a", "YQ=="},          {"ab", "YWI="},
         {"abc", "YWJj"}, {"foobar", "Zm9vYmFy"}, {std::string("\x00\xFF\xFE", 3), "AP/+"}};
@@ -305,8 +297,13 @@ TEST(JsonSchemaFile, WritesBase64OfItsFileAndIsNeverRead) {
     node.Reset();  // keeps the text, a clone does not
     EXPECT_EQ(Write(node, true) + Write(*std::unique_ptr<JsonSchema>(node.Clone())),
               R"("f":"YWJj""")");
-    node.FileToData("/");
-    EXPECT_EQ(Write(node), R"("")");
+    const std::string fifo = TempFile("fifo", "");  // no writer: opening it would wait for ever
+    ASSERT_TRUE(std::remove(fifo.c_str()) == 0 && mkfifo(fifo.c_str(), 0600) == 0);
+    for (const char* path : {"/", "/dev/zero", "/dev/urandom", fifo.c_str()}) {  // not regular
+        node.FileToData(path);
+        EXPECT_EQ(Write(node), R"("")") << path;
+    }
+    std::remove(fifo.c_str());
     EXPECT_FALSE(Read(node, R"("YWJj",)"));
     node.SetEnable(false);
     EXPECT_TRUE(Read(node, R"("YWJj",)"));
@@ -335,9 +332,7 @@ TEST(JsonDocumentSchema, ReadsFromDefaultsWritesAndReadsSubListsAndFiles) {
     EXPECT_FALSE(other.ProcessDocument("/nonexistent-dir/x.json", nullptr));
     EXPECT_FALSE(other.ProcessDocument(nullptr, nullptr));
     EXPECT_EQ(target->GetObject("x")->GetValueInt(), 9);  // not even reset
-    struct Rootless : JsonDocumentSchema {
-        JsonSchemaList* BuildSchema() override { return nullptr; }
-    } rootless;
+    TreeDocument rootless(nullptr);
     EXPECT_EQ(WriteDoc(rootless), "(write failed) ");
     EXPECT_FALSE(ReadDoc(rootless, "{}"));
     rootless._reset_schema(nullptr);

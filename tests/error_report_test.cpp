@@ -6,28 +6,17 @@
 namespace {
 
 // {"name","count","on","pos":[int,int],"items":[{"id","label"}...],"opts":{"level"} (open)}
-class Device : public JsonDocumentSchema {
-  public:
-    Device() { _root = BuildSchema(); }
-    JsonSchemaList* BuildSchema() override {
-        auto* root = new JsonSchemaList("");
-        root->AddNew(new JsonSchemaString("name", ""));
-        root->AddNew(new JsonSchemaInt("count", 0));
-        root->AddNew(new JsonSchemaBool("on", false));
-        auto* pos = new JsonSchemaOrderedList("pos");
-        pos->AddNew(new JsonSchemaInt("", 0));
-        pos->AddNew(new JsonSchemaInt("", 0));
-        root->AddNew(pos);
-        auto* item = new JsonSchemaList("");
-        item->AddNew(new JsonSchemaInt("id", 0));
-        item->AddNew(new JsonSchemaString("label", ""));
-        root->AddNew(new JsonSchemaArray<JsonSchema>("items", item));
-        auto* opts = new JsonSchemaOpenList("opts");
-        opts->AddNew(new JsonSchemaInt("level", 0));
-        root->AddNew(opts);
-        return root;
-    }
-};
+JsonSchemaList* Device() {
+    return With(new JsonSchemaList(""),
+                {new JsonSchemaString("name", ""), new JsonSchemaInt("count", 0),
+                 new JsonSchemaBool("on", false),
+                 With(new JsonSchemaOrderedList("pos"),
+                      {new JsonSchemaInt("", 0), new JsonSchemaInt("", 0)}),
+                 new JsonSchemaArray<JsonSchema>(
+                     "items", With(new JsonSchemaList(""), {new JsonSchemaInt("id", 0),
+                                                            new JsonSchemaString("label", "")})),
+                 With(new JsonSchemaOpenList("opts"), {new JsonSchemaInt("level", 0)})});
+}
 
 std::string Report(const JsonError& e) {
     return std::to_string(e.failed) + " " + std::to_string(e.offset) + " " +
@@ -43,36 +32,30 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
     for (const auto& k : Cases("errors")) {
         const std::string &text = k[0], &report = k[1];
         SCOPED_TRACE(text);
-        Device device;
-        // The same report from the buffer's area, a byte or three per refill, a stream that
-        // is tied (so read through its own functions) and a file.
-        {
-            CoutCapture console;
-            std::istringstream in(text);
-            EXPECT_EQ(device.ProcessDocumentStream(in, nullptr), report[0] == '0');
-            EXPECT_EQ(console.Text(), report[0] == '0' ? "" : "Format Document failed\n");
-            EXPECT_EQ(Report(device.LastError()), report);
-        }
-        for (std::size_t chunk : {std::size_t{1}, std::size_t{3}}) {
-            ChunkBuf buffer(text, chunk, 1, false);
-            std::istream in(&buffer);
-            device.ProcessDocumentStream(in, nullptr);
-            EXPECT_EQ(Report(device.LastError()), report) << chunk;
-        }
-        std::ostringstream sink;
-        std::istringstream tied(text);
-        tied.tie(&sink);
-        device.ProcessDocumentStream(tied, nullptr);
-        EXPECT_EQ(Report(device.LastError()), report) << "tied";
+        TreeDocument device(Device());
         std::ofstream(path, std::ios::binary) << text;
-        device.ProcessDocument(path.c_str(), nullptr);
-        EXPECT_EQ(Report(device.LastError()), report) << "file";
+        // The same result, line and report from the buffer's area, a byte or three per refill, a
+        // stream that is tied (so read through its own functions) and a file.
+        for (int source = 0; source < 5; ++source) {
+            CoutCapture console;
+            std::stringbuf whole(text);
+            ChunkBuf chunks(text, source == 1 ? 1 : 3, 1, false);
+            std::istream in(source == 1 || source == 2 ? static_cast<std::streambuf*>(&chunks)
+                                                       : &whole);
+            std::ostringstream sink;
+            if (source == 3) in.tie(&sink);
+            EXPECT_EQ(source == 4 ? device.ProcessDocument(path.c_str(), nullptr)
+                                  : device.ProcessDocumentStream(in, nullptr),
+                      report[0] == '0');
+            EXPECT_EQ(console.Text(), report[0] == '0' ? "" : "Format Document failed\n");
+            EXPECT_EQ(Report(device.LastError()), report) << "source " << source;
+        }
     }
     std::remove(path.c_str());
 }
 
 TEST(JsonError, FilesAndWritesFailWithoutAPlaceAndSuccessClears) {
-    Device device;
+    TreeDocument device(Device());
     CoutCapture console;
     const char* missing = "/nonexistent-dir/device.json";
     EXPECT_FALSE(device.ProcessDocument(missing, nullptr));

@@ -11,23 +11,14 @@ using Objects = JsonSchemaArray<JsonSchemaList>;
 namespace {
 
 JsonSchemaList* Element(const char* member) {
-    auto* element = new JsonSchemaList("");
-    element->AddNew(new JsonSchemaString(member, ""));
-    return element;
+    return With(new JsonSchemaList(""), {new JsonSchemaString(member, "")});
 }
 
-// {"<key>":[{"<key>":".."},..]}: a caller's document whose array has a prototype of its own.
-class Listing : public JsonDocumentSchema {
-  public:
-    explicit Listing(const char* name) : key(name) { _root = BuildSchema(); }
-    JsonSchemaList* BuildSchema() override {
-        auto* root = new JsonSchemaList("");
-        root->AddNew(new Objects(key, std::unique_ptr<JsonSchemaList>(Element(key))));
-        return root;
-    }
-    Objects& Items() { return *static_cast<Objects*>(_root->GetObject(0u)); }
-    const char* key;
-};
+// {"<key>":[{"<key>":".."},..]}: a caller's tree whose array has a prototype of its own.
+JsonSchemaList* Listing(const char* key) {
+    return With(new JsonSchemaList(""),
+                {new Objects(key, std::unique_ptr<JsonSchemaList>(Element(key)))});
+}
 
 }  // namespace
 
@@ -56,25 +47,21 @@ TEST(Independence, PlotAndSceneInEitherOrder) {
 }
 
 // Two unrelated documents whose arrays have prototypes of their own read their own texts beside
-// arrays built the class-wide way, which keep the first prototype offered.
+// an array built the class-wide way, and their clones do not count as its users.
 TEST(Independence, ArraysWithPrototypesOfTheirOwn) {
     {
-        Listing ports("port"), users("user");
+        TreeDocument ports(Listing("port")), users(Listing("user"));
         EXPECT_EQ(Objects::_ref, 0);
         EXPECT_EQ(Objects::_element, nullptr);
-        Objects first("a", Element("a"));
-        JsonSchemaList* unused = Element("b");
-        Objects second("b", unused);
-        delete unused;  // offered while another was in force: still ours
-        EXPECT_EQ(Objects::_ref, 2);
+        Objects classwide("a", Element("a"));
+        EXPECT_EQ(Objects::_ref, 1);
         EXPECT_TRUE(ReadDoc(ports, R"({"port":[{"port":"1"},{"port":"2"}]})"));
         EXPECT_TRUE(ReadDoc(users, R"({"user":[{"user":"3"}]})"));
         EXPECT_EQ(WriteDoc(ports) + WriteDoc(users),
                   R"({"port":[{"port":"1"},{"port":"2"}]}{"user":[{"user":"3"}]})");
-        EXPECT_TRUE(Read(second, R"([{"a":"x"}])"));  // the first's prototype
-        EXPECT_FALSE(Read(second, R"([{"b":"x"}])"));
-        std::unique_ptr<JsonSchema> copy(ports.Items().Clone());
-        EXPECT_EQ(Objects::_ref, 2);
+        EXPECT_TRUE(Read(classwide, R"([{"a":"x"}])"));
+        std::unique_ptr<JsonSchema> copy(ports.Root()->GetObject(0u)->Clone());
+        EXPECT_EQ(Objects::_ref, 1);
         EXPECT_TRUE(Read(*copy, R"([{"port":"3"}])"));
         EXPECT_EQ(Write(*copy), R"([{"port":""},{"port":""},{"port":"3"}])");
     }

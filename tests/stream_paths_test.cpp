@@ -1,13 +1,10 @@
-// The writer and reader take characters straight from a stream buffer's areas when the stream's
-// own functions would do nothing more; every other case goes through those functions. These
-// tests hold the two ways to the same text, values, results and stream states, with streams
-// that force the stream functions (a tied stream, unitbuf), buffers that fill up, fail or throw
-// at every position, and formatting settings that the stream must apply itself.
+// The writer and reader use a stream buffer's areas directly where the stream's own functions
+// would do nothing more. These tests hold both ways to the same text, values, results and states,
+// with streams that force the stream functions (tied, unitbuf) and buffers that fill up, fail or
+// throw anywhere. Numbers against the C library; locales and stream flags: robustness_test.
 #include <cfloat>
 #include <climits>
 #include <cmath>
-#include <functional>
-#include <iomanip>
 #include <locale>
 #include <memory>
 #include <random>
@@ -34,17 +31,11 @@ struct Random : std::mt19937 {
 std::vector<Item> RandomItems(unsigned int seed, std::size_t count) {
     Random rng(seed);
     const std::string names[] = {"", "", "a", "key", "we\"ird", std::string(40, 'n')};
-    const std::string texts[] = {"",
-                                 "plain",
-                                 "tab\there",
-                                 "q\"uote",
-                                 "back\\slash",
-                                 "sev7\"ch",
-                                 "eight8ch",
-                                 std::string(8, '\x1F'),
-                                 std::string(300, 'x'),
-                                 std::string("\x01\x1F\x7F\x80\xFF", 5),
-                                 std::string(150, 'y') + "\n" + std::string(150, 'z')};
+    std::vector<std::string> texts = {"",         "plain",   "tab\there", "q\"uote", "back\\slash",
+                                      "sev7\"ch", "eight8ch"};
+    texts.insert(texts.end(), {std::string(8, '\x1F'), std::string(300, 'x'),
+                               std::string("\x01\x1F\x7F\x80\xFF", 5),
+                               std::string(150, 'y') + "\n" + std::string(150, 'z')});
     const int ints[] = {0, -1, 7, INT_MIN, INT_MAX, 1000000};
     std::vector<Item> items(count);
     for (Item& it : items) {
@@ -75,24 +66,6 @@ std::vector<std::pair<bool, std::ios::iostate>> WriteItems(std::ostream& out,
     }
     return written;
 }
-
-// A numpunct with other words, grouping or decimal point.
-struct Punct : std::numpunct<char> {
-    Punct(char p, std::string g, std::string y) : point(p), grouping(g), yes(y) {}
-    char do_decimal_point() const override { return point; }
-    char do_thousands_sep() const override { return '\''; }
-    std::string do_grouping() const override { return grouping; }
-    std::string do_truename() const override { return yes; }
-    char point;
-    std::string grouping, yes;
-};
-
-// A number facet of the program's own, which the writer must use: integers as hashes.
-struct Hashes : std::num_put<char> {
-    iter_type do_put(iter_type out, std::ios_base&, char, long v) const override {
-        return std::fill_n(out, v % 5 + 5, '#');
-    }
-};
 
 // Counts the flushes of the stream it buffers.
 struct SyncCounter : std::stringbuf {
@@ -135,31 +108,16 @@ TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
     }
 }
 
-// Numbers as a plain stream writes them in the classic locale, whatever the settings and locale
-// of the stream written to, which keeps its flags (a bool sets boolalpha) and gets the precision
-// (a double sets it to `decimal` significant digits); values JSON cannot hold are null. Under
-// the plain setting, for ints of every length and doubles near every rounding boundary.
-TEST(JsonWriteDocument, NumbersIgnoreTheStreamsSettingsAndLocale) {
-    const std::function<void(std::ostream&)> settings[] = {
-        [](std::ostream&) {},
-        [](std::ostream& s) { s.setf(std::ios::showpos); },
-        [](std::ostream& s) { s.setf(std::ios::hex, std::ios::basefield); },
-        [](std::ostream& s) { s.setf(std::ios::oct, std::ios::basefield); },
-        [](std::ostream& s) { s.setf(std::ios::uppercase); },
-        [](std::ostream& s) { s.setf(std::ios::showpoint); },
-        [](std::ostream& s) { s.setf(std::ios::fixed, std::ios::floatfield); },
-        [](std::ostream& s) { s << std::setw(9) << std::setfill('*'); },
-        [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct('.', "\3", "true"))); },
-        [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct(',', "", "true"))); },
-        [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Punct('.', "", "yes"))); },
-        [](std::ostream& s) { s.imbue(std::locale(s.getloc(), new Hashes)); },
-    };
+// Numbers as a plain stream writes them in the classic locale, for ints of every length and
+// doubles near every rounding boundary, at every decimal setting; values JSON cannot hold are
+// null. The stream keeps its flags but for boolalpha (set by a bool) and gets the precision (set
+// by a double) as `decimal` significant digits.
+TEST(JsonWriteDocument, NumbersAsAPlainStreamWritesThem) {
     std::vector<int> ints = {0, 7, -1234567, INT_MIN, INT_MAX, INT_MIN + 1};
     std::vector<double> doubles = {0.0,     -0.0,    1.0,      0.125,   2.5,      9.995, 99.95,
                                    999.5,   1e-4,    1e-5,     1e15,    1e16,     1e21,  1e22,
                                    1e23,    1e-300,  4.9e-324, DBL_MAX, DBL_MIN,  5e-5,  123456,
                                    1234567, 0.99999, 9.5,      0.05,    -3.14159, 2.5e-7};
-    const std::size_t few_ints = ints.size(), few_doubles = doubles.size();
     std::mt19937_64 rng(11);
     for (long long p = 1; p <= 1000000000LL; p *= 10) {
         for (long long v : {p - 1, p, p + 1, p * 5 + 3})
@@ -188,40 +146,32 @@ TEST(JsonWriteDocument, NumbersIgnoreTheStreamsSettingsAndLocale) {
     }
     doubles.insert(doubles.end(), {std::nan(""), -HUGE_VAL});
     int wrong = 0;
-    for (const auto& setting : settings) {
-        auto check = [&](auto value, unsigned int decimal) {
-            using T = decltype(value);
-            std::ostringstream out, expected, left;
-            setting(out);
-            setting(left);
-            JsonWriteDocument writer(out);
-            writer.SetDecimal(decimal);
-            writer.Serialize(std::is_same<T, bool>()  ? JSON_BOOL
-                             : std::is_same<T, int>() ? JSON_INT
-                                                      : JSON_DOUBLE,
-                             JsonSchema::_nullstr, &value);
-            if (std::is_same<T, bool>()) expected << std::boolalpha, left << std::boolalpha;
-            if (std::is_same<T, double>()) {
-                expected.precision(static_cast<std::streamsize>(decimal));
-                left.precision(static_cast<std::streamsize>(decimal));
-            }
-            expected << value;
-            const bool finite = std::isfinite(static_cast<double>(value));
-            if ((out.str() != (finite ? expected.str() : "null") || out.flags() != left.flags() ||
-                 out.precision() != left.precision()) &&
-                ++wrong < 10)
-                ADD_FAILURE() << std::hexfloat << value << " at " << decimal << ": " << out.str()
-                              << " instead of " << expected.str();
-        };
-        const bool all = &setting == &settings[0];
-        for (std::size_t k = 0; k < (all ? ints.size() : few_ints); ++k)
-            check(ints[k], 3);
-        for (bool b : {true, false})
-            check(b, 3);
-        for (unsigned int decimal = 0; decimal < 16; decimal += all ? 1 : decimal == 0 ? 3 : 12) {
-            for (std::size_t k = 0; k < (all ? doubles.size() : few_doubles); ++k)
-                check(doubles[k], decimal);
-        }
+    auto check = [&wrong](auto value, unsigned int decimal) {
+        using T = decltype(value);
+        std::ostringstream out, expected;  // the flags and precision as the writer leaves them
+        JsonWriteDocument writer(out);
+        writer.SetDecimal(decimal);
+        writer.Serialize(std::is_same<T, bool>()  ? JSON_BOOL
+                         : std::is_same<T, int>() ? JSON_INT
+                                                  : JSON_DOUBLE,
+                         JsonSchema::_nullstr, &value);
+        if (std::is_same<T, bool>()) expected << std::boolalpha;
+        if (std::is_same<T, double>()) expected.precision(static_cast<std::streamsize>(decimal));
+        expected << value;
+        const bool finite = std::isfinite(static_cast<double>(value));
+        if ((out.str() != (finite ? expected.str() : "null") || out.flags() != expected.flags() ||
+             out.precision() != expected.precision()) &&
+            ++wrong < 10)
+            ADD_FAILURE() << std::hexfloat << value << " at " << decimal << ": " << out.str()
+                          << " instead of " << expected.str();
+    };
+    for (int i : ints)
+        check(i, 3);
+    for (bool b : {true, false})
+        check(b, 3);
+    for (unsigned int decimal = 0; decimal < 16; ++decimal) {
+        for (double d : doubles)
+            check(d, decimal);
     }
     EXPECT_EQ(wrong, 0);
 }
@@ -265,12 +215,10 @@ std::string Walk(std::istream& in, unsigned int seed) {
 
 }  // namespace
 
-// The same walks over every text through a stream that reads from the buffer's area and through
-// one whose tied stream makes the reader use the stream's own functions. Texts: documents as
-// the writer writes them, with white space, cut short, with a byte changed, and hand-made ones.
-// Sources: a string buffer; areas of a few characters, with and without room to put one back,
-// and no area at all (characters from uflow: unget fails the stream); buffers that throw where
-// the text ends, as a file buffer does on a read error.
+// The same walks over every text through the buffer's area and (tied) the stream's functions.
+// Texts: written documents, spaced out, cut short, with a byte changed, and golden/walks.tsv.
+// Sources: string buffers; areas of a few characters with and without put-back room; no area at
+// all (uflow only: unget fails); buffers that throw where the text ends, as files do on errors.
 TEST(JsonReadDocument, EverySourceReadsTheSameThroughTheAreaAndTheStreamFunctions) {
     std::vector<std::string> texts = {""};  // and those of golden/walks.tsv
     for (const auto& c : Cases("walks"))
@@ -325,19 +273,15 @@ TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoesAndOtherWhiteSpaceIsFollow
         const long long expected = std::max<long long>(
             INT_MIN, std::min<long long>(INT_MAX, std::strtoll(text.c_str(), nullptr, 10)));
         const double expected_double = std::strtod(text.c_str(), nullptr);
-        for (bool tied : {false, true}) {
-            std::istringstream in(text + ",");
-            std::ostringstream sink;
-            in.tie(tied ? &sink : nullptr);
-            int i = 0;
-            double d = 0.0;
-            JsonReadDocument(in).Deserialize(JSON_INT, JsonSchema::_nullstr, &i);
-            in.clear();
-            in.seekg(0);
-            JsonReadDocument(in).Deserialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
-            ASSERT_TRUE(i == expected && std::memcmp(&d, &expected_double, sizeof d) == 0)
-                << text << tied << ": " << i << " " << d;
-        }
+        std::istringstream in(text + ",");  // (the stream functions' way: the walks above)
+        int i = 0;
+        double d = 0.0;
+        JsonReadDocument(in).Deserialize(JSON_INT, JsonSchema::_nullstr, &i);
+        in.clear();
+        in.seekg(0);
+        JsonReadDocument(in).Deserialize(JSON_DOUBLE, JsonSchema::_nullstr, &d);
+        ASSERT_TRUE(i == expected && std::memcmp(&d, &expected_double, sizeof d) == 0)
+            << text << ": " << i << " " << d;
     }
     // A locale whose white space includes 0xA0: skipped like a space, as std::ws does.
     static std::vector<std::ctype_base::mask> table(std::ctype<char>::classic_table(),
@@ -348,11 +292,9 @@ TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoesAndOtherWhiteSpaceIsFollow
         std::ostringstream sink;
         in.tie(tied ? &sink : nullptr);
         in.imbue(std::locale(std::locale::classic(), new std::ctype<char>(table.data())));
-        JsonSchemaList root("");
-        root.AddNew(new JsonSchemaInt("a", 0));
-        JsonReadDocument reader(in);
-        EXPECT_TRUE(root.Format(reader, false));
-        EXPECT_EQ(root.GetObject("a")->GetValueInt(), 7);
+        TreeDocument doc(With(new JsonSchemaList(""), {new JsonSchemaInt("a", 0)}));
+        EXPECT_TRUE(doc.ProcessDocumentStream(in, nullptr) &&
+                    doc.Root()->GetObject(0u)->GetValueInt() == 7);
     }
 }
 

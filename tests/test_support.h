@@ -11,6 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
@@ -35,6 +36,22 @@ inline bool Read(JsonSchema& node, const std::string& text) {
     JsonReadDocument reader(in);
     return node.Format(reader, false);
 }
+
+// The list given, with the children given added in order.
+template <typename List>
+List* With(List* list, std::initializer_list<JsonSchema*> children) {
+    for (JsonSchema* child : children)
+        list->AddNew(child);
+    return list;
+}
+
+// A document over the tree given (none: a document without a tree).
+class TreeDocument : public JsonDocumentSchema {
+  public:
+    explicit TreeDocument(JsonSchemaList* root) { _root = root; }
+    JsonSchemaList* BuildSchema() override { return _root; }
+    JsonSchemaList* Root() { return _root; }
+};
 
 // A whole document (or the list given) through the stream entry points; a failed write is marked
 // so that no expected text matches.
@@ -94,15 +111,11 @@ inline std::string TempFile(const char* name, const std::string& bytes) {
 }
 
 // Everything written to std::cout while it lives.
-class CoutCapture {
-  public:
-    CoutCapture() : _old(std::cout.rdbuf(_buffer.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(_old); }
-    std::string Text() const { return _buffer.str(); }
-
-  private:
-    std::ostringstream _buffer;
-    std::streambuf* _old;
+struct CoutCapture {
+    std::ostringstream buffer;
+    std::streambuf* old = std::cout.rdbuf(buffer.rdbuf());
+    ~CoutCapture() { std::cout.rdbuf(old); }
+    std::string Text() const { return buffer.str(); }
 };
 
 // A put area of `room` characters; past it every write fails (or throws).
@@ -137,9 +150,8 @@ class ChunkBuf : public std::streambuf {
         if (_pos >= _text.size()) return End();
         if (_chunk == 0) return traits_type::to_int_type(_text[_pos]);
         const std::size_t keep = std::min(_back, _pos), n = std::min(_chunk, _text.size() - _pos);
-        _area.assign(_text.begin() + static_cast<long>(_pos - keep),
-                     _text.begin() + static_cast<long>(_pos + n));
-        setg(_area.data(), _area.data() + keep, _area.data() + keep + n);
+        _area = _text.substr(_pos - keep, keep + n);
+        setg(&_area[0], &_area[0] + keep, &_area[0] + keep + n);
         _pos += n;
         return traits_type::to_int_type(*gptr());
     }
@@ -156,7 +168,7 @@ class ChunkBuf : public std::streambuf {
     std::string _text;
     std::size_t _chunk, _back;
     bool _throws;
-    std::vector<char> _area;
+    std::string _area;
     std::size_t _pos = 0;
 };
 
@@ -180,13 +192,12 @@ class RecordingMailbox : public QmMailbox {
                         {r->param, r->idx[0], r->idx[1], r->idx[2], r->idx[3],
                          static_cast<uint32_t>(r->status), r->length},
                         {}});
-        if ((id & 0xF) != 0xD) {
+        if ((id & 0xF) != 0xD)
             sent.back().data.assign(bytes, r->length);
-        } else if (r->length == 4) {
+        else if (r->length == 4)
             std::memcpy(bytes, &word, 4);
-        } else {
+        else
             std::memcpy(bytes, answer.data(), std::min<std::size_t>(answer.size(), r->length));
-        }
         r->status = statuses.empty() ? status : statuses.front();
         if (!statuses.empty()) statuses.pop_front();
         return -1;  // ignored by the agent

@@ -95,7 +95,9 @@ def candidates(path):
             rep = (hex(new).upper().replace('0X', '0x') if lit.lower().startswith('0x') else str(new))
             yield no, mo.start() + 1, lit, rep
         mo = re.match(r'(\s*(?:\}\s*else\s+)?if \()(.*)\)( \{| return| [\w:]+| break| continue|$)', m)
-        if mo and mo.group(2).count('(') == mo.group(2).count(')'):
+        # (not a condition that declares its variable: "if (T* p = f())" cannot be negated)
+        if (mo and mo.group(2).count('(') == mo.group(2).count(')')
+                and not re.match(r'[\w:<>]+[*&]? [*&]?\w+ = ', mo.group(2))):
             cond = line[len(mo.group(1)):len(mo.group(1)) + len(mo.group(2))]
             yield no, len(mo.group(1)) + 1, cond, '!(' + cond + ')'
         s = m.strip()
@@ -110,10 +112,17 @@ def candidates(path):
 def key(item):
     return hashlib.sha1('\t'.join(map(str, item)).encode()).hexdigest()
 
-# How many of each file: the sources by their size, the headers a few (they rebuild everything).
-quota = {'core/jsonprim.cpp': 80, 'param/jsonprim_ext.cpp': 30, 'webjson/webjson_imagescene.cpp': 36,
-         'webjson/webjson_plot.cpp': 15, 'webjson/webjson_table.cpp': 12, 'webjson/webjson_tree.cpp': 12,
-         'core/json_list.h': 3, 'core/json_schema.h': 1, 'param/json_param.h': 1}
+# How many of each file: roughly by size, the internal headers with logic by theirs, the public
+# headers a few (they rebuild the tests too); headers of declarations only have none.
+quota = {'core/json_reader.cpp': 34, 'core/node_allocator.cpp': 16, 'core/element_spares.cpp': 16,
+         'core/json_writer.cpp': 15, 'core/json_containers.cpp': 9, 'core/json_nodes.cpp': 6,
+         'core/json_document.cpp': 6, 'core/json_file.cpp': 5,
+         'core/detail/number_text.h': 13, 'core/detail/byte_scan.h': 4, 'core/detail/base64.h': 3,
+         'core/detail/json_guard.h': 3, 'core/detail/locale_probe.h': 2, 'core/detail/stream_area.h': 2,
+         'core/json_list.h': 5, 'core/json_stream.h': 1,
+         'param/jsonprim_ext.cpp': 8, 'param/json_param.h': 2,
+         'webjson/webjson_imagescene.cpp': 27, 'webjson/webjson_plot.cpp': 8,
+         'webjson/webjson_table.cpp': 5, 'webjson/webjson_tree.cpp': 5}
 rows = []
 for path in sorted(quota):
     items = [(path,) + c for c in candidates(path)]

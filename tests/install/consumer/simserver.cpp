@@ -6,21 +6,12 @@
 
 using namespace DocumentAPI::JsonDocumentAPI;
 
-class Speed : public JsonDocumentSchema {
-  public:
-    Speed() { _root = BuildSchema(); }
-    JsonSchemaList* BuildSchema() override {
-        auto* root = new JsonSchemaList("");
-        root->AddNew(new JsonSchemaParam(PARAM_INT, 0x100, 0x2A, idx_t{0, 0, 0, 0}, nullptr, 0));
-        return root;
-    }
-};
-
 int main() {
     QmSimServer server;
     server.DefineWord({0x100, 0x2A, {0, 0, 0, 0}}, QMSIM_INT, 900);
     QmMbAgent::m_svr = &server;
     std::ostringstream text;
-    Speed().GenerateDocumentStream(text, nullptr);
-    return text.str() == R"({"100.2A.0.0.0.0i":900})" ? 0 : 1;
+    JsonWriteDocument writer(text);
+    JsonSchemaParam(PARAM_INT, 0x100, 0x2A, idx_t{0, 0, 0, 0}, nullptr, 0).Compile(writer, true);
+    return text.str() == R"("100.2A.0.0.0.0i":900)" ? 0 : 1;
 }
