@@ -116,7 +116,7 @@ TEST(JsonSceneRequestVsysCtrl, RunningOutOfMemoryAnywhereFailsCleanly) {
         const bool ok = request.ProcessDocumentStream(in, nullptr);
         allocations_left = -1;
         if (ok) break;
-        EXPECT_TRUE(in.bad() && in.exceptions() == kMask);
+        EXPECT_TRUE(in.bad() && in.exceptions() == kMask && request.LastError().failed);
         EXPECT_EQ(WriteDoc(request), R"({"attributes":[]})");  // a failed read resets
     }
 }

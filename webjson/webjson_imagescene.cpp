@@ -366,6 +366,8 @@ bool JsonSceneRequestVsysCtrl::ProcessDocumentStream(std::istream& stream, JsonS
         return true;
     });
     if (!handled) {
+        // Said as the document's read says it, unless an earlier failure was kept.
+        if (result) _fail("the read was stopped by an exception");
         Contain([] { std::cout << "Format Document failed" << std::endl; });
         _reset_schema(list);
     }
