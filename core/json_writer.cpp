@@ -221,6 +221,19 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
     const bool comma = !_first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
     _first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
 
+    // A bracket without a key, a quarter of a table's items, in two stores when the area has room.
+    if (token - JSON_OBJECT_BEGIN <= JSON_ARRAY_END - JSON_OBJECT_BEGIN && name.empty() &&
+        detail::direct_output(_stream)) {
+        std::streambuf* buffer = ios.rdbuf();
+        char* p = BufferAccess::Pptr(buffer);
+        if (p != nullptr && BufferAccess::Epptr(buffer) - p >= 2) {
+            p[0] = ',';
+            p[comma ? 1 : 0] = "{}[]"[token - JSON_OBJECT_BEGIN];
+            BufferAccess::Pbump(buffer, comma ? 2 : 1);
+            return true;
+        }
+    }
+
     // The value's text. Numbers are written as in the C locale whatever the stream's locale and
     // flags, so that the text stays JSON; boolalpha and the precision are still left set.
     char buf[32];
