@@ -508,113 +508,228 @@ JsonReadDocument::JsonReadDocument(std::istream& stream)
 
 JsonReadDocument::~JsonReadDocument() {}
 
-// One call per token: the body is inlined into Deserialize.
-[[gnu::always_inline]] inline bool JsonReadDocument::_deserialize(unsigned int token,
-                                                                  std::string& name, void* value) {
-    if (!_stream.good()) {
-        note_stopped(_stream, _progress);
+// Any item, read by the grammar's functions; no exception leaves it.
+WEBJSON_COLD bool JsonReadDocument::_deserialize(unsigned int token, std::string& name,
+                                                 void* value) {
+    return GuardStep(_stream, [&] {
+        if (!_stream.good()) {
+            note_stopped(_stream, _progress);
+            return false;
+        }
+        In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
+        in.SkipSpace();
+
+        // separator: a comma before every item but the first and the closing brackets
+        if (_first) {
+            _first = false;
+        } else if (token != JSON_OBJECT_END && token != JSON_ARRAY_END) {
+            const int c = in.Get();
+            if (c != ',') {
+                // members come as keys, elements without
+                in.Expected(token == JSON_KEY || !name.empty() ? "',' or '}'" : "',' or ']'", c,
+                            true);
+            }
+            in.SkipSpace();
+        }
+
+        // the value's own key: key ws
+        if (!name.empty()) {
+            std::string key;
+            read_key(in, key, &name);
+            in.SkipSpace();
+        }
+
+        switch (token) {
+            case JSON_INT: {
+                int temp = 0;
+                read_int32(in, value ? *static_cast<int*>(value) : temp);
+                break;
+            }
+            case JSON_BOOL: {
+                bool temp = false;
+                read_bool(in, value ? *static_cast<bool*>(value) : temp);
+                break;
+            }
+            case JSON_DOUBLE: {
+                double temp = 0.0;
+                read_double(in, value ? *static_cast<double*>(value) : temp);
+                break;
+            }
+            case JSON_STRING: {
+                std::string temp;
+                read_string(in, value ? *static_cast<std::string*>(value) : temp);
+                break;
+            }
+            case JSON_OBJECT_BEGIN:
+                read_char(in, '{');
+                _first = true;
+                break;
+            case JSON_OBJECT_END:
+                read_char(in, '}');
+                break;
+            case JSON_ARRAY_BEGIN:
+                read_char(in, '[');
+                _first = true;
+                break;
+            case JSON_ARRAY_END:
+                read_char(in, ']');
+                break;
+            case JSON_KEY: {
+                // a member's name; the value that follows is read without a comma
+                std::string temp;
+                read_key(in, value ? *static_cast<std::string*>(value) : temp, nullptr);
+                _first = true;
+                break;
+            }
+            case JSON_SKIP:
+                skip_value(in);
+                break;
+            case JSON_FILE:
+                in.Fail(0, "a file value cannot be read");
+                break;
+            default:
+                in.Fail(0, "unknown item kind " + std::to_string(token));
+                break;
+        }
+        if (_stream.good()) return true;
+        in.Stopped(kEnded);
         return false;
-    }
-    In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
-    in.SkipSpace();
-
-    // separator: a comma before every item but the first and the closing brackets
-    if (_first) {
-        _first = false;
-    } else if (token != JSON_OBJECT_END && token != JSON_ARRAY_END) {
-        const int c = in.Get();
-        if (c != ',') {
-            // members come as keys, elements without
-            in.Expected(token == JSON_KEY || !name.empty() ? "',' or '}'" : "',' or ']'", c, true);
-        }
-        in.SkipSpace();
-    }
-
-    // the value's own key: key ws
-    if (!name.empty()) {
-        std::string key;
-        read_key(in, key, &name);
-        in.SkipSpace();
-    }
-
-    switch (token) {
-        case JSON_INT: {
-            int temp = 0;
-            read_int32(in, value ? *static_cast<int*>(value) : temp);
-            break;
-        }
-        case JSON_BOOL: {
-            bool temp = false;
-            read_bool(in, value ? *static_cast<bool*>(value) : temp);
-            break;
-        }
-        case JSON_DOUBLE: {
-            double temp = 0.0;
-            read_double(in, value ? *static_cast<double*>(value) : temp);
-            break;
-        }
-        case JSON_STRING: {
-            std::string temp;
-            read_string(in, value ? *static_cast<std::string*>(value) : temp);
-            break;
-        }
-        case JSON_OBJECT_BEGIN:
-            read_char(in, '{');
-            _first = true;
-            break;
-        case JSON_OBJECT_END:
-            read_char(in, '}');
-            break;
-        case JSON_ARRAY_BEGIN:
-            read_char(in, '[');
-            _first = true;
-            break;
-        case JSON_ARRAY_END:
-            read_char(in, ']');
-            break;
-        case JSON_KEY: {
-            // a member's name; the value that follows is read without a comma
-            std::string temp;
-            read_key(in, value ? *static_cast<std::string*>(value) : temp, nullptr);
-            _first = true;
-            break;
-        }
-        case JSON_SKIP:
-            skip_value(in);
-            break;
-        case JSON_FILE:
-            in.Fail(0, "a file value cannot be read");
-            break;
-        default:
-            in.Fail(0, "unknown item kind " + std::to_string(token));
-            break;
-    }
-    if (_stream.good()) return true;
-    in.Stopped(kEnded);
-    return false;
+    });
 }
 
+namespace {
+
+// The get area of a good stream with no tied stream, whose white space is the C locale's: there
+// items may be taken in place, doing what the stream's functions would do, without a call.
+// [begin, end) is bounded to what gbump takes. False when the area may not be used so.
+bool area_in_place(std::istream& stream, bool spaces, std::streambuf*& buffer, const char*& begin,
+                   const char*& end) {
+    buffer = stream.rdbuf();
+    if (!spaces || !stream.good() || stream.tie() != nullptr || buffer == nullptr) return false;
+    begin = BufferAccess::Gptr(buffer);
+    end = BufferAccess::Egptr(buffer);
+    if (static_cast<std::size_t>(end - begin) > kMaxPiece) end = begin + kMaxPiece;
+    return true;
+}
+
+const char* skip_space(const char* p, const char* end) {
+    while (p != end && static_cast<unsigned char>(*p) <= ' ' && In::is_space(*p))
+        ++p;
+    return p;
+}
+
+}  // namespace
+
+// An item that the area holds whole, in its plainest form (a key and a string without escapes, a
+// number followed by another character), is taken in place: the grammar's functions would take
+// the same characters and store the same value. Everything else, and every failure, is read by
+// them from where the item starts.
 bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* value) {
-    return GuardStep(_stream, [&] { return _deserialize(token, name, value); });
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) {
+        const bool closing = token == JSON_OBJECT_END || token == JSON_ARRAY_END;
+        const char* p = skip_space(begin, end);
+        bool ready = true;
+        if (!_first && !closing) {  // a comma first
+            ready = p != end && *p == ',';
+            if (ready) p = skip_space(p + 1, end);
+        }
+        if (ready && !name.empty()) {  // the key: name's bytes between quotes, with no escape
+            const std::size_t k = name.size();
+            ready = static_cast<std::size_t>(end - p) > k + 1 && *p == '"' && p[k + 1] == '"' &&
+                    std::memcmp(p + 1, name.data(), k) == 0 &&
+                    detail::plain_run<false>(name.data(), k) == k;
+            if (ready) p = skip_space(p + k + 2, end);
+            ready = ready && p != end && *p == ':';
+            if (ready) p = skip_space(p + 1, end);
+        }
+        if (ready && p != end && (value != nullptr || (token > JSON_FILE && token != JSON_KEY))) {
+            const char* taken = nullptr;  // the end of the item, once stored
+            switch (token) {
+                case JSON_STRING:
+                case JSON_KEY: {  // a key is followed by ':' and read without a comma after it
+                    if (*p != '"') break;
+                    const char* text = p + 1;
+                    const std::size_t n =
+                        detail::plain_run<false>(text, static_cast<std::size_t>(end - text));
+                    if (text + n == end || text[n] != '"') break;
+                    const char* after = text + n + 1;
+                    if (token == JSON_KEY) {
+                        after = skip_space(after, end);
+                        if (after == end || *after != ':') break;
+                        ++after;
+                    }
+                    std::string& out = *static_cast<std::string*>(value);
+                    return GuardStep(_stream, [&] {
+                        out.clear();
+                        out.append(text, n);
+                        BufferAccess::Gbump(buffer, static_cast<int>(after - begin));
+                        _first = token == JSON_KEY;
+                        return true;
+                    });
+                }
+                case JSON_INT:
+                case JSON_DOUBLE: {
+                    const char* q = p;
+                    while (q != end && is_number_char(static_cast<unsigned char>(*q)))
+                        ++q;
+                    if (q == p || q == end) break;
+                    if (token == JSON_INT) {
+                        *static_cast<int*>(value) = detail::decimal_to_int32(p, q);
+                    } else {
+                        char text[64];
+                        const std::size_t n = static_cast<std::size_t>(q - p);
+                        if (n >= sizeof text) break;
+                        std::memcpy(text, p, n);
+                        text[n] = '\0';
+                        *static_cast<double*>(value) = detail::text_to_double(text, n);
+                    }
+                    taken = q;
+                    break;
+                }
+                case JSON_BOOL: {
+                    const bool word = *p == 't';
+                    const std::size_t n = word ? 4 : 5;
+                    if (static_cast<std::size_t>(end - p) < n ||
+                        std::memcmp(p, word ? "true" : "false", n) != 0) {
+                        break;
+                    }
+                    *static_cast<bool*>(value) = word;
+                    taken = p + n;
+                    break;
+                }
+                case JSON_OBJECT_BEGIN:
+                case JSON_OBJECT_END:
+                case JSON_ARRAY_BEGIN:
+                case JSON_ARRAY_END:
+                    if (*p == "{}[]"[token - JSON_OBJECT_BEGIN]) taken = p + 1;
+                    break;
+                default:
+                    break;
+            }
+            if (taken != nullptr) {
+                BufferAccess::Gbump(buffer, static_cast<int>(taken - begin));
+                _first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
+                return true;
+            }
+        }
+    }
+    return _deserialize(token, name, value);
 }
 
-// The common case, white space and the next character in the get area of a good stream with no
-// tied stream, is looked at in place: what the stream's functions would do, without a call.
+// White space and the next character, when the area holds them, are looked at in place.
 bool JsonReadDocument::Peek(unsigned int token) {
-    std::istream& stream = _stream;
-    std::streambuf* buffer = stream.rdbuf();
-    if ((_flags & kClassicSpaces) != 0 && stream.good() && stream.tie() == nullptr &&
-        buffer != nullptr) {
-        const char* const p = BufferAccess::Gptr(buffer);
-        const char* end = BufferAccess::Egptr(buffer);
-        if (static_cast<std::size_t>(end - p) > kMaxPiece) end = p + kMaxPiece;
-        const char* q = p;
-        while (q != end && static_cast<unsigned char>(*q) <= ' ' && In::is_space(*q))
-            ++q;
-        if (q != end) {
-            if (q != p) BufferAccess::Gbump(buffer, static_cast<int>(q - p));
-            if (token == JSON_OBJECT_END) return *q == '}';
-            if (token == JSON_ARRAY_END) return *q == ']';
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) {
+        const char* p = skip_space(begin, end);
+        if (p != end) {
+            if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+            if (token == JSON_OBJECT_END) return *p == '}';
+            if (token == JSON_ARRAY_END) return *p == ']';
             return false;
         }
     }
