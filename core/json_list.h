@@ -234,13 +234,19 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
         JsonSchema* prototype = _prototype();
         for (std::size_t i = 0; result && !reader.Peek(JSON_ARRAY_END); ++i) {
-            if (prototype == nullptr) {
+            // Without a prototype (or a clone of it) the element is skipped.
+            JsonSchema* element = prototype != nullptr ? _spares.Take(prototype) : nullptr;
+            if (element == nullptr) {
                 result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
                 if (!result) reader.Within(i);
                 continue;
             }
-            JsonSchema* element = _spares.Take(prototype);
-            AddNew(element);
+            try {  // as AddNew, without its call: an element that cannot be kept is deleted
+                _children.push_back(element);
+            } catch (...) {
+                delete element;
+                throw;
+            }
             _spares.Appended(_children.size());
             result = element->Format(reader, false) && result;
             if (!result) reader.Within(i);

@@ -120,3 +120,13 @@ TEST(JsonSceneRequestVsysCtrl, RunningOutOfMemoryAnywhereFailsCleanly) {
         EXPECT_EQ(WriteDoc(request), R"({"attributes":[]})");  // a failed read resets
     }
 }
+
+// A prototype whose Clone gives nothing: its array skips the elements instead of failing on them.
+struct NoClone : JsonSchemaInt {
+    NoClone() : JsonSchemaInt("", 0) {}
+    JsonSchema* Clone() override { return nullptr; }
+};
+TEST(JsonSchemaArray, APrototypeThatClonesNothingSkipsTheElements) {
+    JsonSchemaArray<JsonSchemaInt> array("a", std::unique_ptr<JsonSchemaInt>(new NoClone()));
+    EXPECT_TRUE(Read(array, "[1,[2],3]") && array.Size() == 0);
+}
