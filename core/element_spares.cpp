@@ -205,10 +205,6 @@ struct ElementSpares::Store {
 
     // The arrays of a spare count as live again.
     void Revive(JsonSchema* element) {
-        if (kind != Kind::kArray && kind != Kind::kList) return;
-        ReviveArrays(element);
-    }
-    void ReviveArrays(JsonSchema* element) {
         if (kind == Kind::kArray) {
             count(*element, 1);
             return;

@@ -31,6 +31,21 @@ bool is_number_char(int c) {
     return d <= 14 && ((0x7FEDu >> d) & 1u) != 0;
 }
 
+// The end of the C locale's white space at p, at most end.
+const char* skip_space(const char* p, const char* end) {
+    while (p != end && static_cast<unsigned char>(*p) <= ' ' &&
+           (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        ++p;
+    return p;
+}
+
+// The end of the number characters at p, at most end.
+const char* number_end(const char* p, const char* end) {
+    while (p != end && is_number_char(static_cast<unsigned char>(*p)))
+        ++p;
+    return p;
+}
+
 // Value of one character of a \u escape; right for the upper-case hexadecimal digits only.
 unsigned int hex_digit(int c) {
     unsigned int x = static_cast<unsigned char>(c);
@@ -143,12 +158,8 @@ class In {
     // As `stream >> std::ws`.
     void SkipSpace() {
         if (_spaces) {
-            const char* p = _p;
-            const char* end = _end;
-            while (p != end && static_cast<unsigned char>(*p) <= ' ' && is_space(*p))
-                ++p;
-            _p = p;
-            if (p != end) return;
+            _p = skip_space(_p, _end);
+            if (_p != _end) return;
         }
         SkipSpaceSlow();
     }
@@ -164,17 +175,13 @@ class In {
     // takes it as [begin, end) (the character after it stays) and returns true. Otherwise takes
     // nothing and returns false.
     bool TakeNumber(const char*& begin, const char*& end) {
-        const char* p = _p;
-        while (p != _end && is_number_char(static_cast<unsigned char>(*p)))
-            ++p;
+        const char* p = number_end(_p, _end);
         if (p == _p || p == _end) return false;
         begin = _p;
         end = p;
         _p = p;
         return true;
     }
-
-    static bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
   private:
     // The stream's own functions, with the area let go of around them (out of line: they are
@@ -612,12 +619,6 @@ bool area_in_place(std::istream& stream, bool spaces, std::streambuf*& buffer, c
     return true;
 }
 
-const char* skip_space(const char* p, const char* end) {
-    while (p != end && static_cast<unsigned char>(*p) <= ' ' && In::is_space(*p))
-        ++p;
-    return p;
-}
-
 }  // namespace
 
 // An item that the area holds whole, in its plainest form (a key and a string without escapes, a
@@ -672,9 +673,7 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
                 }
                 case JSON_INT:
                 case JSON_DOUBLE: {
-                    const char* q = p;
-                    while (q != end && is_number_char(static_cast<unsigned char>(*q)))
-                        ++q;
+                    const char* q = number_end(p, end);
                     if (q == p || q == end) break;
                     if (token == JSON_INT) {
                         *static_cast<int*>(value) = detail::decimal_to_int32(p, q);
