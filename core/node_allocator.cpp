@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/detail/cold.h"
 #include "json_schema.h"
 
 // Sanitizers and memory checkers must see every node: whatever enabled them, the blocks are off.
@@ -320,7 +321,11 @@ bool Enabled() {
     return true;
 }
 
-void* Allocate(std::size_t size, std::size_t align) noexcept {
+namespace {
+
+// Everything but a plain node taken from its class's current block: other alignments, large
+// nodes, the thread's first node and a current block used up.
+WEBJSON_COLD void* AllocateSlow(std::size_t size, std::size_t align) noexcept {
     // Slots of a size that is a multiple of the alignment lie on that alignment, up to the
     // block head's.
     if (align > kGrain && align <= kHeader) size = (size + align - 1) & ~(align - 1);
@@ -342,9 +347,8 @@ void* Allocate(std::size_t size, std::size_t align) noexcept {
     return Refill(cache, cls);
 }
 
-void Free(void* p) noexcept {
-    if (p == nullptr) return;
-    Block* b = BlockOf(p);
+// A free that changes a block's list or frees it, or one from another thread.
+WEBJSON_COLD void FreeSlow(Block* b, void* p) noexcept {
     if (b->slot == 0) {
         Release(b);
         return;
@@ -368,6 +372,44 @@ void Free(void* p) noexcept {
         Unlink(c, b);
         Link(c, b, Block::kPartial);
     }
+}
+
+}  // namespace
+
+// The common case in a few instructions: a plain node from the current block of its class on
+// a thread that has its cache.
+void* Allocate(std::size_t size, std::size_t align) noexcept {
+    Cache* cache = t_cache;
+    if (align <= kGrain && size - 1 < kMaxSlot &&
+        reinterpret_cast<std::uintptr_t>(cache) > reinterpret_cast<std::uintptr_t>(Dead())) {
+        if (Block* b = cache->classes[(size + kGrain - 1) / kGrain].current) {
+            if (b->free != nullptr) return Pop(b);
+            if (static_cast<std::size_t>(reinterpret_cast<char*>(b) + kBlockSize - b->bump) >=
+                b->slot) {
+                void* p = b->bump;
+                b->bump += b->slot;
+                ++b->live;
+                return p;
+            }
+        }
+    }
+    return AllocateSlow(size, align);
+}
+
+// The common case: the owner frees a node of a block that stays on its list.
+void Free(void* p) noexcept {
+    if (p == nullptr) return;
+    Block* b = BlockOf(p);
+    Cache* cache = t_cache;
+    if (b->slot != 0 && cache != nullptr && b->owner.load(std::memory_order_relaxed) == cache &&
+        (b->list == Block::kCurrent ||
+         (b->list == Block::kPartial && b->live > 1 - b->balance.load(std::memory_order_relaxed)))) {
+        SetNext(p, b->free);
+        b->free = p;
+        --b->live;
+        return;
+    }
+    FreeSlow(b, p);
 }
 
 #endif
