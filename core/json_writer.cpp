@@ -107,7 +107,7 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
 
 // Copies the n bytes of a string value to p and returns the end of the copy, or returns null
 // when one of them needs an escape (some bytes may then have been stored).
-char* copy_plain(char* p, const char* s, std::size_t n) {
+inline char* copy_plain(char* p, const char* s, std::size_t n) {
     if (n >= 8) return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
     if (n >= 4) {  // two words of four bytes, overlapping
         std::uint32_t a, b;
@@ -210,29 +210,66 @@ void JsonWriteDocument::_string_to_json(std::string& in, std::string& out) {
     }
 }
 
-// The common case touches only memory: the item goes whole into the put area, with no call on
-// the stream and nothing that can throw. The stream's own functions, which may throw (an
-// exception mask, a throwing buffer), run guarded.
-bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
-    std::ios& ios = _stream;
+namespace {
+
+// A string value without escapes whose item fits the put area, the most common item of all,
+// stored in place; false, with nothing stored and first unchanged, otherwise.
+inline bool put_plain_string(std::ostream& stream, bool& first, const std::string& name,
+                             const std::string& value) {
+    if (!stream.good() || !detail::direct_output(stream)) return false;
+    std::streambuf* buffer = stream.rdbuf();
+    char* const start = BufferAccess::Pptr(buffer);
+    const bool comma = !first;
+    const std::size_t key = name.empty() ? 0 : name.size() + 3;
+    const std::size_t size = value.size();
+    if (start == nullptr || size > kMaxPiece ||
+        static_cast<std::size_t>(BufferAccess::Epptr(buffer) - start) < 3 + key + size) {
+        return false;
+    }
+    char* p = start;
+    *p = ',';
+    p += comma ? 1 : 0;
+    if (key != 0) {
+        *p++ = '"';
+        p = copy_bytes(p, name.data(), name.size());
+        *p++ = '"';
+        *p++ = ':';
+    }
+    *p++ = '"';
+    p = copy_plain(p, value.data(), size);
+    if (p == nullptr) return false;
+    *p++ = '"';
+    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+    first = false;
+    return true;
+}
+
+// A bracket without a key (token JSON_OBJECT_BEGIN to JSON_ARRAY_END) in two stores, when the
+// put area has room; false, with nothing stored and first unchanged, otherwise.
+inline bool put_bracket(std::ostream& stream, bool& first, unsigned int token) {
+    if (!stream.good() || !detail::direct_output(stream)) return false;
+    std::streambuf* buffer = stream.rdbuf();
+    char* p = BufferAccess::Pptr(buffer);
+    if (p == nullptr || BufferAccess::Epptr(buffer) - p < 2) return false;
+    const bool comma = !first && (token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN);
+    p[0] = ',';
+    p[comma ? 1 : 0] = "{}[]"[token - JSON_OBJECT_BEGIN];
+    BufferAccess::Pbump(buffer, comma ? 2 : 1);
+    first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
+    return true;
+}
+
+// Every item but a plain string or a bracket in the put area. The common case touches only memory:
+// the item goes whole into the put area, with no call on the stream and nothing that can throw. The
+// stream's own functions, which may throw (an exception mask, a throwing buffer), run guarded.
+WEBJSON_COLD bool serialize_item(std::ostream& stream, bool& first, unsigned int decimal,
+                                 unsigned int token, std::string& name, void* value) {
+    std::ios& ios = stream;
     if (!ios.good()) return false;
 
     // separator: a comma before every item but the first and the closing brackets
-    const bool comma = !_first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
-    _first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
-
-    // A bracket without a key, a quarter of a table's items, in two stores when the area has room.
-    if (token - JSON_OBJECT_BEGIN <= JSON_ARRAY_END - JSON_OBJECT_BEGIN && name.empty() &&
-        detail::direct_output(_stream)) {
-        std::streambuf* buffer = ios.rdbuf();
-        char* p = BufferAccess::Pptr(buffer);
-        if (p != nullptr && BufferAccess::Epptr(buffer) - p >= 2) {
-            p[0] = ',';
-            p[comma ? 1 : 0] = "{}[]"[token - JSON_OBJECT_BEGIN];
-            BufferAccess::Pbump(buffer, comma ? 2 : 1);
-            return true;
-        }
-    }
+    const bool comma = !first && token != JSON_OBJECT_END && token != JSON_ARRAY_END;
+    first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
 
     // The value's text. Numbers are written as in the C locale whatever the stream's locale and
     // flags, so that the text stays JSON; boolalpha and the precision are still left set.
@@ -252,15 +289,15 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
             break;
         case JSON_DOUBLE: {
             if (!value) break;
-            ios.precision(static_cast<std::streamsize>(_decimal));
+            ios.precision(static_cast<std::streamsize>(decimal));
             const double d = *static_cast<double*>(value);
             if (!std::isfinite(d)) {  // JSON has no NaN or infinity
                 item.text = "null";
                 item.size = 4;
                 break;
             }
-            item.size = detail::format_general(d, _decimal, buf);
-            if (item.size == 0) item.size = detail::format_general_slow(d, _decimal, buf);
+            item.size = detail::format_general(d, decimal, buf);
+            if (item.size == 0) item.size = detail::format_general_slow(d, decimal, buf);
             item.text = buf;
             break;
         }
@@ -301,11 +338,28 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
             break;
     }
 
-    if (detail::direct_output(_stream) && put_item(ios.rdbuf(), comma, name, item)) return true;
+    if (detail::direct_output(stream) && put_item(ios.rdbuf(), comma, name, item)) return true;
     return GuardStep(ios, [&] {
-        write_item(_stream, comma, name, item);
+        write_item(stream, comma, name, item);
         return true;
     });
+}
+
+}  // namespace
+
+// Plain strings and brackets without a key, nine items in ten of a table, are stored here;
+// everything else goes through serialize_item.
+bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
+    if (token == JSON_STRING) {
+        if (value != nullptr &&
+            put_plain_string(_stream, _first, name, *static_cast<const std::string*>(value))) {
+            return true;
+        }
+    } else if (token - JSON_OBJECT_BEGIN <= JSON_ARRAY_END - JSON_OBJECT_BEGIN && name.empty() &&
+               put_bracket(_stream, _first, token)) {
+        return true;
+    }
+    return serialize_item(_stream, _first, _decimal, token, name, value);
 }
 
 }  // namespace JsonDocumentAPI
