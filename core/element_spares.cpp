@@ -294,6 +294,14 @@ void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* 
     Store& store = *_store;
     if (!store.Matches(prototype)) store.Learn(prototype);
     if (store.kind == Kind::kOther) return;
+    // Leaves are kept without a look at them (which would cost a cache miss per element at every
+    // reset); their kind is checked when they are taken, where they are touched anyway. When every
+    // child was read and no spare waits, the children's vector becomes the spares' as it is.
+    const bool leaves = store.kind != Kind::kList && store.kind != Kind::kArray;
+    if (leaves && begin == 0 && end == size && store.nodes.empty()) {
+        store.nodes.swap(children);
+        return;
+    }
     const std::size_t members =
         store.list != nullptr ? ListFields::Children(*store.list).size() : 0;
     store.nodes.reserve(store.nodes.size() + (end - begin));
@@ -330,8 +338,6 @@ void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* 
                 place.count(*members_of[place.index], -1);
             }
         }
-        // A leaf is kept without a look at it (which would cost a cache miss per element at every
-        // reset); its kind is checked when it is taken, where it is touched anyway.
         store.nodes.push_back(element);
         children[i] = nullptr;
     }
@@ -344,6 +350,7 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
         if (store.Matches(prototype)) {
             JsonSchema* element = store.nodes.back();
             store.nodes.pop_back();
+            if (element == nullptr) return prototype->Clone();  // a place a subclass emptied
             bool renewed;
             store.Revive(element);
             if (store.kind == Kind::kList) {

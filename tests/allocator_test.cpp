@@ -119,4 +119,11 @@ TEST(ElementSpares, ArraysInsideSparesKeepTheirElements) {
     rows.Reset();
     EXPECT_EQ(Ints::_ref, live);
     EXPECT_TRUE(Read(rows, "[[4]]") && Ints::_ref == live + 1 && Write(rows) == "[[4]]");
+    struct Holed : Ints {  // a subclass that empties a place of its own
+        using Ints::Ints;
+        void Hole() { delete _children[0], _children[0] = nullptr; }
+    } holed("h", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 0)));
+    ASSERT_TRUE(Read(holed, "[1,2]"));
+    holed.Hole(), holed.Reset();
+    EXPECT_TRUE(Read(holed, "[3,4,5]") && Write(holed) == "[3,4,5]");
 }
