@@ -6,6 +6,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "core/detail/cold.h"
 #include "core/detail/node_reuse.h"
 #include "json_list.h"
 #include "json_schema.h"
@@ -119,7 +120,7 @@ void RenewNode(JsonSchema& node, JsonSchema& proto) {
     node.SetEnable(true);
 }
 
-void RenewLeaf(Kind kind, JsonSchema& node, JsonSchema& proto) {
+inline void RenewLeaf(Kind kind, JsonSchema& node, JsonSchema& proto) {
     RenewNode(node, proto);
     switch (kind) {
         case Kind::kInt:
@@ -223,6 +224,31 @@ struct ElementSpares::Store {
             delete nodes.back();
             nodes.pop_back();
         }
+    }
+    // Makes a spare object or array element like a new clone of prototype; false when it cannot
+    // be. Kept out of line, so that taking a value stays short.
+    WEBJSON_COLD bool Renew(JsonSchema& element, JsonSchema& prototype) {
+        Revive(&element);
+        if (kind == Kind::kArray) {
+            if (!ListFields::Children(static_cast<JsonSchemaList&>(prototype)).empty())
+                return false;
+            RenewNode(element, prototype);
+            return true;
+        }
+        // The prototype may have been replaced by another at the same address.
+        std::vector<JsonSchema*>& members =
+            ListFields::Children(static_cast<JsonSchemaList&>(element));
+        std::vector<JsonSchema*>& model = ListFields::Children(*list);
+        if (members.size() != model.size()) return false;
+        for (const ArrayPlace& place : arrays) {
+            JsonSchema& proto_member = *model[place.index];
+            if (&typeid(proto_member) != place.type ||
+                !ListFields::Children(static_cast<JsonSchemaList&>(proto_member)).empty()) {
+                return false;
+            }
+            RenewNode(*members[place.index], proto_member);
+        }
+        return RenewList(static_cast<JsonSchemaList&>(element), *list, &arrays);
     }
     bool Matches(JsonSchema* prototype) const {
         return proto == prototype && type == &typeid(*prototype);
@@ -345,41 +371,24 @@ void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* 
 }
 
 JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
-    if (_store != nullptr && !_store->nodes.empty()) {
-        Store& store = *_store;
-        if (store.Matches(prototype)) {
-            JsonSchema* element = store.nodes.back();
-            store.nodes.pop_back();
-            if (element == nullptr) return prototype->Clone();  // a place a subclass emptied
-            bool renewed;
-            store.Revive(element);
-            if (store.kind == Kind::kList) {
-                // The prototype may have been replaced by another at the same address.
-                std::vector<JsonSchema*>& members =
-                    ListFields::Children(*static_cast<JsonSchemaList*>(element));
-                std::vector<JsonSchema*>& model = ListFields::Children(*store.list);
-                renewed = members.size() == model.size();
-                for (const ArrayPlace& place : store.arrays) {
-                    if (!renewed) break;
-                    JsonSchema& proto_member = *model[place.index];
-                    renewed =
-                        &typeid(proto_member) == place.type &&
-                        ListFields::Children(static_cast<JsonSchemaList&>(proto_member)).empty();
-                    if (renewed) RenewNode(*members[place.index], proto_member);
+    Store* store = _store;
+    if (store != nullptr && !store->nodes.empty()) {
+        if (store->Matches(prototype)) {
+            JsonSchema* element = store->nodes.back();
+            store->nodes.pop_back();
+            if (element != nullptr) {  // null: a place a subclass emptied
+                bool renewed;
+                if (store->kind == Kind::kList || store->kind == Kind::kArray) {
+                    renewed = store->Renew(*element, *prototype);
+                } else {
+                    renewed = KindOf(*element) == store->kind;
+                    if (renewed) RenewLeaf(store->kind, *element, *prototype);
                 }
-                renewed = renewed && RenewList(static_cast<JsonSchemaList&>(*element), *store.list,
-                                               &store.arrays);
-            } else if (store.kind == Kind::kArray) {
-                renewed = ListFields::Children(*static_cast<JsonSchemaList*>(prototype)).empty();
-                if (renewed) RenewNode(*element, *prototype);
-            } else {
-                renewed = KindOf(*element) == store.kind;
-                if (renewed) RenewLeaf(store.kind, *element, *prototype);
+                if (renewed) return element;
+                delete element;
             }
-            if (renewed) return element;
-            delete element;
         } else {
-            store.Drop();
+            store->Drop();
         }
     }
     return prototype->Clone();
