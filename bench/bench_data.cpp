@@ -117,10 +117,18 @@ const char* KindName(Kind kind) {
     }
 }
 
+namespace {
+int table_rows = 20000;
+}  // namespace
+
+void SetTableRows(int rows) {
+    if (rows > 0) table_rows = rows;
+}
+
 const Corpus& TheCorpus() {
     static const Corpus corpus = [] {
         Corpus c;
-        c.table = MakeTable(20000);
+        c.table = MakeTable(table_rows);
         c.request = MakeRequest(20000);
         c.records = MakeRecords(50000);
         return c;

@@ -49,6 +49,10 @@ TableData MakeTable(int rows);
 RequestData MakeRequest(int pairs);
 RecordsData MakeRecords(int records);
 
+// The rows of the table document (20 000 unless set before the first TheCorpus call): a table whose
+// tree fits the caches shows what the larger one loses to memory.
+void SetTableRows(int rows);
+
 // The source data of the run.
 struct Corpus {
     TableData table;

@@ -2,7 +2,7 @@
 // Google Benchmark (median of repetitions, run interleaved) and prints one comparison table: MB/s
 // of the text, the speed of webjson relative to each case, and each case's peak extra heap.
 //
-//   webjson-bench [--quick] [--reps=N] [--filter=TEXT] [Google Benchmark flags]
+//   webjson-bench [--quick] [--reps=N] [--filter=TEXT] [--table-rows=N] [Google Benchmark flags]
 //   webjson-bench --filter=TEXT --loops=N   (runs the matching cases N times each, for a profiler)
 #include <benchmark/benchmark.h>
 #include <sys/utsname.h>
@@ -105,6 +105,8 @@ int main(int argc, char** argv) {
             loops = std::atoi(argv[i] + 8);
         } else if (std::strncmp(argv[i], "--filter=", 9) == 0) {
             filter = argv[i] + 9;
+        } else if (std::strncmp(argv[i], "--table-rows=", 13) == 0) {
+            bench::SetTableRows(std::atoi(argv[i] + 13));
         } else {
             args.push_back(argv[i]);
         }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmark in an optimised build folder and runs it; the comparison table is the
 # last part of the output. Usage: bench/run.sh [BUILD_DIR] [--quick] [--reps=N] [--filter=TEXT]
+# [--table-rows=N]
 # Installs its three Debian packages when they are missing and the user is root.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
