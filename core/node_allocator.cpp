@@ -403,7 +403,8 @@ void Free(void* p) noexcept {
     Cache* cache = t_cache;
     if (b->slot != 0 && cache != nullptr && b->owner.load(std::memory_order_relaxed) == cache &&
         (b->list == Block::kCurrent ||
-         (b->list == Block::kPartial && b->live > 1 - b->balance.load(std::memory_order_relaxed)))) {
+         (b->list == Block::kPartial &&
+          b->live > 1 - b->balance.load(std::memory_order_relaxed)))) {
         SetNext(p, b->free);
         b->free = p;
         --b->live;
