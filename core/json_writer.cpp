@@ -213,7 +213,7 @@ void JsonWriteDocument::_string_to_json(std::string& in, std::string& out) {
 namespace {
 
 // A string value without escapes whose item fits the put area, the most common item of all,
-// stored in place; false, with nothing stored and first unchanged, otherwise.
+// stored in place; false, with nothing committed to the area and first unchanged, otherwise.
 inline bool put_plain_string(std::ostream& stream, bool& first, const std::string& name,
                              const std::string& value) {
     if (!stream.good() || !detail::direct_output(stream)) return false;
