@@ -23,7 +23,7 @@ namespace {
 using detail::BufferAccess;
 using detail::kMaxPiece;
 
-const char hexchar[] = "0123456789ABCDEF";
+constexpr char hexchar[] = "0123456789ABCDEF";
 
 // The escape for one byte of a string value, written into buf; 0 when the byte stands as it is.
 std::size_t escape_byte(unsigned char c, char buf[6]) {
@@ -104,6 +104,50 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
     }
     return to + n;
 }
+
+// The escaped form of every byte as escape_byte writes it, in the low bytes of a word as read from
+// memory (little-endian), with its length in the top byte.
+struct Forms {
+    std::uint64_t of[256];
+};
+constexpr std::uint64_t Form(unsigned int c) {
+    if (c >= 0x20 && c != '"' && c != '\\') return std::uint64_t{1} << 56 | c;
+    unsigned int letter = 0;
+    switch (c) {
+        case 0x08:
+            letter = 'b';
+            break;
+        case 0x09:
+            letter = 't';
+            break;
+        case 0x0A:
+            letter = 'n';
+            break;
+        case 0x0C:
+            letter = 'f';
+            break;
+        case 0x0D:
+            letter = 'r';
+            break;
+        case '"':
+        case '\\':
+            letter = c;
+            break;
+        default:
+            break;
+    }
+    if (letter != 0) return std::uint64_t{2} << 56 | std::uint64_t{letter} << 8 | '\\';
+    return std::uint64_t{6} << 56 | std::uint64_t(hexchar[c & 0x0F]) << 40 |
+           std::uint64_t(hexchar[c >> 4]) << 32 | std::uint64_t{'0'} << 24 |
+           std::uint64_t{'0'} << 16 | std::uint64_t{'u'} << 8 | '\\';
+}
+constexpr Forms MakeForms() {
+    Forms forms{};
+    for (unsigned int c = 0; c < 256; ++c)
+        forms.of[c] = Form(c);
+    return forms;
+}
+constexpr Forms kForms = MakeForms();
 
 // The first k bytes of a word as read from memory, as a mask (little-endian), for k up to 8.
 constexpr std::uint64_t kLowBytes[9] = {0,
@@ -259,12 +303,24 @@ inline bool put_plain_string(std::ostream& stream, bool& first, const std::strin
         std::memcpy(&b, value.data() + 8, 8);
         const std::size_t in_a = size < 8 ? size : 8;
         if (((detail::stop_marks<true>(a) & kLowBytes[in_a]) |
-             (detail::stop_marks<true>(b) & kLowBytes[size - in_a])) != 0) {
-            return false;
+             (detail::stop_marks<true>(b) & kLowBytes[size - in_a])) == 0) {
+            std::memcpy(p, &a, 8);
+            std::memcpy(p + 8, &b, 8);
+            p += size;
+        } else {
+            // Some byte needs an escape: every byte goes as its form from the table, sixteen
+            // steps whatever the length, so that no branch depends on where the escapes are.
+            if (static_cast<std::size_t>(BufferAccess::Epptr(buffer) - p) < 16 * 6 + 8 + 1) {
+                return false;
+            }
+            const unsigned char* text = reinterpret_cast<const unsigned char*>(value.data());
+            for (std::size_t i = 0; i < 16; ++i) {
+                const unsigned int keep = i < size ? 0xFFu : 0u;  // bytes past the value as 0
+                const std::uint64_t form = kForms.of[text[i] & keep];
+                std::memcpy(p, &form, 8);
+                p += static_cast<std::size_t>(form >> 56) & (0 - std::size_t{keep & 1});
+            }
         }
-        std::memcpy(p, &a, 8);
-        std::memcpy(p + 8, &b, 8);
-        p += size;
     } else
 #endif
     {
