@@ -49,8 +49,7 @@ TableData MakeTable(int rows);
 RequestData MakeRequest(int pairs);
 RecordsData MakeRecords(int records);
 
-// The rows of the table document (20 000 unless set before the first TheCorpus call): a table whose
-// tree fits the caches shows what the larger one loses to memory.
+// The rows of the table document: 20 000 unless set before the first TheCorpus call.
 void SetTableRows(int rows);
 
 // The source data of the run.
