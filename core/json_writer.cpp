@@ -25,40 +25,59 @@ using detail::kMaxPiece;
 
 constexpr char hexchar[] = "0123456789ABCDEF";
 
-// The escape for one byte of a string value, written into buf; 0 when the byte stands as it is.
-std::size_t escape_byte(unsigned char c, char buf[6]) {
-    if (c >= 0x20 && c != '"' && c != '\\') return 0;
-    buf[0] = '\\';
+// The escaped form of every byte in a string value (the byte itself when it needs none): character
+// i of the form in bits 8i to 8i+7 (so in memory order on a little-endian machine), its length in
+// the top byte.
+struct Forms {
+    std::uint64_t of[256];
+};
+constexpr std::uint64_t Form(unsigned int c) {
+    if (c >= 0x20 && c != '"' && c != '\\') return std::uint64_t{1} << 56 | c;
+    unsigned int letter = 0;
     switch (c) {
         case 0x08:
-            buf[1] = 'b';
-            return 2;
+            letter = 'b';
+            break;
         case 0x09:
-            buf[1] = 't';
-            return 2;
+            letter = 't';
+            break;
         case 0x0A:
-            buf[1] = 'n';
-            return 2;
+            letter = 'n';
+            break;
         case 0x0C:
-            buf[1] = 'f';
-            return 2;
+            letter = 'f';
+            break;
         case 0x0D:
-            buf[1] = 'r';
-            return 2;
+            letter = 'r';
+            break;
         case '"':
-            buf[1] = '"';
-            return 2;
         case '\\':
-            buf[1] = '\\';
-            return 2;
+            letter = c;
+            break;
         default:
-            buf[1] = 'u';
-            buf[2] = '0';
-            buf[3] = '0';
-            buf[4] = hexchar[c >> 4];
-            buf[5] = hexchar[c & 0x0F];
-            return 6;
+            break;
     }
+    if (letter != 0) return std::uint64_t{2} << 56 | std::uint64_t{letter} << 8 | '\\';
+    return std::uint64_t{6} << 56 | std::uint64_t(hexchar[c & 0x0F]) << 40 |
+           std::uint64_t(hexchar[c >> 4]) << 32 | std::uint64_t{'0'} << 24 |
+           std::uint64_t{'0'} << 16 | std::uint64_t{'u'} << 8 | '\\';
+}
+constexpr Forms MakeForms() {
+    Forms forms{};
+    for (unsigned int c = 0; c < 256; ++c)
+        forms.of[c] = Form(c);
+    return forms;
+}
+constexpr Forms kForms = MakeForms();
+
+// The escape for one byte of a string value, written into buf; 0 when the byte stands as it is.
+std::size_t escape_byte(unsigned char c, char buf[6]) {
+    const std::uint64_t form = kForms.of[c];
+    const std::size_t size = static_cast<std::size_t>(form >> 56);
+    if (size == 1) return 0;
+    for (std::size_t i = 0; i < size; ++i)
+        buf[i] = static_cast<char>(form >> (8 * i));
+    return size;
 }
 
 // Writes data escaped as by _string_to_json, between double quotes, through the stream: plain
@@ -104,50 +123,6 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
     }
     return to + n;
 }
-
-// The escaped form of every byte as escape_byte writes it, in the low bytes of a word as read from
-// memory (little-endian), with its length in the top byte.
-struct Forms {
-    std::uint64_t of[256];
-};
-constexpr std::uint64_t Form(unsigned int c) {
-    if (c >= 0x20 && c != '"' && c != '\\') return std::uint64_t{1} << 56 | c;
-    unsigned int letter = 0;
-    switch (c) {
-        case 0x08:
-            letter = 'b';
-            break;
-        case 0x09:
-            letter = 't';
-            break;
-        case 0x0A:
-            letter = 'n';
-            break;
-        case 0x0C:
-            letter = 'f';
-            break;
-        case 0x0D:
-            letter = 'r';
-            break;
-        case '"':
-        case '\\':
-            letter = c;
-            break;
-        default:
-            break;
-    }
-    if (letter != 0) return std::uint64_t{2} << 56 | std::uint64_t{letter} << 8 | '\\';
-    return std::uint64_t{6} << 56 | std::uint64_t(hexchar[c & 0x0F]) << 40 |
-           std::uint64_t(hexchar[c >> 4]) << 32 | std::uint64_t{'0'} << 24 |
-           std::uint64_t{'0'} << 16 | std::uint64_t{'u'} << 8 | '\\';
-}
-constexpr Forms MakeForms() {
-    Forms forms{};
-    for (unsigned int c = 0; c < 256; ++c)
-        forms.of[c] = Form(c);
-    return forms;
-}
-constexpr Forms kForms = MakeForms();
 
 // The first k bytes of a word as read from memory, as a mask (little-endian), for k up to 8.
 constexpr std::uint64_t kLowBytes[9] = {0,
