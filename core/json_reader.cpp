@@ -40,8 +40,8 @@ const char* skip_space(const char* p, const char* end) {
 }
 
 // The length of the plain run at text, at most end - text. The first 16 bytes are looked at as
-// two words with no branch on where the run ends: a branch on the length of each string of a
-// large document is mispredicted about once in two.
+// two words together rather than in a loop whose end depends on the string's length, a branch
+// that is mispredicted about once in two over the strings of a large document.
 std::size_t short_run(const char* text, const char* end) {
     const std::size_t left = static_cast<std::size_t>(end - text);
 #if WEBJSON_SCAN_LITTLE_ENDIAN
@@ -51,7 +51,7 @@ std::size_t short_run(const char* text, const char* end) {
         std::memcpy(&b, text + 8, 8);
         const std::uint64_t in_a = detail::stop_marks<false>(a);
         const std::uint64_t in_b = detail::stop_marks<false>(b);
-        // Selections, not branches: either word may hold the first stop.
+        // Either word may hold the first stop.
         const std::size_t at_a =
             in_a != 0 ? static_cast<std::size_t>(__builtin_ctzll(in_a)) / 8 : 8;
         const std::size_t at_b =
