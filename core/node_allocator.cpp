@@ -51,34 +51,48 @@ void Free(void* p) noexcept {
 
 namespace {
 
+// A block is a plain malloc of kBlockSize bytes, with no alignment asked of the C library:
+// aligned requests leave fragments that later ones cannot use, so the heap grew and shrank
+// (and pages were faulted in again) on every large document. A node finds its block through
+// the tag at the start of its kPage page: a pointer to the block's head, which lies on the
+// block's first page boundary. Slots never cross a page boundary.
 constexpr std::size_t kBlockSize = 32 * 1024;
-// Slot sizes are multiples of 8 bytes. A slot of a size that is a multiple of 16 lies on 16
-// bytes (slots are carved from a 64-byte boundary), and a type's size is a multiple of its
-// alignment, so every node gets the alignment that plain operator new promises.
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kTag = 16;  // room of a page's tag; slots after it lie on 16 bytes
+// Slot sizes are multiples of 8 bytes. A page's first slot lies on the lowest power of two
+// that divides the slot size (16 to kMaxAlign), so slots of a size that is a multiple of an
+// alignment lie on it; a type's size is a multiple of its alignment, so every node gets the
+// alignment it asks for.
 constexpr std::size_t kGrain = 8;
 constexpr std::size_t kMaxSlot = 512;
 constexpr std::size_t kClasses = kMaxSlot / kGrain + 1;
-constexpr std::size_t kHeader = 64;
+constexpr std::size_t kMaxAlign = 64;
+constexpr std::size_t kHeader = 128;
 
 struct Cache;
 
 // The head of every block. Owner-only fields are touched by the owning thread alone; another
 // thread reads owner, pushes onto remote and counts down balance.
 struct Block {
+    explicit Block(void* memory) : chunk(memory) {}
+
+    Block* self = this;                  // the tag of the page the head lies on
     std::atomic<Cache*> owner{nullptr};  // null once handed over at the owner's exit
-    std::atomic<void*> remote{nullptr};  // slots freed by other threads, linked by first word
     // Before handover: minus the remote frees the owner has not counted yet. After it: the
     // nodes still live; the thread that frees the last one frees the block.
     std::atomic<std::int32_t> balance{0};
     std::uint32_t slot = 0;  // slot size; 0 for one large allocation
     std::int32_t live = 0;   // owner: slots handed out, less those freed and counted
     enum List : std::uint8_t { kCurrent, kPartial, kFull } list = kCurrent;
-    void* free = nullptr;   // owner: free slots
-    char* bump = nullptr;   // owner: start of the part not carved yet
-    Block* prev = nullptr;  // owner: neighbours in the class's list
+    void* free = nullptr;                // owner: free slots
+    char* bump = nullptr;                // owner: the next slot of the page being carved
+    char* limit = nullptr;               // owner: the end of that page
+    std::atomic<void*> remote{nullptr};  // slots freed by other threads, linked by first word
+    void* chunk;                         // what the C library gave
+    Block* prev = nullptr;               // owner: neighbours in the class's list
     Block* next = nullptr;
 };
-static_assert(sizeof(Block) <= kHeader, "block head fits its line");
+static_assert(sizeof(Block) <= kHeader, "block head fits its room");
 
 // One thread's blocks of one size class: the one being carved, those with free slots, the
 // rest. The full ones are searched for remote frees only when that is cheap against what it
@@ -117,7 +131,16 @@ Cache* Dead() {
 }
 
 Block* BlockOf(void* p) {
-    return reinterpret_cast<Block*>(reinterpret_cast<std::uintptr_t>(p) & ~(kBlockSize - 1));
+    Block* b;
+    std::memcpy(&b, reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(kPage - 1)),
+                sizeof b);
+    return b;
+}
+
+// The block's head put on the first page boundary of memory, which has at least kPage bytes.
+Block* MakeBlock(void* memory) {
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(memory);
+    return new (reinterpret_cast<void*>((at + kPage - 1) & ~(kPage - 1))) Block(memory);
 }
 
 void* Next(void* slot) {
@@ -130,8 +153,9 @@ void SetNext(void* slot, void* next) {
 }
 
 void Release(Block* b) {
+    void* chunk = b->chunk;
     b->~Block();
-    std::free(b);
+    std::free(chunk);
 }
 
 Block** Head(Class& c, Block::List list) {
@@ -235,14 +259,13 @@ Cache* ThisCache() {
 }
 
 // A node too large or too aligned for the classes, or made while the thread exits: a block of
-// its own, freed with it.
+// its own, freed with it. The node starts on the head's page.
 void* Large(std::size_t size, std::size_t align) {
     const std::size_t offset = align > kHeader ? align : kHeader;
-    if (offset >= kBlockSize || size > SIZE_MAX - offset) return nullptr;
+    if (offset >= kPage || size > SIZE_MAX - offset) return nullptr;
     void* mem = nullptr;
-    if (posix_memalign(&mem, kBlockSize, offset + size) != 0) return nullptr;
-    new (mem) Block();
-    return static_cast<char*>(mem) + offset;
+    if (posix_memalign(&mem, kPage, offset + size) != 0) return nullptr;
+    return reinterpret_cast<char*>(MakeBlock(mem)) + offset;
 }
 
 void Sweep(Class& c, std::uint32_t remote) {
@@ -261,6 +284,27 @@ void Sweep(Class& c, std::uint32_t remote) {
         b = next;
     }
     c.sweep_at = c.blocks * 2 > 8 ? c.blocks * 2 : 8;
+}
+
+// Carving moves on to the block's next page, whose tag it writes; false when the block has no
+// room left for a slot.
+bool NextPage(Block* b) {
+    char* end = static_cast<char*>(b->chunk) + kBlockSize;
+    char* page = b->limit;  // a page boundary, or the end
+    std::size_t lead = b->slot & (0 - std::size_t{b->slot});
+    lead = lead < kTag ? kTag : lead > kMaxAlign ? kMaxAlign : lead;
+    if (static_cast<std::size_t>(end - page) < lead + b->slot) return false;
+    std::memcpy(page, &b, sizeof b);
+    b->bump = page + lead;
+    b->limit = static_cast<std::size_t>(end - page) > kPage ? page + kPage : end;
+    return true;
+}
+
+void* Carve(Block* b) {
+    void* p = b->bump;
+    b->bump += b->slot;
+    ++b->live;
+    return p;
 }
 
 void* Pop(Block* b) {
@@ -290,16 +334,16 @@ void* Refill(Cache* cache, std::size_t cls) {
         Link(c, b, Block::kCurrent);
         return Pop(b);
     }
-    void* mem = nullptr;
-    if (posix_memalign(&mem, kBlockSize, kBlockSize) != 0) return nullptr;
-    Block* b = new (mem) Block();
+    void* mem = std::malloc(kBlockSize);
+    if (mem == nullptr) return nullptr;
+    Block* b = MakeBlock(mem);
     b->owner.store(cache, std::memory_order_relaxed);
     b->slot = static_cast<std::uint32_t>(cls * kGrain);
-    b->bump = static_cast<char*>(mem) + kHeader + b->slot;
-    b->live = 1;
+    b->bump = reinterpret_cast<char*>(b) + kHeader;
+    b->limit = reinterpret_cast<char*>(b) + kPage;
     ++c.blocks;
     Link(c, b, Block::kCurrent);
-    return static_cast<char*>(mem) + kHeader;
+    return Carve(b);
 }
 
 void FreeRemote(Block* b, void* p) {
@@ -328,20 +372,23 @@ namespace {
 WEBJSON_COLD void* AllocateSlow(std::size_t size, std::size_t align) noexcept {
     // Slots of a size that is a multiple of the alignment lie on that alignment, up to the
     // block head's.
-    if (align > kGrain && align <= kHeader) size = (size + align - 1) & ~(align - 1);
-    static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= 16, "plain nodes need at most 16 bytes");
-    if (size > kMaxSlot || align > kHeader) return Large(size, align);
+    if (align > kGrain && align <= kMaxAlign) size = (size + align - 1) & ~(align - 1);
+    static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= kTag, "plain nodes need at most 16 bytes");
+    if (align >= kPage) {  // no page tag could precede it: the global form, freed by Give
+        try {
+            return ::operator new(size, std::align_val_t(align));
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    if (size > kMaxSlot || align > kMaxAlign) return Large(size, align);
     Cache* cache = ThisCache();
     if (cache == nullptr) return Large(size, align);
     const std::size_t cls = size == 0 ? 1 : (size + kGrain - 1) / kGrain;
     if (Block* b = cache->classes[cls].current) {
         if (b->free != nullptr) return Pop(b);
-        char* end = reinterpret_cast<char*>(b) + kBlockSize;
-        if (static_cast<std::size_t>(end - b->bump) >= b->slot) {
-            void* p = b->bump;
-            b->bump += b->slot;
-            ++b->live;
-            return p;
+        if (static_cast<std::size_t>(b->limit - b->bump) >= b->slot || NextPage(b)) {
+            return Carve(b);
         }
     }
     return Refill(cache, cls);
@@ -384,13 +431,7 @@ void* Allocate(std::size_t size, std::size_t align) noexcept {
         reinterpret_cast<std::uintptr_t>(cache) > reinterpret_cast<std::uintptr_t>(Dead())) {
         if (Block* b = cache->classes[(size + kGrain - 1) / kGrain].current) {
             if (b->free != nullptr) return Pop(b);
-            if (static_cast<std::size_t>(reinterpret_cast<char*>(b) + kBlockSize - b->bump) >=
-                b->slot) {
-                void* p = b->bump;
-                b->bump += b->slot;
-                ++b->live;
-                return p;
-            }
+            if (static_cast<std::size_t>(b->limit - b->bump) >= b->slot) return Carve(b);
         }
     }
     return AllocateSlow(size, align);
@@ -439,8 +480,11 @@ void Give(void* p, std::size_t align) noexcept {
         ::operator delete(p, std::align_val_t(align));
     }
 #else
-    (void)align;
-    node_allocator::Free(p);
+    if (align >= node_allocator::kPage) {
+        ::operator delete(p, std::align_val_t(align));
+    } else {
+        node_allocator::Free(p);
+    }
 #endif
 }
 
