@@ -441,8 +441,8 @@ void TakeTextNodes(JsonSchemaList& list, const char* name, std::vector<JsonSchem
     }
 }
 
-void ReserveChildren(JsonSchemaList& list, std::size_t count) {
-    ListFields::Children(list).reserve(count);
+std::vector<JsonSchema*>& ChildrenOf(JsonSchemaList& list) {
+    return ListFields::Children(list);
 }
 
 void RenewTextNode(JsonSchema& node, const char* name, const char* text) {

@@ -77,7 +77,9 @@ struct Block {
     explicit Block(void* memory) : chunk(memory) {}
 
     Block* self = this;                  // the tag of the page the head lies on
-    std::atomic<Cache*> owner{nullptr};  // null once handed over at the owner's exit
+    // Null once handed over at the owner's exit. Read and written with the atomic builtins,
+    // which -Os inlines where it would call std::atomic's functions.
+    Cache* owner = nullptr;
     // Before handover: minus the remote frees the owner has not counted yet. After it: the
     // nodes still live; the thread that frees the last one frees the block.
     std::atomic<std::int32_t> balance{0};
@@ -202,7 +204,7 @@ bool Collect(Block* b) {
 
 // Owner gives the block up: freed now when empty, otherwise by its last node's free.
 void HandOver(Block* b) {
-    b->owner.store(nullptr, std::memory_order_release);
+    __atomic_store_n(&b->owner, nullptr, __ATOMIC_RELEASE);
     if (b->balance.fetch_add(b->live, std::memory_order_acq_rel) + b->live == 0) Release(b);
 }
 
@@ -337,7 +339,7 @@ void* Refill(Cache* cache, std::size_t cls) {
     void* mem = std::malloc(kBlockSize);
     if (mem == nullptr) return nullptr;
     Block* b = MakeBlock(mem);
-    b->owner.store(cache, std::memory_order_relaxed);
+    __atomic_store_n(&b->owner, cache, __ATOMIC_RELAXED);
     b->slot = static_cast<std::uint32_t>(cls * kGrain);
     b->bump = reinterpret_cast<char*>(b) + kHeader;
     b->limit = reinterpret_cast<char*>(b) + kPage;
@@ -354,7 +356,7 @@ void FreeRemote(Block* b, void* p) {
     } while (!b->remote.compare_exchange_weak(head, p, std::memory_order_release,
                                               std::memory_order_relaxed));
     // Read before the count: the block may be gone after it (the cache never is).
-    Cache* owner = b->owner.load(std::memory_order_acquire);
+    Cache* owner = __atomic_load_n(&b->owner, __ATOMIC_ACQUIRE);
     if (b->balance.fetch_sub(1, std::memory_order_acq_rel) == 1) Release(b);
     if (owner != nullptr) owner->remote[cls].fetch_add(1, std::memory_order_relaxed);
 }
@@ -401,7 +403,7 @@ WEBJSON_COLD void FreeSlow(Block* b, void* p) noexcept {
         return;
     }
     Cache* cache = t_cache;
-    if (cache == nullptr || b->owner.load(std::memory_order_relaxed) != cache) {
+    if (cache == nullptr || __atomic_load_n(&b->owner, __ATOMIC_RELAXED) != cache) {
         FreeRemote(b, p);
         return;
     }
@@ -442,7 +444,8 @@ void Free(void* p) noexcept {
     if (p == nullptr) return;
     Block* b = BlockOf(p);
     Cache* cache = t_cache;
-    if (b->slot != 0 && cache != nullptr && b->owner.load(std::memory_order_relaxed) == cache &&
+    // A large node's block has no owner.
+    if (cache != nullptr && __atomic_load_n(&b->owner, __ATOMIC_RELAXED) == cache &&
         (b->list == Block::kCurrent ||
          (b->list == Block::kPartial &&
           b->live > 1 - b->balance.load(std::memory_order_relaxed)))) {

@@ -46,7 +46,9 @@ void MakeMixed(int count, std::vector<JsonSchema*>& nodes) {
         nodes.insert(nodes.end(), {new JsonSchemaInt("i", i), new Padded<64, 8>(),
                                    new (std::nothrow) JsonSchemaString("s", "t")});
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(nodes[nodes.size() - 2]) % 64, 0u);
-        if (i % 100 == 0) nodes.push_back(new Padded<128, 2000>());
+        if (i % 100 != 0) continue;
+        nodes.insert(nodes.end(), {new Padded<128, 2000>(), new Padded<8192, 8>()});
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(nodes.back()) % 8192, 0u);
     }
 }
 void DeleteAll(std::vector<JsonSchema*>& nodes) {

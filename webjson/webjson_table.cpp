@@ -56,19 +56,21 @@ void JsonTable::AddTableColumn(const char* title) {
 void JsonTable::AddTableRow(const char** cells, unsigned count) {
     auto* row = new JsonSchemaArray<JsonSchema>("AADataEntry", nullptr);
     _data->AddNew(row);
-    if (_column_count > 4) ReserveChildren(*row, static_cast<std::size_t>(_column_count));
+    // Room for every cell first, so that appending a cell cannot fail and leak it.
+    std::vector<JsonSchema*>& row_cells = ChildrenOf(*row);
+    if (_column_count > 0) row_cells.reserve(static_cast<std::size_t>(_column_count));
     for (int32_t i = 0; i < _column_count; ++i) {
         const char* text = "";
         if (cells != nullptr && static_cast<uint32_t>(i) < count && cells[i] != nullptr) {
             text = cells[i];
         }
         if (_spare_cells.empty()) {
-            row->AddNew(new JsonSchemaString("AAData", text));
+            row_cells.push_back(new JsonSchemaString("AAData", text));
         } else {
             JsonSchema* cell = _spare_cells.back();
             _spare_cells.pop_back();
             RenewTextNode(*cell, "AAData", text);
-            row->AddNew(cell);
+            row_cells.push_back(cell);
         }
     }
     _row_added();

@@ -14,8 +14,8 @@ namespace JsonDocumentAPI {
 // Moves the children of list that are plain text nodes named name into spares, leaving null in
 // their places.
 void TakeTextNodes(JsonSchemaList& list, const char* name, std::vector<JsonSchema*>& spares);
-// Room for count children of list at once.
-void ReserveChildren(JsonSchemaList& list, std::size_t count);
+// The children of list, to append to without AddNew's call where room is reserved.
+std::vector<JsonSchema*>& ChildrenOf(JsonSchemaList& list);
 // Makes a node taken so like a new JsonSchemaString(name, text).
 void RenewTextNode(JsonSchema& node, const char* name, const char* text);
 
