@@ -76,7 +76,7 @@ struct Cache;
 struct Block {
     explicit Block(void* memory) : chunk(memory) {}
 
-    Block* self = this;                  // the tag of the page the head lies on
+    Block* self = this;  // the tag of the page the head lies on
     // Null once handed over at the owner's exit. Read and written with the atomic builtins,
     // which -Os inlines where it would call std::atomic's functions.
     Cache* owner = nullptr;
