@@ -1,5 +1,6 @@
 // Scalar nodes: the abstract node and its int, bool, double and string leaves.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "json_schema.h"
@@ -10,7 +11,54 @@ namespace JsonDocumentAPI {
 
 std::string JsonSchema::_nullstr;
 
-JsonSchema::JsonSchema(const char* name) : _name(name ? name : ""), _enable(true) {}
+namespace {
+
+// A node's name of size bytes. Names are short and repeat: each length up to 15 gets a copy of
+// fixed length, which the compiler writes inline, so that making a node calls no memcpy for its
+// name (values, whose lengths vary, would rather pay the jumps' mispredictions).
+std::string NameOf(const char* name, std::size_t size) {
+    switch (size) {
+        case 0:
+            return std::string();
+        case 1:
+            return std::string(name, 1);
+        case 2:
+            return std::string(name, 2);
+        case 3:
+            return std::string(name, 3);
+        case 4:
+            return std::string(name, 4);
+        case 5:
+            return std::string(name, 5);
+        case 6:
+            return std::string(name, 6);
+        case 7:
+            return std::string(name, 7);
+        case 8:
+            return std::string(name, 8);
+        case 9:
+            return std::string(name, 9);
+        case 10:
+            return std::string(name, 10);
+        case 11:
+            return std::string(name, 11);
+        case 12:
+            return std::string(name, 12);
+        case 13:
+            return std::string(name, 13);
+        case 14:
+            return std::string(name, 14);
+        case 15:
+            return std::string(name, 15);
+        default:
+            return std::string(name, size);
+    }
+}
+
+}  // namespace
+
+JsonSchema::JsonSchema(const char* name)
+    : _name(name != nullptr ? NameOf(name, std::strlen(name)) : std::string()), _enable(true) {}
 JsonSchema::~JsonSchema() {}
 
 void JsonSchema::SetName(const char* name) {
