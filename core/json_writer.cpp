@@ -7,6 +7,9 @@
 #include <streambuf>
 #include <string>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
@@ -134,6 +137,26 @@ constexpr std::uint64_t kLowBytes[9] = {0,
                                         0xFFFFFFFFFFFF,
                                         0xFFFFFFFFFFFFFF,
                                         0xFFFFFFFFFFFFFFFF};
+
+// Whether none of the first size (at most 16) of the 16 bytes at p needs an escape in a string
+// value: a quote, a backslash or a control byte. The bytes past size are not looked at.
+inline bool plain_16(const char* p, std::size_t size) {
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i controls = _mm_set1_epi8(0x1F);
+    const __m128i stops = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+        _mm_cmpeq_epi8(_mm_max_epu8(v, controls), controls));
+    return (static_cast<unsigned int>(_mm_movemask_epi8(stops)) & ((1u << size) - 1)) == 0;
+#else
+    std::uint64_t a, b;
+    std::memcpy(&a, p, 8);
+    std::memcpy(&b, p + 8, 8);
+    const std::size_t in_a = size < 8 ? size : 8;
+    return ((detail::stop_marks<true>(a) & kLowBytes[in_a]) |
+            (detail::stop_marks<true>(b) & kLowBytes[size - in_a])) == 0;
+#endif
+}
 
 // Copies the n bytes of a string value to p and returns the end of the copy, or returns null
 // when one of them needs an escape (some bytes may then have been stored).
@@ -273,14 +296,8 @@ inline bool put_plain_string(std::ostream& stream, bool& first, const std::strin
     // value are masked off before the check, and those copied past it are not committed.
     if (size <= 16 && value.capacity() >= 15 &&
         static_cast<std::size_t>(BufferAccess::Epptr(buffer) - p) >= 17) {
-        std::uint64_t a, b;
-        std::memcpy(&a, value.data(), 8);
-        std::memcpy(&b, value.data() + 8, 8);
-        const std::size_t in_a = size < 8 ? size : 8;
-        if (((detail::stop_marks<true>(a) & kLowBytes[in_a]) |
-             (detail::stop_marks<true>(b) & kLowBytes[size - in_a])) == 0) {
-            std::memcpy(p, &a, 8);
-            std::memcpy(p + 8, &b, 8);
+        if (plain_16(value.data(), size)) {
+            std::memcpy(p, value.data(), 16);
             p += size;
         } else {
             // Some byte needs an escape: every byte goes as its form from the table, sixteen

@@ -31,7 +31,7 @@ struct Random : std::mt19937 {
 std::vector<Item> RandomItems(unsigned int seed, std::size_t count) {
     Random rng(seed);
     const std::string names[] = {"", "", "a", "key", "we\"ird", std::string(40, 'n')};
-    std::vector<std::string> texts = {"",         "plain",   "tab\there", "q\"uote", "back\\slash",
+    std::vector<std::string> texts = {"",         "plain",   "\ttab", "q\"uote", "back\\slash",
                                       "sev7\"ch", "eight8ch"};
     texts.insert(texts.end(), {std::string(8, '\x1F'), std::string(300, 'x'),
                                std::string("\x01\x1F\x7F\x80\xFF", 5),
