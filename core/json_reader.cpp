@@ -8,9 +8,6 @@
 #include <locale>
 #include <streambuf>
 #include <string>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
@@ -49,9 +46,7 @@ std::size_t short_run(const char* text, const char* end) {
     const std::size_t left = static_cast<std::size_t>(end - text);
 #if defined(__SSE2__)
     if (left >= 16) {  // the 16 bytes compared at once where the target has SSE2
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-        const unsigned int stops = static_cast<unsigned int>(_mm_movemask_epi8(_mm_or_si128(
-            _mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')))));
+        const unsigned int stops = detail::stop_bits<false>(text);
         if (stops != 0) return static_cast<std::size_t>(__builtin_ctz(stops));
         return 16 + detail::plain_run<false>(text + 16, left - 16);
     }

@@ -7,9 +7,6 @@
 #include <streambuf>
 #include <string>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
@@ -142,12 +139,7 @@ constexpr std::uint64_t kLowBytes[9] = {0,
 // value: a quote, a backslash or a control byte. The bytes past size are not looked at.
 inline bool plain_16(const char* p, std::size_t size) {
 #if defined(__SSE2__)
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i controls = _mm_set1_epi8(0x1F);
-    const __m128i stops = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-        _mm_cmpeq_epi8(_mm_max_epu8(v, controls), controls));
-    return (static_cast<unsigned int>(_mm_movemask_epi8(stops)) & ((1u << size) - 1)) == 0;
+    return (detail::stop_bits<true>(p) & ((1u << size) - 1)) == 0;
 #else
     std::uint64_t a, b;
     std::memcpy(&a, p, 8);

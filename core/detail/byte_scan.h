@@ -1,10 +1,14 @@
-// Internal: finding the end of a plain run of string bytes, eight bytes at a time.
+// Internal: finding the end of a plain run of string bytes, sixteen bytes at a time with SSE2,
+// eight otherwise.
 #ifndef WEBJSON_DETAIL_BYTE_SCAN_H
 #define WEBJSON_DETAIL_BYTE_SCAN_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Where the first marked byte of a word can be found from its lowest set bit; the bytes before
 // the word scanned are plain, so the lowest mark is the first stop.
@@ -39,11 +43,42 @@ inline Word stop_marks(Word w) {
     return marks & high;
 }
 
-// The length of the run of p[0..n) before the first byte that ends it, eight bytes at a time;
-// the run is also copied to copy when that is not null.
+#if defined(__SSE2__)
+// The bytes of the 16 at p that end a plain run, as stops_run tells, one bit each (bit i for
+// p[i]).
+template <bool Controls>
+inline unsigned int stop_bits(const char* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i stops =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
+    if (Controls) {
+        const __m128i controls = _mm_set1_epi8(0x1F);
+        stops = _mm_or_si128(stops, _mm_cmpeq_epi8(_mm_max_epu8(v, controls), controls));
+    }
+    return static_cast<unsigned int>(_mm_movemask_epi8(stops));
+}
+#endif
+
+// The length of the run of p[0..n) before the first byte that ends it; the run is also copied
+// to copy when that is not null and the whole of p[0..n) is plain.
 template <bool Controls>
 inline std::size_t plain_run(const char* p, std::size_t n, char* copy = nullptr) {
     std::size_t i = 0;
+#if defined(__SSE2__)
+    if (n >= 16) {
+        for (; i + 16 <= n; i += 16) {
+            const unsigned int found = stop_bits<Controls>(p + i);
+            if (found != 0) return i + static_cast<std::size_t>(__builtin_ctz(found));
+            if (copy != nullptr) std::memcpy(copy + i, p + i, 16);
+        }
+        if (i == n) return n;
+        const std::size_t last = n - 16;  // the last 16 bytes overlap those before them
+        const unsigned int found = stop_bits<Controls>(p + last);
+        if (found != 0) return last + static_cast<std::size_t>(__builtin_ctz(found));
+        if (copy != nullptr) std::memcpy(copy + last, p + last, 16);
+        return n;
+    }
+#endif
     std::uint64_t w;
     for (; i + 8 <= n; i += 8) {
         std::memcpy(&w, p + i, 8);
