@@ -124,23 +124,22 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
     return to + n;
 }
 
-// The first k bytes of a word as read from memory, as a mask (little-endian), for k up to 8.
-constexpr std::uint64_t kLowBytes[9] = {0,
-                                        0xFF,
-                                        0xFFFF,
-                                        0xFFFFFF,
-                                        0xFFFFFFFF,
-                                        0xFFFFFFFFFF,
-                                        0xFFFFFFFFFFFF,
-                                        0xFFFFFFFFFFFFFF,
-                                        0xFFFFFFFFFFFFFFFF};
-
 // Whether none of the first size (at most 16) of the 16 bytes at p needs an escape in a string
 // value: a quote, a backslash or a control byte. The bytes past size are not looked at.
 inline bool plain_16(const char* p, std::size_t size) {
 #if defined(__SSE2__)
     return (detail::stop_bits<true>(p) & ((1u << size) - 1)) == 0;
 #else
+    // The first k bytes of a word as read from memory, as a mask (little-endian), for k up to 8.
+    static constexpr std::uint64_t kLowBytes[9] = {0,
+                                                   0xFF,
+                                                   0xFFFF,
+                                                   0xFFFFFF,
+                                                   0xFFFFFFFF,
+                                                   0xFFFFFFFFFF,
+                                                   0xFFFFFFFFFFFF,
+                                                   0xFFFFFFFFFFFFFF,
+                                                   0xFFFFFFFFFFFFFFFF};
     std::uint64_t a, b;
     std::memcpy(&a, p, 8);
     std::memcpy(&b, p + 8, 8);
