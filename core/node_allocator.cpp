@@ -372,8 +372,8 @@ namespace {
 // Everything but a plain node taken from its class's current block: other alignments, large
 // nodes, the thread's first node and a current block used up.
 WEBJSON_COLD void* AllocateSlow(std::size_t size, std::size_t align) noexcept {
-    // Slots of a size that is a multiple of the alignment lie on that alignment, up to the
-    // block head's.
+    // Slots of a size that is a multiple of the alignment lie on that alignment, up to
+    // kMaxAlign.
     if (align > kGrain && align <= kMaxAlign) size = (size + align - 1) & ~(align - 1);
     static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= kTag, "plain nodes need at most 16 bytes");
     if (align >= kPage) {  // no page tag could precede it: the global form, freed by Give
