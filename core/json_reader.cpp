@@ -85,6 +85,64 @@ unsigned int hex_digit(int c) {
 
 const int kEof = std::char_traits<char>::eof();
 
+// Longest string (as stored) whose escapes are decoded in place; longer ones are rare enough
+// for the grammar's functions.
+constexpr std::size_t kShortDecoded = 256;
+
+// A string with escapes that the area holds whole: text starts after the opening quote and its
+// first n bytes are plain, followed by a backslash. Stores the decoded string (as read_string
+// would) into buf and its size into size, and returns the end of the closing quote; returns
+// null, with nothing else to undo, when the string needs the grammar's functions: a longer
+// string, an escape it refuses, or the area ending first.
+const char* decode_in_place(const char* text, std::size_t n, const char* end, char* buf,
+                            std::size_t& size) {
+    if (n > kShortDecoded) return nullptr;
+    std::memcpy(buf, text, n);
+    std::size_t m = n;
+    const char* p = text + n;
+    while (*p == '\\') {  // p < end: the plain run stopped at a byte of the area
+        if (end - p < 2 || m == kShortDecoded) return nullptr;
+        char c = p[1];
+        p += 2;
+        switch (c) {
+            case '"':
+            case '/':
+            case '\\':
+                break;
+            case 'b':
+                c = '\b';
+                break;
+            case 'f':
+                c = '\f';
+                break;
+            case 'n':
+                c = '\n';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case 't':
+                c = '\t';
+                break;
+            case 'u':  // four characters; only the last two count, as one byte
+                if (end - p < 4) return nullptr;
+                c = static_cast<char>((16u * hex_digit(p[2]) + hex_digit(p[3])) & 0xFFu);
+                p += 4;
+                break;
+            default:
+                return nullptr;
+        }
+        buf[m++] = c;
+        const std::size_t run = detail::plain_run<false>(p, static_cast<std::size_t>(end - p));
+        if (run == static_cast<std::size_t>(end - p) || run > kShortDecoded - m) return nullptr;
+        std::memcpy(buf + m, p, run);
+        m += run;
+        p += run;
+    }
+    size = m;
+    return p + 1;  // *p is the closing quote
+}
+
 // How a character found in the text is named in a message.
 std::string found_text(int c) {
     if (c == kEof) return "the end of the text";
@@ -684,9 +742,15 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
                 case JSON_KEY: {  // a key is followed by ':' and read without a comma after it
                     if (*p != '"') break;
                     const char* text = p + 1;
-                    const std::size_t n = short_run(text, end);
-                    if (text + n == end || text[n] != '"') break;
+                    std::size_t n = short_run(text, end);
+                    if (text + n == end) break;
                     const char* after = text + n + 1;
+                    char decoded[kShortDecoded];
+                    if (text[n] != '"') {  // a backslash
+                        after = decode_in_place(text, n, end, decoded, n);
+                        if (after == nullptr) break;
+                        text = decoded;
+                    }
                     if (token == JSON_KEY) {
                         after = skip_space(after, end);
                         if (after == end || *after != ':') break;
