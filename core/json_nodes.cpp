@@ -58,7 +58,9 @@ std::string NameOf(const char* name, std::size_t size) {
 }  // namespace
 
 JsonSchema::JsonSchema(const char* name)
-    : _name(name != nullptr ? NameOf(name, std::strlen(name)) : std::string()), _enable(true) {}
+    : JsonSchema(name != nullptr ? name : "", name != nullptr ? std::strlen(name) : 0) {}
+JsonSchema::JsonSchema(const char* name, std::size_t size)
+    : _name(NameOf(name, size)), _enable(true) {}
 JsonSchema::~JsonSchema() {}
 
 void JsonSchema::SetName(const char* name) {
@@ -151,6 +153,8 @@ double JsonSchemaDouble::GetValueDouble() {
 
 JsonSchemaString::JsonSchemaString(const char* name, const char* value)
     : JsonSchema(name), _value(value ? value : ""), _default(_value) {}
+JsonSchemaString::JsonSchemaString(const char* name, std::size_t nameSize, const char* value)
+    : JsonSchema(name, nameSize), _value(value ? value : ""), _default(_value) {}
 JsonSchemaString::JsonSchemaString(const char* name, int value) : JsonSchema(name) {
     char text[16];
     std::snprintf(text, sizeof text, "%u", static_cast<unsigned int>(value));

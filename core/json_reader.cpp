@@ -187,7 +187,7 @@ class In {
 
     // Fails the stream, recording the failure unless one was recorded before: "expected what
     // but found" the character found; taken tells whether that character was taken.
-    WEBJSON_COLD void Expected(const char* what, int found, bool taken) {
+    WEBJSON_FAILURE void Expected(const char* what, int found, bool taken) {
         Release();
         const std::uint32_t back = taken && found != kEof ? 1 : 0;
         if (found == kEof && _stream.bad()) {
@@ -198,14 +198,14 @@ class In {
         _stream.setstate(std::ios::failbit);
     }
     // Fails the stream, recording message for the character back bytes before the current one.
-    WEBJSON_COLD void Fail(std::uint32_t back, const std::string& message) {
+    WEBJSON_FAILURE void Fail(std::uint32_t back, const std::string& message) {
         Release();
         Record(back, message);
         _stream.setstate(std::ios::failbit);
     }
     // Records why the stream is no longer good when no failure was recorded: the end of the text
     // (atEnd) or a failure of the stream itself.
-    WEBJSON_COLD void Stopped(const char* atEnd) {
+    WEBJSON_FAILURE void Stopped(const char* atEnd) {
         Release();
         Record(0, _stream.bad() || !_stream.eof() ? "the stream failed while reading" : atEnd);
     }
@@ -572,15 +572,15 @@ const char kEnded[] = "the text ended before the document was complete";
 
 // Records why a stream that was not good on entry stopped the read, unless a failure was
 // recorded before.
-WEBJSON_COLD void note_stopped(std::istream& stream, JsonReadDocument::Progress& progress) {
+WEBJSON_FAILURE void note_stopped(std::istream& stream, JsonReadDocument::Progress& progress) {
     if (progress.error.failed) return;
     In in(stream, false, progress);
     in.Stopped(kEnded);
 }
 
 // A key that differs from the expected name; at is the offset of its opening quote.
-WEBJSON_COLD void key_differs(In& in, std::uint32_t at, const std::string& name,
-                              const std::string& key) {
+WEBJSON_FAILURE void key_differs(In& in, std::uint32_t at, const std::string& name,
+                                 const std::string& key) {
     in.Fail(in.Offset() - at, "expected member \"" + name + "\" but found \"" + key + "\"");
 }
 
@@ -839,7 +839,7 @@ bool JsonReadDocument::_peek(unsigned int token) {
     return false;
 }
 
-void JsonReadDocument::Within(const std::string& name) {
+WEBJSON_FAILURE void JsonReadDocument::Within(const std::string& name) {
     std::string& path = _progress.error.path;
     Contain([&] {
         if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
@@ -847,7 +847,7 @@ void JsonReadDocument::Within(const std::string& name) {
     });
 }
 
-void JsonReadDocument::Within(std::size_t index) {
+WEBJSON_FAILURE void JsonReadDocument::Within(std::size_t index) {
     std::string& path = _progress.error.path;
     Contain([&] {
         if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
@@ -855,7 +855,7 @@ void JsonReadDocument::Within(std::size_t index) {
     });
 }
 
-void JsonReadDocument::Refuse(const std::string& message) {
+WEBJSON_FAILURE void JsonReadDocument::Refuse(const std::string& message) {
     if (_progress.error.failed) return;
     GuardStep(_stream, [&] {
         In in(_stream, false, _progress);

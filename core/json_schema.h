@@ -67,6 +67,9 @@ class WEBJSON_API JsonSchema {
     static void operator delete(void*, void*) noexcept {}
 
   protected:
+    // The first size bytes of name (which need not end there) as the name.
+    JsonSchema(const char* name, std::size_t size);
+
     // The name to hand to the writer or reader for the given withName.
     std::string& _key(bool withName) { return withName ? _name : _nullstr; }
 
@@ -138,6 +141,9 @@ class WEBJSON_API JsonSchemaString : public JsonSchema {
   public:
     // value is copied and must not be null.
     JsonSchemaString(const char* name, const char* value);
+    // The same node named by the first nameSize bytes of name (which need not end there): for
+    // nodes made by the thousand under one name, whose size is known.
+    JsonSchemaString(const char* name, std::size_t nameSize, const char* value);
     // The value is the number formatted as unsigned decimal: -1 gives "4294967295".
     JsonSchemaString(const char* name, int value);
     ~JsonSchemaString() override;

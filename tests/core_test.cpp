@@ -179,6 +179,10 @@ TEST(JsonSchema, ScalarNodesOwnSettersClonesNamesAndDisabling) {
     i.SetName("");
     EXPECT_EQ(Write(i, true), "7");
     EXPECT_STREQ(JsonSchemaString("", INT32_MIN).GetValueString(), "2147483648");
+    JsonSchemaString sized("cell and more", 4, "v");  // the name's first bytes only
+    sized.SetValue("w");
+    std::unique_ptr<JsonSchema> fresh(sized.Clone());
+    EXPECT_EQ(Write(sized, true) + Write(*fresh, true), R"("cell":"w""cell":"v")");
 }
 
 // Strict lists need every child once and skip unknown members and repeats; open lists take any

@@ -10,6 +10,8 @@ namespace JsonDocumentAPI {
 
 namespace {
 
+constexpr char kCell[] = "AAData";
+
 const char* text_or_empty(const char* text) {
     return text ? text : "";
 }
@@ -65,11 +67,11 @@ void JsonTable::AddTableRow(const char** cells, unsigned count) {
             text = cells[i];
         }
         if (_spare_cells.empty()) {
-            row_cells.push_back(new JsonSchemaString("AAData", text));
+            row_cells.push_back(new JsonSchemaString(kCell, sizeof kCell - 1, text));
         } else {
             JsonSchema* cell = _spare_cells.back();
             _spare_cells.pop_back();
-            RenewTextNode(*cell, "AAData", text);
+            RenewTextNode(*cell, kCell, text);
             row_cells.push_back(cell);
         }
     }
@@ -94,7 +96,7 @@ void JsonTable::AddTableCell(JsonSchema* cell) {
 void JsonTable::ClearTableRows() {
     for (unsigned int i = 0; i < _data->Size(); ++i) {
         if (auto* row = dynamic_cast<JsonSchemaList*>(_data->GetObject(i))) {
-            TakeTextNodes(*row, "AAData", _spare_cells);
+            TakeTextNodes(*row, kCell, _spare_cells);
         }
     }
     _data->Clear();

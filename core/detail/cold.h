@@ -12,4 +12,12 @@
 #define WEBJSON_COLD
 #endif
 
+// A function that runs only when something fails (it reports why): also made for size rather
+// than speed, and kept apart from the code that runs.
+#if defined(__GNUC__)
+#define WEBJSON_FAILURE [[gnu::cold, gnu::noinline]]
+#else
+#define WEBJSON_FAILURE
+#endif
+
 #endif  // WEBJSON_DETAIL_COLD_H
