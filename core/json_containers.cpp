@@ -81,9 +81,14 @@ bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName,
                                        unsigned int end, bool named) {
     if (!_enable) return true;
     bool result = writer.Serialize(begin, _key(withName), nullptr);
-    for (JsonSchema* child : _children) {
-        result = child->Compile(writer, named) && result;
+    // Runs of plain string nodes go to the writer at once; every other child compiles itself.
+    const std::size_t count = _children.size();
+    for (std::size_t i = result ? writer._serialize_texts(_children.data(), count, named) : 0;
+         i < count;) {
+        result = _children[i]->Compile(writer, named) && result;
         if (!result) break;
+        ++i;
+        i += writer._serialize_texts(_children.data() + i, count - i, named);
     }
     return writer.Serialize(end, _nullstr, nullptr) && result;
 }

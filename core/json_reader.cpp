@@ -187,7 +187,7 @@ class In {
 
     // Fails the stream, recording the failure unless one was recorded before: "expected what
     // but found" the character found; taken tells whether that character was taken.
-    WEBJSON_FAILURE void Expected(const char* what, int found, bool taken) {
+    WEBJSON_RARE void Expected(const char* what, int found, bool taken) {
         Release();
         const std::uint32_t back = taken && found != kEof ? 1 : 0;
         if (found == kEof && _stream.bad()) {
@@ -198,14 +198,14 @@ class In {
         _stream.setstate(std::ios::failbit);
     }
     // Fails the stream, recording message for the character back bytes before the current one.
-    WEBJSON_FAILURE void Fail(std::uint32_t back, const std::string& message) {
+    WEBJSON_RARE void Fail(std::uint32_t back, const std::string& message) {
         Release();
         Record(back, message);
         _stream.setstate(std::ios::failbit);
     }
     // Records why the stream is no longer good when no failure was recorded: the end of the text
     // (atEnd) or a failure of the stream itself.
-    WEBJSON_FAILURE void Stopped(const char* atEnd) {
+    WEBJSON_RARE void Stopped(const char* atEnd) {
         Release();
         Record(0, _stream.bad() || !_stream.eof() ? "the stream failed while reading" : atEnd);
     }
@@ -572,15 +572,15 @@ const char kEnded[] = "the text ended before the document was complete";
 
 // Records why a stream that was not good on entry stopped the read, unless a failure was
 // recorded before.
-WEBJSON_FAILURE void note_stopped(std::istream& stream, JsonReadDocument::Progress& progress) {
+WEBJSON_RARE void note_stopped(std::istream& stream, JsonReadDocument::Progress& progress) {
     if (progress.error.failed) return;
     In in(stream, false, progress);
     in.Stopped(kEnded);
 }
 
 // A key that differs from the expected name; at is the offset of its opening quote.
-WEBJSON_FAILURE void key_differs(In& in, std::uint32_t at, const std::string& name,
-                                 const std::string& key) {
+WEBJSON_RARE void key_differs(In& in, std::uint32_t at, const std::string& name,
+                              const std::string& key) {
     in.Fail(in.Offset() - at, "expected member \"" + name + "\" but found \"" + key + "\"");
 }
 
@@ -839,7 +839,7 @@ bool JsonReadDocument::_peek(unsigned int token) {
     return false;
 }
 
-WEBJSON_FAILURE void JsonReadDocument::Within(const std::string& name) {
+WEBJSON_RARE void JsonReadDocument::Within(const std::string& name) {
     std::string& path = _progress.error.path;
     Contain([&] {
         if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
@@ -847,7 +847,7 @@ WEBJSON_FAILURE void JsonReadDocument::Within(const std::string& name) {
     });
 }
 
-WEBJSON_FAILURE void JsonReadDocument::Within(std::size_t index) {
+WEBJSON_RARE void JsonReadDocument::Within(std::size_t index) {
     std::string& path = _progress.error.path;
     Contain([&] {
         if (!path.empty() && path[0] != '[') path.insert(0, 1, '.');
@@ -855,7 +855,7 @@ WEBJSON_FAILURE void JsonReadDocument::Within(std::size_t index) {
     });
 }
 
-WEBJSON_FAILURE void JsonReadDocument::Refuse(const std::string& message) {
+WEBJSON_RARE void JsonReadDocument::Refuse(const std::string& message) {
     if (_progress.error.failed) return;
     GuardStep(_stream, [&] {
         In in(_stream, false, _progress);
@@ -864,7 +864,7 @@ WEBJSON_FAILURE void JsonReadDocument::Refuse(const std::string& message) {
     });
 }
 
-void JsonReadDocument::_read_char(std::istream& stream, char c) {
+WEBJSON_RARE void JsonReadDocument::_read_char(std::istream& stream, char c) {
     GuardStep(stream, [&] {
         Progress progress;
         In in(stream, false, progress);
@@ -873,7 +873,7 @@ void JsonReadDocument::_read_char(std::istream& stream, char c) {
     });
 }
 
-void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
+WEBJSON_RARE void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
     GuardStep(stream, [&] {
         Progress progress;
         In in(stream, false, progress);
@@ -882,7 +882,7 @@ void JsonReadDocument::_read_string(std::istream& stream, std::string& out) {
     });
 }
 
-void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
+WEBJSON_RARE void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
     GuardStep(stream, [&] {
         Progress progress;
         In in(stream, false, progress);
@@ -891,7 +891,7 @@ void JsonReadDocument::_read_bool(std::istream& stream, bool& value) {
     });
 }
 
-void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
+WEBJSON_RARE void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
     GuardStep(stream, [&] {
         Progress progress;
         In in(stream, false, progress);
@@ -900,7 +900,7 @@ void JsonReadDocument::_read_int32(std::istream& stream, int& value) {
     });
 }
 
-void JsonReadDocument::_read_double(std::istream& stream, double& value) {
+WEBJSON_RARE void JsonReadDocument::_read_double(std::istream& stream, double& value) {
     GuardStep(stream, [&] {
         Progress progress;
         In in(stream, false, progress);

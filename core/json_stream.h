@@ -40,6 +40,8 @@ enum JsonToken : unsigned int {
 // notation with _decimal significant digits, NaN and infinities as null. Numbers are written as
 // in the C locale whatever the stream's locale and flags; the writer leaves boolalpha (after a
 // bool) and the precision (after a double) set on the stream. Not owning the stream; no buffering.
+class JsonSchema;
+
 class WEBJSON_API JsonWriteDocument {
   public:
     explicit JsonWriteDocument(std::ostream& stream);
@@ -54,6 +56,11 @@ class WEBJSON_API JsonWriteDocument {
 
     // Replaces out with the JSON-escaped form of in (without the quotes).
     void _string_to_json(std::string& in, std::string& out);
+
+    // Writes the leading nodes of [nodes, nodes + count) that are plain string nodes (of the
+    // class JsonSchemaString itself) as their Compile(*this, named) would, while the stream's
+    // buffer has room for them; returns how many it took. Lists use it for runs of text cells.
+    std::size_t _serialize_texts(JsonSchema* const* nodes, std::size_t count, bool named);
 
   private:
     std::ostream& _stream;

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "core/detail/byte_scan.h"
@@ -13,6 +14,7 @@
 #include "core/detail/json_guard.h"
 #include "core/detail/number_text.h"
 #include "core/detail/stream_area.h"
+#include "json_schema.h"
 #include "json_stream.h"
 
 namespace DocumentAPI {
@@ -256,21 +258,14 @@ void JsonWriteDocument::_string_to_json(std::string& in, std::string& out) {
 
 namespace {
 
-// A string value without escapes whose item fits the put area, the most common item of all,
-// stored in place; false, with nothing committed to the area and first unchanged, otherwise.
-inline bool put_plain_string(std::ostream& stream, bool& first, const std::string& name,
-                             const std::string& value) {
-    if (!stream.good() || !detail::direct_output(stream)) return false;
-    std::streambuf* buffer = stream.rdbuf();
-    char* const start = BufferAccess::Pptr(buffer);
-    const bool comma = !first;
+// Stores a string item (separator, key, value) at p, which has room up to end, and returns the
+// end of it; returns null when there is not room enough or a byte would need more room than
+// the escaped forms' test allows (nothing is committed; bytes may have been stored).
+inline char* put_text(char* p, const char* end, bool comma, const std::string& name,
+                      const std::string& value) {
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
     const std::size_t size = value.size();
-    if (start == nullptr || size > kMaxPiece ||
-        static_cast<std::size_t>(BufferAccess::Epptr(buffer) - start) < 3 + key + size) {
-        return false;
-    }
-    char* p = start;
+    if (size > kMaxPiece || static_cast<std::size_t>(end - p) < 3 + key + size) return nullptr;
     *p = ',';
     p += comma ? 1 : 0;
     if (key != 0) {
@@ -285,17 +280,14 @@ inline bool put_plain_string(std::ostream& stream, bool& first, const std::strin
     // the length of each value of a large document is mispredicted about once in two. The value's
     // storage (its capacity and the terminating zero) holds the 16 bytes read; the bytes past the
     // value are masked off before the check, and those copied past it are not committed.
-    if (size <= 16 && value.capacity() >= 15 &&
-        static_cast<std::size_t>(BufferAccess::Epptr(buffer) - p) >= 17) {
+    if (size <= 16 && value.capacity() >= 15 && static_cast<std::size_t>(end - p) >= 17) {
         if (plain_16(value.data(), size)) {
             std::memcpy(p, value.data(), 16);
             p += size;
         } else {
             // Some byte needs an escape: every byte goes as its form from the table, sixteen
             // steps whatever the length, so that no branch depends on where the escapes are.
-            if (static_cast<std::size_t>(BufferAccess::Epptr(buffer) - p) < 16 * 6 + 8 + 1) {
-                return false;
-            }
+            if (static_cast<std::size_t>(end - p) < 16 * 6 + 8 + 1) return nullptr;
             const unsigned char* text = reinterpret_cast<const unsigned char*>(value.data());
             for (std::size_t i = 0; i < 16; ++i) {
                 const unsigned int keep = i < size ? 0xFFu : 0u;  // bytes past the value as 0
@@ -308,9 +300,35 @@ inline bool put_plain_string(std::ostream& stream, bool& first, const std::strin
 #endif
     {
         p = copy_plain(p, value.data(), size);
-        if (p == nullptr) return false;
+        if (p == nullptr) return nullptr;
     }
     *p++ = '"';
+    return p;
+}
+
+// The put area of a good stream whose output functions would only pass characters to its
+// buffer, as [start, end) bounded to what pbump takes; false when it may not be used so.
+inline bool put_area(std::ostream& stream, std::streambuf*& buffer, char*& start,
+                     const char*& end) {
+    if (!stream.good() || !detail::direct_output(stream)) return false;
+    buffer = stream.rdbuf();
+    start = BufferAccess::Pptr(buffer);
+    if (start == nullptr) return false;
+    end = BufferAccess::Epptr(buffer);
+    if (static_cast<std::size_t>(end - start) > kMaxPiece) end = start + kMaxPiece;
+    return true;
+}
+
+// A string value without escapes whose item fits the put area, the most common item of all,
+// stored in place; false, with nothing committed to the area and first unchanged, otherwise.
+inline bool put_plain_string(std::ostream& stream, bool& first, const std::string& name,
+                             const std::string& value) {
+    std::streambuf* buffer;
+    char* start;
+    const char* end;
+    if (!put_area(stream, buffer, start, end)) return false;
+    char* p = put_text(start, end, !first, name, value);
+    if (p == nullptr) return false;
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
     first = false;
     return true;
@@ -432,6 +450,52 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
         return true;
     }
     return serialize_item(_stream, _first, _decimal, token, name, value);
+}
+
+namespace {
+
+// The fields of a string node that its Compile hands to the writer.
+struct TextFields : JsonSchemaString {
+    static bool Enabled(const JsonSchema& node) {
+        return static_cast<const TextFields&>(node).*(&TextFields::_enable);
+    }
+    static const std::string& Name(const JsonSchema& node) {
+        return static_cast<const TextFields&>(node).*(&TextFields::_name);
+    }
+    static const std::string& Value(const JsonSchema& node) {
+        return static_cast<const TextFields&>(node).*(&TextFields::_value);
+    }
+};
+
+}  // namespace
+
+// The stream is looked at once for the whole run: nothing but this loop uses it meanwhile, since
+// only nodes whose Compile is the library's own are taken.
+std::size_t JsonWriteDocument::_serialize_texts(JsonSchema* const* nodes, std::size_t count,
+                                                bool named) {
+    std::streambuf* buffer;
+    char* start;
+    const char* end;
+    auto plain = [](const JsonSchema* node) {
+        return node != nullptr && &typeid(*node) == &typeid(JsonSchemaString);
+    };
+    if (count == 0 || !plain(nodes[0]) || !put_area(_stream, buffer, start, end)) return 0;
+    char* p = start;
+    bool first = _first;
+    std::size_t taken = 0;
+    for (; taken < count; ++taken) {
+        const JsonSchema* node = nodes[taken];
+        if (!plain(node)) break;
+        if (!TextFields::Enabled(*node)) continue;  // a disabled node writes nothing
+        char* q = put_text(p, end, !first, named ? TextFields::Name(*node) : JsonSchema::_nullstr,
+                           TextFields::Value(*node));
+        if (q == nullptr) break;
+        p = q;
+        first = false;
+    }
+    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+    _first = first;
+    return taken;
 }
 
 }  // namespace JsonDocumentAPI

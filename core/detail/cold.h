@@ -12,12 +12,13 @@
 #define WEBJSON_COLD
 #endif
 
-// A function that runs only when something fails (it reports why): also made for size rather
-// than speed, and kept apart from the code that runs.
+// A function that runs only when something fails (to report why), or that the library's own
+// paths never call: also made for size rather than speed, and kept apart from the code that
+// runs.
 #if defined(__GNUC__)
-#define WEBJSON_FAILURE [[gnu::cold, gnu::noinline]]
+#define WEBJSON_RARE [[gnu::cold, gnu::noinline]]
 #else
-#define WEBJSON_FAILURE
+#define WEBJSON_RARE
 #endif
 
 #endif  // WEBJSON_DETAIL_COLD_H
