@@ -137,6 +137,23 @@ class FillWrite : public Case {
     std::ostringstream _out;
 };
 
+// The form that the targets name: the text made with dump(), then written.
+class FillDump : public Case {
+  public:
+    explicit FillDump(Doc d)
+        : Case(d, Kind::kFillWrite, "nlohmann", "build value + dump() + write") {}
+    void Run() override {
+        _out.str(std::string());
+        const std::string text = Build(doc).dump();
+        _out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    std::string Output() override { return _out.str(); }
+    bool SameBytes() const override { return false; }
+
+  private:
+    std::ostringstream _out;
+};
+
 template <typename Data>
 class ReadWalk : public Case {
   public:
@@ -165,6 +182,7 @@ void AddNlohmannCases(CaseList& cases) {
     for (Doc doc : {Doc::kTable, Doc::kRequest, Doc::kRecords}) {
         cases.push_back(std::make_unique<WriteBuilt>(doc));
         cases.push_back(std::make_unique<FillWrite>(doc));
+        cases.push_back(std::make_unique<FillDump>(doc));
     }
     const Corpus& c = TheCorpus();
     cases.push_back(std::make_unique<ReadWalk<TableData>>(Doc::kTable, c.table));

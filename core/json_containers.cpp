@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <typeinfo>
 
 #include "json_list.h"
 #include "json_schema.h"
@@ -81,14 +82,28 @@ bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName,
                                        unsigned int end, bool named) {
     if (!_enable) return true;
     bool result = writer.Serialize(begin, _key(withName), nullptr);
-    // Runs of plain string nodes go to the writer at once; every other child compiles itself.
-    const std::size_t count = _children.size();
-    for (std::size_t i = result ? writer._serialize_texts(_children.data(), count, named) : 0;
-         i < count;) {
-        result = _children[i]->Compile(writer, named) && result;
-        if (!result) break;
-        ++i;
-        i += writer._serialize_texts(_children.data() + i, count - i, named);
+    // In a list that starts with a plain string node (a row of text cells, say), runs of them
+    // go to the writer at once; every other child compiles itself.
+    auto plain = [](const JsonSchema* child) {
+        return child != nullptr && &typeid(*child) == &typeid(JsonSchemaString);
+    };
+    if (result && !_children.empty() && plain(_children.front())) {
+        const std::size_t count = _children.size();
+        for (std::size_t i = 0; i < count;) {
+            if (result && plain(_children[i])) {
+                const std::size_t taken = writer._serialize_texts(&_children[i], count - i, named);
+                i += taken;
+                if (taken != 0) continue;
+            }
+            result = _children[i]->Compile(writer, named) && result;
+            if (!result) break;
+            ++i;
+        }
+    } else {
+        for (JsonSchema* child : _children) {
+            result = child->Compile(writer, named) && result;
+            if (!result) break;
+        }
     }
     return writer.Serialize(end, _nullstr, nullptr) && result;
 }

@@ -16,7 +16,11 @@ namespace {
 // A node's name of size bytes. Names are short and repeat: each length up to 15 gets a copy of
 // fixed length, which the compiler writes inline, so that making a node calls no memcpy for its
 // name (values, whose lengths vary, would rather pay the jumps' mispredictions).
-std::string NameOf(const char* name, std::size_t size) {
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline std::string
+NameOf(const char* name, std::size_t size) {
     switch (size) {
         case 0:
             return std::string();
@@ -58,7 +62,7 @@ std::string NameOf(const char* name, std::size_t size) {
 }  // namespace
 
 JsonSchema::JsonSchema(const char* name)
-    : JsonSchema(name != nullptr ? name : "", name != nullptr ? std::strlen(name) : 0) {}
+    : _name(name != nullptr ? NameOf(name, std::strlen(name)) : std::string()), _enable(true) {}
 JsonSchema::JsonSchema(const char* name, std::size_t size)
     : _name(NameOf(name, size)), _enable(true) {}
 JsonSchema::~JsonSchema() {}
