@@ -416,6 +416,29 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
     return prototype->Clone();
 }
 
+bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchema*>& children,
+                                 JsonSchema* prototype, bool result) {
+    for (std::size_t i = 0; result && !reader.Peek(JSON_ARRAY_END); ++i) {
+        // Without a prototype (or a clone of it) the element is skipped.
+        JsonSchema* element = prototype != nullptr ? Take(prototype) : nullptr;
+        if (element == nullptr) {
+            result = reader.Deserialize(JSON_SKIP, JsonSchema::_nullstr, nullptr) && result;
+            if (!result) reader.Within(i);
+            continue;
+        }
+        try {  // as AddNew, without its call: an element that cannot be kept is deleted
+            children.push_back(element);
+        } catch (...) {
+            delete element;
+            throw;
+        }
+        Appended(children.size());
+        result = element->Format(reader, false) && result;
+        if (!result) reader.Within(i);
+    }
+    return result;
+}
+
 void RegisterArrayClass(const std::type_info& type, Counter count) {
     pthread_mutex_lock(&g_array_lock);
     const std::size_t known = g_array_count.load(std::memory_order_relaxed);

@@ -120,6 +120,11 @@ class WEBJSON_API ElementSpares {
     void Keep(std::vector<JsonSchema*>& children, JsonSchema* prototype);
     // A spare made like a new clone of prototype, or else a new clone.
     JsonSchema* Take(JsonSchema* prototype);
+    // An array's elements, after its "[" and up to its "]": each read into a spare or a clone of
+    // prototype appended to children, or skipped without a prototype. Returns result, false
+    // once an element fails (the failure is placed at the element's index).
+    bool ReadElements(JsonReadDocument& reader, std::vector<JsonSchema*>& children,
+                      JsonSchema* prototype, bool result);
 
   private:
     void KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* prototype);
@@ -232,25 +237,7 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
             _class_known.store(true, std::memory_order_relaxed);
         }
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
-        JsonSchema* prototype = _prototype();
-        for (std::size_t i = 0; result && !reader.Peek(JSON_ARRAY_END); ++i) {
-            // Without a prototype (or a clone of it) the element is skipped.
-            JsonSchema* element = prototype != nullptr ? _spares.Take(prototype) : nullptr;
-            if (element == nullptr) {
-                result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
-                if (!result) reader.Within(i);
-                continue;
-            }
-            try {  // as AddNew, without its call: an element that cannot be kept is deleted
-                _children.push_back(element);
-            } catch (...) {
-                delete element;
-                throw;
-            }
-            _spares.Appended(_children.size());
-            result = element->Format(reader, false) && result;
-            if (!result) reader.Within(i);
-        }
+        result = _spares.ReadElements(reader, _children, _prototype(), result);
         return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
     }
 

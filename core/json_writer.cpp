@@ -215,7 +215,7 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
 }
 
 // Writes the item piece by piece through the stream's functions, as they take them.
-WEBJSON_COLD void write_item(std::ostream& stream, bool comma, const std::string& name,
+WEBJSON_RARE void write_item(std::ostream& stream, bool comma, const std::string& name,
                              const Item& item) {
     if (comma) stream.put(',');
     if (!name.empty()) {
@@ -261,8 +261,11 @@ namespace {
 // Stores a string item (separator, key, value) at p, which has room up to end, and returns the
 // end of it; returns null when there is not room enough or a byte would need more room than
 // the escaped forms' test allows (nothing is committed; bytes may have been stored).
-inline char* put_text(char* p, const char* end, bool comma, const std::string& name,
-                      const std::string& value) {
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline char*
+put_text(char* p, const char* end, bool comma, const std::string& name, const std::string& value) {
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
     const std::size_t size = value.size();
     if (size > kMaxPiece || static_cast<std::size_t>(end - p) < 3 + key + size) return nullptr;
@@ -329,6 +332,32 @@ inline bool put_plain_string(std::ostream& stream, bool& first, const std::strin
     if (!put_area(stream, buffer, start, end)) return false;
     char* p = put_text(start, end, !first, name, value);
     if (p == nullptr) return false;
+    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+    first = false;
+    return true;
+}
+
+// An item of size bytes of text written as it stands (a number, true, false), with its key,
+// stored in place when the put area has room; false, with nothing committed to the area and
+// first unchanged, otherwise.
+inline bool put_word(std::ostream& stream, bool& first, const std::string& name, const char* text,
+                     std::size_t size) {
+    std::streambuf* buffer;
+    char* start;
+    const char* end;
+    if (!put_area(stream, buffer, start, end)) return false;
+    const std::size_t key = name.empty() ? 0 : name.size() + 3;
+    if (static_cast<std::size_t>(end - start) < 1 + key + size) return false;
+    char* p = start;
+    *p = ',';
+    p += first ? 0 : 1;
+    if (key != 0) {
+        *p++ = '"';
+        p = copy_bytes(p, name.data(), name.size());
+        *p++ = '"';
+        *p++ = ':';
+    }
+    p = copy_bytes(p, text, size);
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
     first = false;
     return true;
@@ -437,17 +466,32 @@ WEBJSON_COLD bool serialize_item(std::ostream& stream, bool& first, unsigned int
 
 }  // namespace
 
-// Plain strings and brackets without a key, nine items in ten of a table, are stored here;
-// everything else goes through serialize_item.
+// Plain strings, integers, booleans and brackets without a key, nearly every item of the
+// library's documents, are stored here; everything else goes through serialize_item.
 bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
     if (token == JSON_STRING) {
         if (value != nullptr &&
             put_plain_string(_stream, _first, name, *static_cast<const std::string*>(value))) {
             return true;
         }
-    } else if (token - JSON_OBJECT_BEGIN <= JSON_ARRAY_END - JSON_OBJECT_BEGIN && name.empty() &&
-               put_bracket(_stream, _first, token)) {
-        return true;
+    } else if (token - JSON_OBJECT_BEGIN <= JSON_ARRAY_END - JSON_OBJECT_BEGIN) {
+        if (name.empty() && put_bracket(_stream, _first, token)) return true;
+    } else if (token == JSON_INT) {
+        if (value != nullptr) {
+            char buf[16];
+            const char* text = detail::format_int(*static_cast<int*>(value), buf + sizeof buf);
+            if (put_word(_stream, _first, name, text,
+                         static_cast<std::size_t>(buf + sizeof buf - text))) {
+                return true;
+            }
+        }
+    } else if (token == JSON_BOOL) {
+        // As the general path, which also leaves boolalpha set on the stream.
+        const bool* b = static_cast<const bool*>(value);
+        if (b != nullptr && put_word(_stream, _first, name, *b ? "true" : "false", *b ? 4 : 5)) {
+            _stream.setf(std::ios::boolalpha);
+            return true;
+        }
     }
     return serialize_item(_stream, _first, _decimal, token, name, value);
 }
