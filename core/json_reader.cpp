@@ -826,17 +826,20 @@ bool JsonReadDocument::Peek(unsigned int token) {
             return false;
         }
     }
-    return GuardStep(_stream, [&] { return _peek(token); });
+    return _peek(token);
 }
 
-bool JsonReadDocument::_peek(unsigned int token) {
-    if (!_stream.good()) return false;
-    In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
-    in.SkipSpace();
-    int c = in.Peek(kEnded);
-    if (token == JSON_OBJECT_END) return c == '}';
-    if (token == JSON_ARRAY_END) return c == ']';
-    return false;
+// Through the stream's functions; no exception leaves it.
+WEBJSON_COLD bool JsonReadDocument::_peek(unsigned int token) {
+    return GuardStep(_stream, [&] {
+        if (!_stream.good()) return false;
+        In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
+        in.SkipSpace();
+        int c = in.Peek(kEnded);
+        if (token == JSON_OBJECT_END) return c == '}';
+        if (token == JSON_ARRAY_END) return c == ']';
+        return false;
+    });
 }
 
 WEBJSON_RARE void JsonReadDocument::Within(const std::string& name) {
