@@ -106,7 +106,7 @@ Kind CloneKind(const JsonSchema& proto) {
 }
 
 // Whether a clone of proto is built of renewable nodes only.
-bool Renewable(JsonSchema& proto) {
+WEBJSON_RARE bool Renewable(JsonSchema& proto) {
     const Kind kind = CloneKind(proto);
     if (kind != Kind::kList) return kind != Kind::kOther;
     for (JsonSchema* child : ListFields::Children(static_cast<JsonSchemaList&>(proto))) {
@@ -260,7 +260,7 @@ struct ElementSpares::Store {
         return proto == prototype && type == &typeid(*prototype);
     }
     // Learns what prototype's clones are like, from one clone.
-    void Learn(JsonSchema* prototype) {
+    WEBJSON_RARE void Learn(JsonSchema* prototype) {
         Drop();
         proto = prototype;
         type = &typeid(*prototype);
