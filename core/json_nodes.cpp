@@ -65,7 +65,6 @@ JsonSchema::JsonSchema(const char* name)
     : _name(name != nullptr ? NameOf(name, std::strlen(name)) : std::string()), _enable(true) {}
 JsonSchema::JsonSchema(const char* name, std::size_t size)
     : _name(NameOf(name, size)), _enable(true) {}
-JsonSchema::~JsonSchema() {}
 
 void JsonSchema::SetName(const char* name) {
     _name = name ? name : "";
@@ -89,7 +88,6 @@ double JsonSchema::GetValueDouble() {
 
 JsonSchemaInt::JsonSchemaInt(const char* name, int value)
     : JsonSchema(name), _value(value), _default(value) {}
-JsonSchemaInt::~JsonSchemaInt() {}
 void JsonSchemaInt::Reset() {
     _value = _default;
 }
@@ -111,7 +109,6 @@ int JsonSchemaInt::GetValueInt() {
 
 JsonSchemaBool::JsonSchemaBool(const char* name, bool value)
     : JsonSchema(name), _value(value), _default(value) {}
-JsonSchemaBool::~JsonSchemaBool() {}
 void JsonSchemaBool::Reset() {
     _value = _default;
 }
@@ -133,7 +130,6 @@ bool JsonSchemaBool::GetValueBool() {
 
 JsonSchemaDouble::JsonSchemaDouble(const char* name, double value, unsigned int decimal)
     : JsonSchema(name), _value(value), _default(value), _decimal(decimal) {}
-JsonSchemaDouble::~JsonSchemaDouble() {}
 void JsonSchemaDouble::Reset() {
     _value = _default;
 }
@@ -165,7 +161,6 @@ JsonSchemaString::JsonSchemaString(const char* name, int value) : JsonSchema(nam
     _value = text;
     _default = _value;
 }
-JsonSchemaString::~JsonSchemaString() {}
 void JsonSchemaString::Reset() {
     _value = _default;
 }

@@ -21,7 +21,7 @@ class WEBJSON_API JsonSchema {
   public:
     // name is copied and must not be null; "" gives a node written without a key.
     explicit JsonSchema(const char* name);
-    virtual ~JsonSchema();
+    virtual ~JsonSchema() = default;
 
     // Returns the value to the default it was constructed with (lists reset their children).
     virtual void Reset() = 0;
@@ -80,7 +80,7 @@ class WEBJSON_API JsonSchema {
 class WEBJSON_API JsonSchemaInt : public JsonSchema {
   public:
     JsonSchemaInt(const char* name, int value);
-    ~JsonSchemaInt() override;
+    ~JsonSchemaInt() override = default;
 
     void Reset() override;
     JsonSchema* Clone() override;
@@ -99,7 +99,7 @@ class WEBJSON_API JsonSchemaInt : public JsonSchema {
 class WEBJSON_API JsonSchemaBool : public JsonSchema {
   public:
     JsonSchemaBool(const char* name, bool value);
-    ~JsonSchemaBool() override;
+    ~JsonSchemaBool() override = default;
 
     void Reset() override;
     JsonSchema* Clone() override;
@@ -119,7 +119,7 @@ class WEBJSON_API JsonSchemaDouble : public JsonSchema {
   public:
     // decimal: significant digits written (16 and above leave the writer's setting).
     JsonSchemaDouble(const char* name, double value, unsigned int decimal);
-    ~JsonSchemaDouble() override;
+    ~JsonSchemaDouble() override = default;
 
     void Reset() override;
     // The clone has the default value and the decimal setting 3.
@@ -146,7 +146,7 @@ class WEBJSON_API JsonSchemaString : public JsonSchema {
     JsonSchemaString(const char* name, std::size_t nameSize, const char* value);
     // The value is the number formatted as unsigned decimal: -1 gives "4294967295".
     JsonSchemaString(const char* name, int value);
-    ~JsonSchemaString() override;
+    ~JsonSchemaString() override = default;
 
     void Reset() override;
     JsonSchema* Clone() override;
