@@ -498,16 +498,13 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
 
 namespace {
 
-// The fields of a string node that its Compile hands to the writer.
+// The fields of a string node that its Compile hands to the writer, reached through pointers to
+// the protected members (the node itself is a JsonSchemaString, never one of this class).
 struct TextFields : JsonSchemaString {
-    static bool Enabled(const JsonSchema& node) {
-        return static_cast<const TextFields&>(node).*(&TextFields::_enable);
-    }
-    static const std::string& Name(const JsonSchema& node) {
-        return static_cast<const TextFields&>(node).*(&TextFields::_name);
-    }
+    static bool Enabled(const JsonSchema& node) { return node.*(&TextFields::_enable); }
+    static const std::string& Name(const JsonSchema& node) { return node.*(&TextFields::_name); }
     static const std::string& Value(const JsonSchema& node) {
-        return static_cast<const TextFields&>(node).*(&TextFields::_value);
+        return static_cast<const JsonSchemaString&>(node).*(&TextFields::_value);
     }
 };
 
