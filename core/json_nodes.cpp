@@ -64,7 +64,7 @@ NameOf(const char* name, std::size_t size) {
 JsonSchema::JsonSchema(const char* name)
     : _name(name != nullptr ? NameOf(name, std::strlen(name)) : std::string()), _enable(true) {}
 JsonSchema::JsonSchema(const char* name, std::size_t size)
-    : _name(NameOf(name, size)), _enable(true) {}
+    : _name(name != nullptr ? NameOf(name, size) : std::string()), _enable(true) {}
 
 void JsonSchema::SetName(const char* name) {
     _name = name ? name : "";

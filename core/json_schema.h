@@ -67,7 +67,7 @@ class WEBJSON_API JsonSchema {
     static void operator delete(void*, void*) noexcept {}
 
   protected:
-    // The first size bytes of name (which need not end there) as the name.
+    // The first size bytes of name (which need not end there) as the name; null gives "".
     JsonSchema(const char* name, std::size_t size);
 
     // The name to hand to the writer or reader for the given withName.

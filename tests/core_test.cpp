@@ -183,6 +183,8 @@ TEST(JsonSchema, ScalarNodesOwnSettersClonesNamesAndDisabling) {
     sized.SetValue("w");
     std::unique_ptr<JsonSchema> fresh(sized.Clone());
     EXPECT_EQ(Write(sized, true) + Write(*fresh, true), R"("cell":"w""cell":"v")");
+    JsonSchemaString unnamed(nullptr, 4, "v");  // as a null name
+    EXPECT_EQ(Write(unnamed, true), R"("v")");
 }
 
 // Strict lists need every child once and skip unknown members and repeats; open lists take any
