@@ -90,7 +90,7 @@ bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName,
     if (result && !_children.empty() && plain(_children.front())) {
         const std::size_t count = _children.size();
         for (std::size_t i = 0; i < count;) {
-            if (result && plain(_children[i])) {
+            if (result) {  // taken: none when the child is not a plain string node
                 const std::size_t taken = writer._serialize_texts(&_children[i], count - i, named);
                 i += taken;
                 if (taken != 0) continue;

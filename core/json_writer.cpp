@@ -126,6 +126,20 @@ inline char* copy_bytes(char* to, const char* from, std::size_t n) {
     return to + n;
 }
 
+// Stores the separator (when comma) and the key (when name is not empty, key being its size
+// + 3) at p, which has room for them and one byte more, and returns their end.
+inline char* put_key(char* p, bool comma, const std::string& name, std::size_t key) {
+    *p = ',';
+    p += comma ? 1 : 0;
+    if (key != 0) {
+        *p++ = '"';
+        p = copy_bytes(p, name.data(), name.size());
+        *p++ = '"';
+        *p++ = ':';
+    }
+    return p;
+}
+
 // Whether none of the first size (at most 16) of the 16 bytes at p needs an escape in a string
 // value: a quote, a backslash or a control byte. The bytes past size are not looked at.
 inline bool plain_16(const char* p, std::size_t size) {
@@ -180,12 +194,7 @@ bool put_item(std::streambuf* buffer, bool comma, const std::string& name, const
     }
     char* p = start;
     if (comma) *p++ = ',';
-    if (key != 0) {
-        *p++ = '"';
-        p = copy_bytes(p, name.data(), name.size());
-        *p++ = '"';
-        *p++ = ':';
-    }
+    if (key != 0) p = put_key(p, false, name, key);
     if (item.kind == Item::kQuoted) {
         *p++ = '"';
         if (char* q = copy_plain(p, item.text, item.size)) {
@@ -269,14 +278,7 @@ put_text(char* p, const char* end, bool comma, const std::string& name, const st
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
     const std::size_t size = value.size();
     if (size > kMaxPiece || static_cast<std::size_t>(end - p) < 3 + key + size) return nullptr;
-    *p = ',';
-    p += comma ? 1 : 0;
-    if (key != 0) {
-        *p++ = '"';
-        p = copy_bytes(p, name.data(), name.size());
-        *p++ = '"';
-        *p++ = ':';
-    }
+    p = put_key(p, comma, name, key);
     *p++ = '"';
 #if WEBJSON_SCAN_LITTLE_ENDIAN
     // A short value is checked (plain_16) and copied as 16 bytes, whatever its length: a branch on
@@ -348,16 +350,7 @@ inline bool put_word(std::ostream& stream, bool& first, const std::string& name,
     if (!put_area(stream, buffer, start, end)) return false;
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
     if (static_cast<std::size_t>(end - start) < 1 + key + size) return false;
-    char* p = start;
-    *p = ',';
-    p += first ? 0 : 1;
-    if (key != 0) {
-        *p++ = '"';
-        p = copy_bytes(p, name.data(), name.size());
-        *p++ = '"';
-        *p++ = ':';
-    }
-    p = copy_bytes(p, text, size);
+    char* p = copy_bytes(put_key(start, !first, name, key), text, size);
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
     first = false;
     return true;
@@ -366,10 +359,10 @@ inline bool put_word(std::ostream& stream, bool& first, const std::string& name,
 // A bracket without a key (token JSON_OBJECT_BEGIN to JSON_ARRAY_END) in two stores, when the
 // put area has room; false, with nothing stored and first unchanged, otherwise.
 inline bool put_bracket(std::ostream& stream, bool& first, unsigned int token) {
-    if (!stream.good() || !detail::direct_output(stream)) return false;
-    std::streambuf* buffer = stream.rdbuf();
-    char* p = BufferAccess::Pptr(buffer);
-    if (p == nullptr || BufferAccess::Epptr(buffer) - p < 2) return false;
+    std::streambuf* buffer;
+    char* p;
+    const char* end;
+    if (!put_area(stream, buffer, p, end) || end - p < 2) return false;
     const bool comma = !first && (token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN);
     p[0] = ',';
     p[comma ? 1 : 0] = "{}[]"[token - JSON_OBJECT_BEGIN];
