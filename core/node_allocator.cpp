@@ -1,7 +1,9 @@
-// Node allocator: size classes carved from per-thread blocks, and the node operators.
+// Node allocator: size classes carved from per-thread blocks, a page map that knows the blocks,
+// and the node operators.
 #include "core/detail/node_allocator.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
 
 #include <atomic>
 #include <cstdint>
@@ -12,9 +14,12 @@
 #include "core/detail/cold.h"
 #include "json_schema.h"
 
-// Sanitizers and memory checkers must see every node: whatever enabled them, the blocks are off.
+// Sanitizers and memory checkers must see every node: whatever enabled them, the blocks are off,
+// unless the build asks for them (WEBJSON_NODE_ALLOCATOR=2: the thread sanitizer then checks the
+// allocator's own synchronisation).
 #if !defined(WEBJSON_NODE_ALLOCATOR) || !WEBJSON_NODE_ALLOCATOR
 #define WEBJSON_PLAIN_NODES 1
+#elif WEBJSON_NODE_ALLOCATOR == 2
 #elif defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define WEBJSON_PLAIN_NODES 1
 #elif defined(__has_feature)
@@ -28,14 +33,11 @@ namespace DocumentAPI {
 namespace JsonDocumentAPI {
 namespace node_allocator {
 
-#if defined(WEBJSON_PLAIN_NODES)
+namespace {
 
-bool Enabled() {
-    return false;
-}
-// The throwing global forms, which a program may replace: the same ones as the plain delete that
-// frees the node (the nothrow forms may bypass a replacement, under a sanitizer for one).
-void* Allocate(std::size_t size, std::size_t align) noexcept {
+// The global operator new, for what the blocks do not serve: the throwing forms, which a program
+// may replace, and which the global operator delete that frees such a node pairs with.
+void* Global(std::size_t size, std::size_t align) noexcept {
     try {
         if (align <= __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator new(size);
         return ::operator new(size, std::align_val_t(align));
@@ -43,76 +45,101 @@ void* Allocate(std::size_t size, std::size_t align) noexcept {
         return nullptr;
     }
 }
+
+}  // namespace
+
+#if defined(WEBJSON_PLAIN_NODES)
+
+bool Enabled() {
+    return false;
+}
+void* Allocate(std::size_t size, std::size_t align) noexcept {
+    return Global(size, align);
+}
 void Free(void* p) noexcept {
     ::operator delete(p);
+}
+void Free(void* p, std::align_val_t align) noexcept {
+    ::operator delete(p, align);
 }
 
 #else
 
 namespace {
 
-// A block is a plain malloc of kBlockSize bytes, with no alignment asked of the C library:
-// aligned requests leave fragments that later ones cannot use, so the heap grew and shrank
-// (and pages were faulted in again) on every large document. A node finds its block through
-// the tag at the start of its kPage page: a pointer to the block's head, which lies on the
-// block's first page boundary. Slots never cross a page boundary.
-constexpr std::size_t kBlockSize = 32 * 1024;
+// A block is a plain malloc of kChunk bytes, with no alignment asked of the C library (aligned
+// requests leave fragments that later ones cannot use). Its slots fill the kSlots bytes from its
+// first page boundary: whole pages, which no other allocation can share, entered in the page map.
+// The block's head lies before them when there is room, else after them.
 constexpr std::size_t kPage = 4096;
-constexpr std::size_t kTag = 16;  // room of a page's tag; slots after it lie on 16 bytes
-// Slot sizes are multiples of 8 bytes. A page's first slot lies on the lowest power of two
-// that divides the slot size (16 to kMaxAlign), so slots of a size that is a multiple of an
-// alignment lie on it; a type's size is a multiple of its alignment, so every node gets the
-// alignment it asks for.
+constexpr std::size_t kSlots = 32 * 1024;
+constexpr std::size_t kChunk = kSlots + kPage;
+// Slot sizes are multiples of 8 bytes and slots follow each other from a page boundary: a type's
+// size is a multiple of its alignment, so every node up to kMaxAlign gets the alignment it asks
+// for.
 constexpr std::size_t kGrain = 8;
 constexpr std::size_t kMaxSlot = 512;
 constexpr std::size_t kClasses = kMaxSlot / kGrain + 1;
 constexpr std::size_t kMaxAlign = 64;
-constexpr std::size_t kHeader = 128;
 
 struct Cache;
 
-// The head of every block. Owner-only fields are touched by the owning thread alone; another
-// thread reads owner, pushes onto remote and counts down balance.
+// The head of a block. A block is its owner's current block of its class, or retired on one of
+// its owner's lists, or, once its owner exited, on none.
 struct Block {
-    explicit Block(void* memory) : chunk(memory) {}
+    enum List : std::uint8_t { kNone, kCurrent, kPartial, kFull };
 
-    Block* self = this;  // the tag of the page the head lies on
-    // Null once handed over at the owner's exit. Read and written with the atomic builtins,
-    // which -Os inlines where it would call std::atomic's functions.
+    Block(void* memory, char* first, std::size_t size_class)
+        : bump(first),
+          limit(first + kSlots),
+          cls(static_cast<std::uint32_t>(size_class)),
+          slot(static_cast<std::uint32_t>(size_class * kGrain)),
+          slots(first),
+          chunk(memory) {}
+
+    // The owner's alone while the block is current:
+    void* free = nullptr;   // free slots, linked by their first word
+    char* bump;             // the next slot never handed out
+    char* limit;            // the end of the slots
+    std::int32_t live = 0;  // slots handed out less slots freed since the block became current
+    // Fixed:
+    const std::uint32_t cls;
+    const std::uint32_t slot;
+    char* const slots;
+    void* const chunk;  // what the C library gave
+    // Shared: twice the live nodes that live does not count, plus 1 while the block is current.
+    // It reaches 0 once, when the block is retired and its last node freed: whoever brings it
+    // there gives the block back.
+    std::atomic<std::int32_t> state{1};
+    // Slots freed while the block was not current, or by other threads.
+    std::atomic<void*> remote{nullptr};
+    // Null once the owner exited. Read and written with the atomic builtins (which -Os inlines,
+    // where it would call std::atomic's functions); changed under the owner's lock.
     Cache* owner = nullptr;
-    // Before handover: minus the remote frees the owner has not counted yet. After it: the
-    // nodes still live; the thread that frees the last one frees the block.
-    std::atomic<std::int32_t> balance{0};
-    std::uint32_t slot = 0;  // slot size; 0 for one large allocation
-    std::int32_t live = 0;   // owner: slots handed out, less those freed and counted
-    enum List : std::uint8_t { kCurrent, kPartial, kFull } list = kCurrent;
-    void* free = nullptr;                // owner: free slots
-    char* bump = nullptr;                // owner: the next slot of the page being carved
-    char* limit = nullptr;               // owner: the end of that page
-    std::atomic<void*> remote{nullptr};  // slots freed by other threads, linked by first word
-    void* chunk;                         // what the C library gave
-    Block* prev = nullptr;               // owner: neighbours in the class's list
+    // Under the owner's lock:
+    List list = kCurrent;
+    Block* prev = nullptr;
     Block* next = nullptr;
 };
-static_assert(sizeof(Block) <= kHeader, "block head fits its room");
 
-// One thread's blocks of one size class: the one being carved, those with free slots, the
-// rest. The full ones are searched for remote frees only when that is cheap against what it
-// may bring: after the class doubled its blocks, or after at least one remote free per block.
-struct Class {
+// One thread's blocks of one size class: the block it carves from, the block whose slots it has
+// freed and holds back (handed over as one batch when it frees into another block or needs a
+// block), and under the lock its retired blocks with free slots and without.
+struct alignas(8 * sizeof(void*)) Class {
     Block* current = nullptr;
+    Block* held = nullptr;
+    void* held_first = nullptr;
+    void* held_last = nullptr;
+    std::int32_t held_count = 0;
     Block* partial = nullptr;
     Block* full = nullptr;
-    std::size_t blocks = 0;
-    std::size_t sweep_at = 8;
-    std::uint32_t remote_seen = 0;
 };
 
-// A thread's classes. Caches are never freed but kept for the next thread, so that a thread
-// freeing a node remotely may count it in the owner's cache even while the owner exits.
+// A thread's classes. Caches are never freed but kept for the next thread, so that another thread
+// may take a cache's lock whenever it holds one of its blocks.
 struct Cache {
     Class classes[kClasses];
-    std::atomic<std::uint32_t> remote[kClasses] = {};  // remote frees, counted by the freers
+    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
     Cache* next_spare = nullptr;
 };
 
@@ -122,27 +149,90 @@ struct Cache {
 __attribute__((tls_model("initial-exec")))
 #endif
 thread_local Cache* t_cache = nullptr;
+constexpr std::uintptr_t kDead = 1;  // t_cache of a thread that is exiting
 pthread_key_t g_key;
 bool g_key_made = false;
 pthread_once_t g_once = PTHREAD_ONCE_INIT;
-pthread_mutex_t g_spare_lock = PTHREAD_MUTEX_INITIALIZER;
-Cache* g_spare = nullptr;  // caches of exited threads
+pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;  // spare caches and the map's leaves
+Cache* g_spare = nullptr;
 
-Cache* Dead() {
-    return reinterpret_cast<Cache*>(std::uintptr_t{1});
+#if defined(__GNUC__)
+#define WEBJSON_INLINE inline __attribute__((always_inline))
+#else
+#define WEBJSON_INLINE inline
+#endif
+
+// The page map: the block of every page that holds slots, null for every other page. Entries are
+// set before a block's first node is handed out and cleared before its memory is freed, so a
+// node's page always names its block, and a page of memory from elsewhere names none. Untouched
+// parts are never made resident.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+// 48-bit addresses: a root of 2^18 leaves, each of the 2^18 pages of 1 GiB, made on first use.
+constexpr unsigned kLeafBits = 18;
+constexpr std::uintptr_t kLeafMask = (std::uintptr_t{1} << kLeafBits) - 1;
+Block** g_root[std::uintptr_t{1} << (48 - 12 - kLeafBits)];
+
+WEBJSON_INLINE Block* BlockOf(const void* p) {
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(p);
+    if ((at >> 48) != 0) return nullptr;
+    Block** pages = __atomic_load_n(&g_root[at >> (12 + kLeafBits)], __ATOMIC_RELAXED);
+    return pages == nullptr ? nullptr
+                            : __atomic_load_n(&pages[(at >> 12) & kLeafMask], __ATOMIC_RELAXED);
 }
 
-Block* BlockOf(void* p) {
-    Block* b;
-    std::memcpy(&b, reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(kPage - 1)),
-                sizeof b);
-    return b;
+// The entry of the page at, its leaf made when make is set; null without one.
+Block** Entry(std::uintptr_t at, bool make) {
+    if ((at >> 48) != 0) return nullptr;
+    Block*** leaf = &g_root[at >> (12 + kLeafBits)];
+    Block** pages = __atomic_load_n(leaf, __ATOMIC_ACQUIRE);
+    if (pages == nullptr && make) {
+        pthread_mutex_lock(&g_lock);
+        pages = *leaf;
+        if (pages == nullptr) {
+            // Fresh anonymous memory reads as zero: no entry is ever seen before it is set.
+            void* room = mmap(nullptr, sizeof(Block*) << kLeafBits, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (room != MAP_FAILED) {
+                pages = static_cast<Block**>(room);
+                __atomic_store_n(leaf, pages, __ATOMIC_RELEASE);
+            }
+        }
+        pthread_mutex_unlock(&g_lock);
+    }
+    return pages == nullptr ? nullptr : &pages[(at >> 12) & kLeafMask];
+}
+#else
+// 32-bit addresses: one entry for each of the 2^20 pages (4 MiB, resident only where touched).
+Block* g_pages[std::uintptr_t{1} << 20];
+
+WEBJSON_INLINE Block* BlockOf(const void* p) {
+    return __atomic_load_n(&g_pages[reinterpret_cast<std::uintptr_t>(p) >> 12], __ATOMIC_RELAXED);
 }
 
-// The block's head put on the first page boundary of memory, which has at least kPage bytes.
-Block* MakeBlock(void* memory) {
-    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(memory);
-    return new (reinterpret_cast<void*>((at + kPage - 1) & ~(kPage - 1))) Block(memory);
+Block** Entry(std::uintptr_t at, bool) {
+    return &g_pages[at >> 12];
+}
+#endif
+
+// Enters b for its pages (or clears them with null); false when the map has no room.
+bool Map(Block* b, Block* to) {
+    for (std::size_t at = 0; at < kSlots; at += kPage) {
+        Block** entry = Entry(reinterpret_cast<std::uintptr_t>(b->slots + at), to != nullptr);
+        if (entry == nullptr) return false;
+        __atomic_store_n(entry, to, __ATOMIC_RELAXED);
+    }
+    return true;
+}
+
+void Destroy(Block* b) {
+    Map(b, nullptr);
+    void* chunk = b->chunk;
+    b->~Block();
+    std::free(chunk);
+}
+
+Cache* OwnerOf(Block* b) {
+    return __atomic_load_n(&b->owner, __ATOMIC_ACQUIRE);
 }
 
 void* Next(void* slot) {
@@ -154,20 +244,11 @@ void SetNext(void* slot, void* next) {
     std::memcpy(slot, &next, sizeof next);
 }
 
-void Release(Block* b) {
-    void* chunk = b->chunk;
-    b->~Block();
-    std::free(chunk);
-}
-
+// List operations, under the owner's lock.
 Block** Head(Class& c, Block::List list) {
     return list == Block::kPartial ? &c.partial : &c.full;
 }
 void Unlink(Class& c, Block* b) {
-    if (b->list == Block::kCurrent) {
-        c.current = nullptr;
-        return;
-    }
     if (b->prev) {
         b->prev->next = b->next;
     } else {
@@ -175,57 +256,117 @@ void Unlink(Class& c, Block* b) {
     }
     if (b->next) b->next->prev = b->prev;
     b->prev = b->next = nullptr;
+    b->list = Block::kNone;
 }
 void Link(Class& c, Block* b, Block::List list) {
-    b->list = list;
-    if (list == Block::kCurrent) {
-        c.current = b;
-        return;
-    }
     Block** head = Head(c, list);
+    b->list = list;
     b->prev = nullptr;
     b->next = *head;
     if (*head) (*head)->prev = b;
     *head = b;
 }
 
-// Takes the remote frees into the owner's free list and count.
-bool Collect(Block* b) {
-    if (b->remote.load(std::memory_order_relaxed) == nullptr) return false;
-    void* list = b->remote.exchange(nullptr, std::memory_order_acquire);
-    b->live += b->balance.exchange(0, std::memory_order_acq_rel);
-    void* tail = list;
-    while (Next(tail) != nullptr)
-        tail = Next(tail);
-    SetNext(tail, b->free);
-    b->free = list;
-    return true;
+// A block whose count reached 0: off its owner's list, then back to the C library.
+void Release(Block* b) {
+    if (Cache* owner = OwnerOf(b)) {
+        pthread_mutex_lock(&owner->lock);
+        if (OwnerOf(b) == owner && b->list != Block::kNone) Unlink(owner->classes[b->cls], b);
+        pthread_mutex_unlock(&owner->lock);
+    }
+    Destroy(b);
 }
 
-// Owner gives the block up: freed now when empty, otherwise by its last node's free.
-void HandOver(Block* b) {
-    __atomic_store_n(&b->owner, nullptr, __ATOMIC_RELEASE);
-    if (b->balance.fetch_add(b->live, std::memory_order_acq_rel) + b->live == 0) Release(b);
+// Frees count slots of b, linked from first to last, from any thread: onto the block's remote
+// list, then off its count. A block that had no remote frees becomes one its owner takes slots
+// from again. The slots keep the block alive until they are counted off.
+void GiveBack(Block* b, void* first, void* last, std::int32_t count) {
+    Cache* owner = OwnerOf(b);
+    void* head = b->remote.load(std::memory_order_relaxed);
+    do {
+        SetNext(last, head);
+    } while (!b->remote.compare_exchange_weak(head, first, std::memory_order_release,
+                                              std::memory_order_relaxed));
+    if (head == nullptr && owner != nullptr) {
+        pthread_mutex_lock(&owner->lock);
+        if (OwnerOf(b) == owner && b->list == Block::kFull) {
+            Class& c = owner->classes[b->cls];
+            Unlink(c, b);
+            Link(c, b, Block::kPartial);
+        }
+        pthread_mutex_unlock(&owner->lock);
+    }
+    if (b->state.fetch_sub(2 * count, std::memory_order_acq_rel) == 2 * count) Release(b);
+}
+
+// Hands the slots held back in c over to their block.
+void Hand(Class& c) {
+    if (Block* b = c.held) {
+        c.held = nullptr;
+        GiveBack(b, c.held_first, c.held_last, c.held_count);
+    }
+}
+
+// The current block stops being current: its live count joins the shared one, and it goes onto
+// a list, or back to the C library when no node of it lives.
+void Retire(Cache* cache, Class& c, Block* b) {
+    pthread_mutex_lock(&cache->lock);
+    c.current = nullptr;
+    const std::int32_t add = 2 * b->live - 1;
+    b->live = 0;
+    if (b->state.fetch_add(add, std::memory_order_acq_rel) + add == 0) {
+        b->list = Block::kNone;
+        pthread_mutex_unlock(&cache->lock);
+        Destroy(b);
+        return;
+    }
+    Link(c, b,
+         b->remote.load(std::memory_order_relaxed) != nullptr ? Block::kPartial : Block::kFull);
+    pthread_mutex_unlock(&cache->lock);
+}
+
+void Spare(Cache* cache) {
+    pthread_mutex_lock(&g_lock);
+    cache->next_spare = g_spare;
+    g_spare = cache;
+    pthread_mutex_unlock(&g_lock);
 }
 
 void ThreadExit(void* arg) {
     Cache* cache = static_cast<Cache*>(arg);
-    t_cache = Dead();
+    t_cache = reinterpret_cast<Cache*>(kDead);
+    for (Class& c : cache->classes)
+        Hand(c);
+    Block* gone = nullptr;  // blocks with no live node, freed after the lock
+    pthread_mutex_lock(&cache->lock);
     for (Class& c : cache->classes) {
-        if (c.current) HandOver(c.current);
+        if (Block* b = c.current) {
+            __atomic_store_n(&b->owner, nullptr, __ATOMIC_RELEASE);
+            b->list = Block::kNone;
+            const std::int32_t add = 2 * b->live - 1;
+            if (b->state.fetch_add(add, std::memory_order_acq_rel) + add == 0) {
+                b->next = gone;
+                gone = b;
+            }
+        }
         for (Block* list : {c.partial, c.full}) {
             while (list) {
                 Block* next = list->next;
-                HandOver(list);
+                __atomic_store_n(&list->owner, nullptr, __ATOMIC_RELEASE);
+                list->list = Block::kNone;
+                list->prev = list->next = nullptr;
                 list = next;
             }
         }
         c = Class();
     }
-    pthread_mutex_lock(&g_spare_lock);
-    cache->next_spare = g_spare;
-    g_spare = cache;
-    pthread_mutex_unlock(&g_spare_lock);
+    pthread_mutex_unlock(&cache->lock);
+    while (gone) {
+        Block* next = gone->next;
+        Destroy(gone);
+        gone = next;
+    }
+    Spare(cache);
 }
 
 void MakeKey() {
@@ -235,71 +376,24 @@ void MakeKey() {
 // The calling thread's cache, made on first use; null once the thread is exiting.
 Cache* ThisCache() {
     Cache* cache = t_cache;
-    if (cache != nullptr) return cache == Dead() ? nullptr : cache;
+    if (cache != nullptr) return reinterpret_cast<std::uintptr_t>(cache) == kDead ? nullptr : cache;
     pthread_once(&g_once, MakeKey);
     if (!g_key_made) return nullptr;
-    pthread_mutex_lock(&g_spare_lock);
+    pthread_mutex_lock(&g_lock);
     cache = g_spare;
     if (cache != nullptr) g_spare = cache->next_spare;
-    pthread_mutex_unlock(&g_spare_lock);
+    pthread_mutex_unlock(&g_lock);
     if (cache == nullptr) {
         void* mem = std::malloc(sizeof(Cache));
         if (mem == nullptr) return nullptr;
         cache = new (mem) Cache();
     }
-    for (std::size_t i = 0; i < kClasses; ++i)
-        cache->classes[i].remote_seen = cache->remote[i].load(std::memory_order_relaxed);
     if (pthread_setspecific(g_key, cache) != 0) {
-        pthread_mutex_lock(&g_spare_lock);
-        cache->next_spare = g_spare;
-        g_spare = cache;
-        pthread_mutex_unlock(&g_spare_lock);
+        Spare(cache);
         return nullptr;
     }
     t_cache = cache;
     return cache;
-}
-
-// A node too large or too aligned for the classes, or made while the thread exits: a block of
-// its own, freed with it. The node starts on the head's page.
-void* Large(std::size_t size, std::size_t align) {
-    const std::size_t offset = align > kHeader ? align : kHeader;
-    if (offset >= kPage || size > SIZE_MAX - offset) return nullptr;
-    void* mem = nullptr;
-    if (posix_memalign(&mem, kPage, offset + size) != 0) return nullptr;
-    return reinterpret_cast<char*>(MakeBlock(mem)) + offset;
-}
-
-void Sweep(Class& c, std::uint32_t remote) {
-    c.remote_seen = remote;
-    for (Block* b = c.full; b != nullptr;) {
-        Block* next = b->next;
-        if (Collect(b)) {
-            Unlink(c, b);
-            if (b->live == 0) {
-                --c.blocks;
-                Release(b);
-            } else {
-                Link(c, b, Block::kPartial);
-            }
-        }
-        b = next;
-    }
-    c.sweep_at = c.blocks * 2 > 8 ? c.blocks * 2 : 8;
-}
-
-// Carving moves on to the block's next page, whose tag it writes; false when the block has no
-// room left for a slot.
-bool NextPage(Block* b) {
-    char* end = static_cast<char*>(b->chunk) + kBlockSize;
-    char* page = b->limit;  // a page boundary, or the end
-    std::size_t lead = b->slot & (0 - std::size_t{b->slot});
-    lead = lead < kTag ? kTag : lead > kMaxAlign ? kMaxAlign : lead;
-    if (static_cast<std::size_t>(end - page) < lead + b->slot) return false;
-    std::memcpy(page, &b, sizeof b);
-    b->bump = page + lead;
-    b->limit = static_cast<std::size_t>(end - page) > kPage ? page + kPage : end;
-    return true;
 }
 
 void* Carve(Block* b) {
@@ -316,49 +410,70 @@ void* Pop(Block* b) {
     return p;
 }
 
-// The current block has no slot left: its remote frees, another block with free slots, or a
-// new block.
-void* Refill(Cache* cache, std::size_t cls) {
-    Class& c = cache->classes[cls];
-    if (Block* b = c.current) {
-        if (Collect(b)) return Pop(b);
-        Unlink(c, b);
-        Link(c, b, Block::kFull);
+// A new current block for the class; null when there is no memory or no room in the map.
+Block* NewBlock(Cache* cache, Class& c, std::size_t cls) {
+    void* chunk = std::malloc(kChunk);
+    if (chunk == nullptr) return nullptr;
+    char* const start = static_cast<char*>(chunk);
+    char* const first = reinterpret_cast<char*>(
+        (reinterpret_cast<std::uintptr_t>(chunk) + kPage - 1) & ~std::uintptr_t{kPage - 1});
+    char* head = static_cast<std::size_t>(first - start) >= sizeof(Block) ? start : first + kSlots;
+    Block* b = new (head) Block(chunk, first, cls);
+    if (!Map(b, b)) {
+        Destroy(b);
+        return nullptr;
     }
-    if (c.partial == nullptr) {
-        const std::uint32_t remote = cache->remote[cls].load(std::memory_order_relaxed);
-        if (c.blocks >= c.sweep_at || (c.blocks > 0 && remote - c.remote_seen >= c.blocks)) {
-            Sweep(c, remote);
-        }
-    }
-    if (Block* b = c.partial) {
-        Unlink(c, b);
-        Link(c, b, Block::kCurrent);
-        return Pop(b);
-    }
-    void* mem = std::malloc(kBlockSize);
-    if (mem == nullptr) return nullptr;
-    Block* b = MakeBlock(mem);
     __atomic_store_n(&b->owner, cache, __ATOMIC_RELAXED);
-    b->slot = static_cast<std::uint32_t>(cls * kGrain);
-    b->bump = reinterpret_cast<char*>(b) + kHeader;
-    b->limit = reinterpret_cast<char*>(b) + kPage;
-    ++c.blocks;
-    Link(c, b, Block::kCurrent);
-    return Carve(b);
+    c.current = b;
+    return b;
 }
 
-void FreeRemote(Block* b, void* p) {
-    const std::size_t cls = b->slot / kGrain;
-    void* head = b->remote.load(std::memory_order_relaxed);
-    do {
-        SetNext(p, head);
-    } while (!b->remote.compare_exchange_weak(head, p, std::memory_order_release,
-                                              std::memory_order_relaxed));
-    // Read before the count: the block may be gone after it (the cache never is).
-    Cache* owner = __atomic_load_n(&b->owner, __ATOMIC_ACQUIRE);
-    if (b->balance.fetch_sub(1, std::memory_order_acq_rel) == 1) Release(b);
-    if (owner != nullptr) owner->remote[cls].fetch_add(1, std::memory_order_relaxed);
+// A slot of the class, when its current block has none left: the block's remote frees, a block
+// of the class with free slots, or a new block. Null when no block can be had.
+void* Refill(Cache* cache, std::size_t cls) {
+    Class& c = cache->classes[cls];
+    Hand(c);
+    for (;;) {
+        if (Block* b = c.current) {
+            if (b->free != nullptr) return Pop(b);
+            if (static_cast<std::size_t>(b->limit - b->bump) >= b->slot) return Carve(b);
+            if (b->remote.load(std::memory_order_relaxed) != nullptr) {
+                b->free = b->remote.exchange(nullptr, std::memory_order_acquire);
+                return Pop(b);
+            }
+            Retire(cache, c, b);
+        }
+        // A retired block with free slots, unless its last node was just freed (whoever freed
+        // it gives it back).
+        Block* taken = nullptr;
+        pthread_mutex_lock(&cache->lock);
+        for (Block* b = c.partial; b != nullptr && taken == nullptr; b = b->next) {
+            std::int32_t s = b->state.load(std::memory_order_relaxed);
+            while (s != 0 && !b->state.compare_exchange_weak(s, s + 1, std::memory_order_acq_rel,
+                                                             std::memory_order_relaxed)) {
+            }
+            if (s != 0) taken = b;
+        }
+        if (taken != nullptr) {
+            Unlink(c, taken);
+            taken->list = Block::kCurrent;
+            c.current = taken;
+        }
+        pthread_mutex_unlock(&cache->lock);
+        if (taken == nullptr) break;
+    }
+    Block* b = NewBlock(cache, c, cls);
+    return b == nullptr ? nullptr : Carve(b);
+}
+
+// The owner frees into a block that is not current: the slots of one block are held back and
+// handed over together.
+void Hold(Class& c, Block* b, void* p) {
+    Hand(c);
+    SetNext(p, nullptr);
+    c.held = b;
+    c.held_first = c.held_last = p;
+    c.held_count = 1;
 }
 
 }  // namespace
@@ -369,58 +484,26 @@ bool Enabled() {
 
 namespace {
 
-// Everything but a plain node taken from its class's current block: other alignments, large
-// nodes, the thread's first node and a current block used up.
+// Everything but a plain node taken from its class's current block: other alignments, other
+// sizes, the thread's first node, a current block used up.
 WEBJSON_COLD void* AllocateSlow(std::size_t size, std::size_t align) noexcept {
-    // Slots of a size that is a multiple of the alignment lie on that alignment, up to
-    // kMaxAlign.
     if (align > kGrain && align <= kMaxAlign) size = (size + align - 1) & ~(align - 1);
-    static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= kTag, "plain nodes need at most 16 bytes");
-    if (align >= kPage) {  // no page tag could precede it: the global form, freed by Give
-        try {
-            return ::operator new(size, std::align_val_t(align));
-        } catch (...) {
-            return nullptr;
-        }
-    }
-    if (size > kMaxSlot || align > kMaxAlign) return Large(size, align);
+    static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= kMaxAlign, "plain nodes fit the blocks");
+    if (size > kMaxSlot || align > kMaxAlign) return Global(size, align);
     Cache* cache = ThisCache();
-    if (cache == nullptr) return Large(size, align);
-    const std::size_t cls = size == 0 ? 1 : (size + kGrain - 1) / kGrain;
-    if (Block* b = cache->classes[cls].current) {
-        if (b->free != nullptr) return Pop(b);
-        if (static_cast<std::size_t>(b->limit - b->bump) >= b->slot || NextPage(b)) {
-            return Carve(b);
-        }
-    }
-    return Refill(cache, cls);
+    if (cache == nullptr) return Global(size, align);
+    void* p = Refill(cache, size == 0 ? 1 : (size + kGrain - 1) / kGrain);
+    return p != nullptr ? p : Global(size, align);
 }
 
-// A free that changes a block's list or frees it, or one from another thread.
-WEBJSON_COLD void FreeSlow(Block* b, void* p) noexcept {
-    if (b->slot == 0) {
-        Release(b);
+// A free into a block that is neither the thread's current nor its held one.
+WEBJSON_COLD void FreeSlow(Cache* cache, Block* b, void* p) noexcept {
+    if (reinterpret_cast<std::uintptr_t>(cache) > kDead &&
+        __atomic_load_n(&b->owner, __ATOMIC_RELAXED) == cache) {
+        Hold(cache->classes[b->cls], b, p);
         return;
     }
-    Cache* cache = t_cache;
-    if (cache == nullptr || __atomic_load_n(&b->owner, __ATOMIC_RELAXED) != cache) {
-        FreeRemote(b, p);
-        return;
-    }
-    SetNext(p, b->free);
-    b->free = p;
-    --b->live;
-    if (b->list == Block::kCurrent) return;
-    Class& c = cache->classes[b->slot / kGrain];
-    if (b->live + b->balance.load(std::memory_order_relaxed) == 0) {
-        std::atomic_thread_fence(std::memory_order_acquire);
-        Unlink(c, b);
-        --c.blocks;
-        Release(b);
-    } else if (b->list == Block::kFull) {
-        Unlink(c, b);
-        Link(c, b, Block::kPartial);
-    }
+    GiveBack(b, p, p, 1);
 }
 
 }  // namespace
@@ -429,8 +512,7 @@ WEBJSON_COLD void FreeSlow(Block* b, void* p) noexcept {
 // a thread that has its cache.
 void* Allocate(std::size_t size, std::size_t align) noexcept {
     Cache* cache = t_cache;
-    if (align <= kGrain && size - 1 < kMaxSlot &&
-        reinterpret_cast<std::uintptr_t>(cache) > reinterpret_cast<std::uintptr_t>(Dead())) {
+    if (align <= kGrain && size - 1 < kMaxSlot && reinterpret_cast<std::uintptr_t>(cache) > kDead) {
         if (Block* b = cache->classes[(size + kGrain - 1) / kGrain].current) {
             if (b->free != nullptr) return Pop(b);
             if (static_cast<std::size_t>(b->limit - b->bump) >= b->slot) return Carve(b);
@@ -439,32 +521,46 @@ void* Allocate(std::size_t size, std::size_t align) noexcept {
     return AllocateSlow(size, align);
 }
 
-// The common case: the owner frees a node of a block that stays on its list.
+// The common cases: the owner frees into its current block, or into the block it holds back.
+// Memory that no block holds (null among it) goes to the global operator delete.
 void Free(void* p) noexcept {
-    if (p == nullptr) return;
     Block* b = BlockOf(p);
+    if (b == nullptr) return ::operator delete(p);
     Cache* cache = t_cache;
-    // A large node's block has no owner.
-    if (cache != nullptr && __atomic_load_n(&b->owner, __ATOMIC_RELAXED) == cache &&
-        (b->list == Block::kCurrent ||
-         (b->list == Block::kPartial &&
-          b->live > 1 - b->balance.load(std::memory_order_relaxed)))) {
-        SetNext(p, b->free);
-        b->free = p;
-        --b->live;
-        return;
+    if (reinterpret_cast<std::uintptr_t>(cache) > kDead) {
+        Class& c = cache->classes[b->cls];
+        if (c.current == b) {
+            SetNext(p, b->free);
+            b->free = p;
+            --b->live;
+            return;
+        }
+        if (c.held == b) {
+            SetNext(p, c.held_first);
+            c.held_first = p;
+            ++c.held_count;
+            return;
+        }
     }
-    FreeSlow(b, p);
+    FreeSlow(cache, b, p);
+}
+
+void Free(void* p, std::align_val_t align) noexcept {
+    if (BlockOf(p) == nullptr) return ::operator delete(p, align);
+    Free(p);
 }
 
 #endif
 
 }  // namespace node_allocator
 
-// The node operators: every form of the global ones, served by the allocator above.
+// The node operators: every form of the global ones. What the blocks did not serve (memory from
+// the global operator new, or from a class's own operator new that left the freeing to this
+// class) goes to the global operator delete of the same form (see Free).
 namespace {
 
 using node_allocator::Allocate;
+using node_allocator::Free;
 
 std::size_t Align(std::align_val_t align) {
     return static_cast<std::size_t>(align);
@@ -473,22 +569,6 @@ std::size_t Align(std::align_val_t align) {
 void* Take(std::size_t size, std::size_t align) {
     if (void* p = Allocate(size, align)) return p;
     throw std::bad_alloc();
-}
-
-void Give(void* p, std::size_t align) noexcept {
-#if defined(WEBJSON_PLAIN_NODES)
-    if (align <= __STDCPP_DEFAULT_NEW_ALIGNMENT__) {
-        ::operator delete(p);
-    } else {
-        ::operator delete(p, std::align_val_t(align));
-    }
-#else
-    if (align >= node_allocator::kPage) {
-        ::operator delete(p, std::align_val_t(align));
-    } else {
-        node_allocator::Free(p);
-    }
-#endif
 }
 
 const std::size_t kPlain = 0;  // the alignment of plain operator new
@@ -509,22 +589,22 @@ void* JsonSchema::operator new(std::size_t size, std::align_val_t align,
     return Allocate(size, Align(align));
 }
 void JsonSchema::operator delete(void* p) noexcept {
-    Give(p, kPlain);
+    Free(p);
 }
 void JsonSchema::operator delete(void* p, std::size_t) noexcept {
-    Give(p, kPlain);
+    Free(p);
 }
 void JsonSchema::operator delete(void* p, std::align_val_t align) noexcept {
-    Give(p, Align(align));
+    Free(p, align);
 }
 void JsonSchema::operator delete(void* p, std::size_t, std::align_val_t align) noexcept {
-    Give(p, Align(align));
+    Free(p, align);
 }
 void JsonSchema::operator delete(void* p, const std::nothrow_t&) noexcept {
-    Give(p, kPlain);
+    Free(p);
 }
 void JsonSchema::operator delete(void* p, std::align_val_t align, const std::nothrow_t&) noexcept {
-    Give(p, Align(align));
+    Free(p, align);
 }
 
 }  // namespace JsonDocumentAPI
