@@ -106,14 +106,37 @@ const char* DocName(Doc doc) {
     }
 }
 
-const char* KindName(Kind kind) {
-    switch (kind) {
-        case Kind::kWrite:
+const char* OpName(Op op) {
+    switch (op) {
+        case Op::kWriteTree:
             return "write";
-        case Kind::kFillWrite:
+        case Op::kFillWrite:
             return "fill+write";
-        default:
+        case Op::kStreamWrite:
+            return "stream-write";
+        case Op::kStreamString:
+            return "stream-string";
+        case Op::kReadStream:
             return "read+walk";
+        default:
+            return "buffer-read+walk";
+    }
+}
+
+const char* OpTitle(Op op) {
+    switch (op) {
+        case Op::kWriteTree:
+            return "write, tree built -> ostream";
+        case Op::kFillWrite:
+            return "fill tree + write -> ostream";
+        case Op::kStreamWrite:
+            return "streamed write from data -> ostream";
+        case Op::kStreamString:
+            return "streamed write from data -> std::string";
+        case Op::kReadStream:
+            return "read from istream + walk";
+        default:
+            return "read from buffer + walk";
     }
 }
 

@@ -109,7 +109,7 @@ void Walk(const json& j, RecordsData& out) {
 
 class WriteBuilt : public Case {
   public:
-    explicit WriteBuilt(Doc d) : Case(d, Kind::kWrite, "nlohmann", "value built, operator<<") {}
+    explicit WriteBuilt(Doc d) : Case(d, Op::kWriteTree, "nlohmann", "value built, operator<<") {}
     void Prepare() override { _value = Build(doc); }
     void Run() override {
         _out.str(std::string());
@@ -125,7 +125,7 @@ class WriteBuilt : public Case {
 
 class FillWrite : public Case {
   public:
-    explicit FillWrite(Doc d) : Case(d, Kind::kFillWrite, "nlohmann", "build value + operator<<") {}
+    explicit FillWrite(Doc d) : Case(d, Op::kFillWrite, "nlohmann", "build value + operator<<") {}
     void Run() override {
         _out.str(std::string());
         _out << Build(doc);
@@ -141,7 +141,7 @@ class FillWrite : public Case {
 class FillDump : public Case {
   public:
     explicit FillDump(Doc d)
-        : Case(d, Kind::kFillWrite, "nlohmann", "build value + dump() + write") {}
+        : Case(d, Op::kFillWrite, "nlohmann", "build value + dump() + write") {}
     void Run() override {
         _out.str(std::string());
         const std::string text = Build(doc).dump();
@@ -158,7 +158,7 @@ template <typename Data>
 class ReadWalk : public Case {
   public:
     ReadWalk(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "nlohmann", "parse(istream) + walk"), _source(source) {}
+        : Case(d, Op::kReadStream, "nlohmann", "parse(istream) + walk"), _source(source) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();

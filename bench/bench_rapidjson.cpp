@@ -364,7 +364,7 @@ void WriteThroughBuffer(std::ostringstream& out, Emit emit) {
 class WriteDomBuffer : public Case {
   public:
     explicit WriteDomBuffer(Doc d)
-        : Case(d, Kind::kWrite, "rapidjson", "Document -> Writer<StringBuffer> + write") {}
+        : Case(d, Op::kWriteTree, "rapidjson", "Document -> Writer<StringBuffer> + write") {}
     void Prepare() override { Build(_document, doc); }
     void Run() override {
         WriteThroughBuffer(_out, [this](auto& writer) { _document.Accept(writer); });
@@ -379,7 +379,7 @@ class WriteDomBuffer : public Case {
 class WriteDomStream : public Case {
   public:
     explicit WriteDomStream(Doc d)
-        : Case(d, Kind::kWrite, "rapidjson", "Document -> Writer<OStreamWrapper>") {}
+        : Case(d, Op::kWriteTree, "rapidjson", "Document -> Writer<OStreamWrapper>") {}
     void Prepare() override { Build(_document, doc); }
     void Run() override {
         _out.str(std::string());
@@ -397,7 +397,7 @@ class WriteDomStream : public Case {
 class WriteSaxBuffer : public Case {
   public:
     explicit WriteSaxBuffer(Doc d)
-        : Case(d, Kind::kWrite, "rapidjson",
+        : Case(d, Op::kStreamWrite, "rapidjson",
                "plain data -> Writer<StringBuffer> + write (no tree)") {}
     void Run() override {
         WriteThroughBuffer(_out, [this](auto& writer) { EmitDoc(writer, doc); });
@@ -411,7 +411,7 @@ class WriteSaxBuffer : public Case {
 class FillWriteDom : public Case {
   public:
     explicit FillWriteDom(Doc d)
-        : Case(d, Kind::kFillWrite, "rapidjson", "build Document + Writer<StringBuffer> + write") {}
+        : Case(d, Op::kFillWrite, "rapidjson", "build Document + Writer<StringBuffer> + write") {}
     void Run() override {
         rapidjson::Document document;
         Build(document, doc);
@@ -427,7 +427,7 @@ template <typename Data>
 class ReadDomStream : public Case {
   public:
     ReadDomStream(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "rapidjson", "Document::ParseStream(IStreamWrapper) + walk"),
+        : Case(d, Op::kReadStream, "rapidjson", "Document::ParseStream(IStreamWrapper) + walk"),
           _source(source) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
@@ -452,7 +452,7 @@ template <typename Data, typename H>
 class ReadStringSax : public Case {
   public:
     ReadStringSax(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "rapidjson", "istream read into string + Reader (SAX)"),
+        : Case(d, Op::kReadStream, "rapidjson", "istream read into string + Reader (SAX)"),
           _source(source) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
@@ -461,7 +461,7 @@ class ReadStringSax : public Case {
         std::streamoff size = _in.tellg();
         _in.seekg(0);
         std::string text(static_cast<std::size_t>(size), '\0');
-        _in.read(&text[0], size);
+        _in.read(&text[0], static_cast<std::streamsize>(size));
         Clear(_out);
         H handler;
         handler.out = &_out;
