@@ -1,6 +1,7 @@
-// nlohmann/json cases: its value built from the plain data and written with operator<<, and
-// parse(istream) walked into plain data. Its objects keep their members sorted by name, so its
-// text is compared with the others' as a JSON value, not byte for byte.
+// nlohmann/json cases: its value built from the plain data and written with operator<< or
+// dump(), and parse of an istream or of a text in memory walked into plain data. Its objects keep
+// their members sorted by name, so its text is compared with the others' as a JSON value, not byte
+// for byte.
 #include <nlohmann/json.hpp>
 
 #include <sstream>
@@ -176,6 +177,30 @@ class ReadWalk : public Case {
     bool _ok = false;
 };
 
+template <typename Data>
+class ReadBufferWalk : public Case {
+  public:
+    ReadBufferWalk(Doc d, const Data& source)
+        : Case(d, Op::kReadBuffer, "nlohmann", "parse(buffer) + walk"), _source(source) {}
+    void Prepare() override {
+        _begin = DocText(doc).data();
+        _end = _begin + DocText(doc).size();
+    }
+    void Run() override {
+        json value = json::parse(_begin, _end, nullptr, false);
+        _ok = !value.is_discarded();
+        if (_ok) Walk(value, _out);
+    }
+    bool Matches() override { return _ok && _out == _source; }
+
+  private:
+    const Data& _source;
+    const char* _begin = nullptr;
+    const char* _end = nullptr;
+    Data _out;
+    bool _ok = false;
+};
+
 }  // namespace
 
 void AddNlohmannCases(CaseList& cases) {
@@ -188,6 +213,9 @@ void AddNlohmannCases(CaseList& cases) {
     cases.push_back(std::make_unique<ReadWalk<TableData>>(Doc::kTable, c.table));
     cases.push_back(std::make_unique<ReadWalk<RequestData>>(Doc::kRequest, c.request));
     cases.push_back(std::make_unique<ReadWalk<RecordsData>>(Doc::kRecords, c.records));
+    cases.push_back(std::make_unique<ReadBufferWalk<TableData>>(Doc::kTable, c.table));
+    cases.push_back(std::make_unique<ReadBufferWalk<RequestData>>(Doc::kRequest, c.request));
+    cases.push_back(std::make_unique<ReadBufferWalk<RecordsData>>(Doc::kRecords, c.records));
 }
 
 // Whether two texts hold the same JSON value (members in any order).

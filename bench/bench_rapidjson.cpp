@@ -1,6 +1,7 @@
 // RapidJSON cases: writing its document (built from the plain data) through a string buffer
-// or an ostream wrapper, writing straight from the plain data, reading an istream into its
-// document, and the istream read into a string then parsed with its SAX reader.
+// or an ostream wrapper, writing straight from the plain data (into an ostream or a string),
+// reading an istream into its document, the istream read into a string then parsed with its SAX
+// reader, and a text in memory read into its document or with its SAX reader.
 #include <rapidjson/document.h>
 #include <rapidjson/istreamwrapper.h>
 #include <rapidjson/ostreamwrapper.h>
@@ -408,6 +409,24 @@ class WriteSaxBuffer : public Case {
     std::ostringstream _out;
 };
 
+// The same into a std::string, as a server sends it: the buffer's text copied into a new string.
+class WriteSaxString : public Case {
+  public:
+    explicit WriteSaxString(Doc d)
+        : Case(d, Op::kStreamString, "rapidjson",
+               "plain data -> Writer<StringBuffer> -> std::string (no tree)") {}
+    void Run() override {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        EmitDoc(writer, doc);
+        _out = std::string(buffer.GetString(), buffer.GetSize());
+    }
+    std::string Output() override { return _out; }
+
+  private:
+    std::string _out;
+};
+
 class FillWriteDom : public Case {
   public:
     explicit FillWriteDom(Doc d)
@@ -478,6 +497,52 @@ class ReadStringSax : public Case {
     bool _ok = false;
 };
 
+template <typename Data>
+class ReadDomBuffer : public Case {
+  public:
+    ReadDomBuffer(Doc d, const Data& source)
+        : Case(d, Op::kReadBuffer, "rapidjson", "Document::Parse(buffer) + walk"),
+          _source(source) {}
+    void Prepare() override { _text = DocText(doc).c_str(); }
+    void Run() override {
+        rapidjson::Document document;
+        document.Parse(_text);
+        _ok = !document.HasParseError();
+        if (_ok) Walk(document, _out);
+    }
+    bool Matches() override { return _ok && _out == _source; }
+
+  private:
+    const Data& _source;
+    const char* _text = nullptr;
+    Data _out;
+    bool _ok = false;
+};
+
+template <typename Data, typename H>
+class ReadBufferSax : public Case {
+  public:
+    ReadBufferSax(Doc d, const Data& source)
+        : Case(d, Op::kReadBuffer, "rapidjson", "Reader (SAX) on StringStream(buffer)"),
+          _source(source) {}
+    void Prepare() override { _text = DocText(doc).c_str(); }
+    void Run() override {
+        Clear(_out);
+        H handler;
+        handler.out = &_out;
+        rapidjson::Reader reader;
+        rapidjson::StringStream stream(_text);
+        _ok = !reader.Parse(stream, handler).IsError();
+    }
+    bool Matches() override { return _ok && _out == _source; }
+
+  private:
+    const Data& _source;
+    const char* _text = nullptr;
+    Data _out;
+    bool _ok = false;
+};
+
 }  // namespace
 
 void AddRapidjsonCases(CaseList& cases) {
@@ -485,6 +550,7 @@ void AddRapidjsonCases(CaseList& cases) {
         cases.push_back(std::make_unique<WriteDomBuffer>(doc));
         cases.push_back(std::make_unique<WriteDomStream>(doc));
         cases.push_back(std::make_unique<WriteSaxBuffer>(doc));
+        cases.push_back(std::make_unique<WriteSaxString>(doc));
         cases.push_back(std::make_unique<FillWriteDom>(doc));
     }
     const Corpus& c = TheCorpus();
@@ -496,6 +562,14 @@ void AddRapidjsonCases(CaseList& cases) {
         std::make_unique<ReadStringSax<RequestData, RequestHandler>>(Doc::kRequest, c.request));
     cases.push_back(
         std::make_unique<ReadStringSax<RecordsData, RecordsHandler>>(Doc::kRecords, c.records));
+    cases.push_back(std::make_unique<ReadDomBuffer<TableData>>(Doc::kTable, c.table));
+    cases.push_back(std::make_unique<ReadDomBuffer<RequestData>>(Doc::kRequest, c.request));
+    cases.push_back(std::make_unique<ReadDomBuffer<RecordsData>>(Doc::kRecords, c.records));
+    cases.push_back(std::make_unique<ReadBufferSax<TableData, TableHandler>>(Doc::kTable, c.table));
+    cases.push_back(
+        std::make_unique<ReadBufferSax<RequestData, RequestHandler>>(Doc::kRequest, c.request));
+    cases.push_back(
+        std::make_unique<ReadBufferSax<RecordsData, RecordsHandler>>(Doc::kRecords, c.records));
 }
 
 }  // namespace bench
