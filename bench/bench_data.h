@@ -119,7 +119,9 @@ class Case {
 
 using CaseList = std::vector<std::unique_ptr<Case>>;
 void AddWebjsonCases(CaseList& cases);
-void AddRapidjsonCases(CaseList& cases);
+void AddRapidjsonCases(CaseList& cases);  // calls the two below
+void AddRapidjsonStringCases(CaseList& cases);
+void AddRapidjsonBufferCases(CaseList& cases);
 void AddNlohmannCases(CaseList& cases);
 void AddFloorCases(CaseList& cases);
 
