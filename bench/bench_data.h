@@ -61,19 +61,39 @@ struct Corpus {
 const Corpus& TheCorpus();
 
 enum class Doc { kTable, kRequest, kRecords };
-enum class Kind { kWrite, kFillWrite, kRead };
+
+// What a case does. The table compares every webjson case with the other cases of its
+// operation: the peers it must beat (and the floors, the least any stream costs).
+enum class Op {
+    kWriteTree,     // a tree built beforehand, written into an ostream
+    kFillWrite,     // a tree built from the plain data and written into an ostream
+    kStreamWrite,   // the plain data written into an ostream, no tree
+    kStreamString,  // the plain data written into a std::string, no tree
+    kReadStream,    // an istream read, the result walked into the plain data
+    kReadBuffer,    // a text in memory read, the result walked into the plain data
+};
+constexpr Op kOps[] = {Op::kWriteTree,    Op::kFillWrite,  Op::kStreamWrite,
+                       Op::kStreamString, Op::kReadStream, Op::kReadBuffer};
 const char* DocName(Doc doc);
-const char* KindName(Kind kind);
+// Short name of an operation, part of the case names that --filter matches.
+const char* OpName(Op op);
+// What the table calls the operation.
+const char* OpTitle(Op op);
+inline bool IsRead(Op op) {
+    return op == Op::kReadStream || op == Op::kReadBuffer;
+}
 // The text of a document as webjson writes it: what the write cases must write (the same bytes
 // or the same JSON value) and what every read case reads.
 const std::string& DocText(Doc doc);
 
-// One measured operation. Write cases keep the text of their last run for Output(); read
+// One measured operation. To add one: a class derived from Case, constructed with its document,
+// its operation, its library and how it does it, and one line in its library's Add...Cases.
+// Write cases keep the text of their last run for Output(); read
 // cases keep the plain data of their last run for Matches().
 class Case {
   public:
-    Case(Doc d, Kind k, std::string lib, std::string text)
-        : doc(d), kind(k), library(std::move(lib)), label(std::move(text)) {}
+    Case(Doc d, Op o, std::string lib, std::string text)
+        : doc(d), op(o), library(std::move(lib)), label(std::move(text)) {}
     virtual ~Case() = default;
 
     // Untimed preparation (trees, streams); called once before any Run. The write cases are
@@ -92,14 +112,16 @@ class Case {
     virtual bool SameBytes() const { return true; }
 
     const Doc doc;
-    const Kind kind;
+    const Op op;
     const std::string library;
     const std::string label;
 };
 
 using CaseList = std::vector<std::unique_ptr<Case>>;
 void AddWebjsonCases(CaseList& cases);
-void AddRapidjsonCases(CaseList& cases);
+void AddRapidjsonCases(CaseList& cases);  // calls the two below
+void AddRapidjsonStringCases(CaseList& cases);
+void AddRapidjsonBufferCases(CaseList& cases);
 void AddNlohmannCases(CaseList& cases);
 void AddFloorCases(CaseList& cases);
 

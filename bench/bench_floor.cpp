@@ -10,7 +10,7 @@ namespace {
 
 class WriteWhole : public Case {
   public:
-    explicit WriteWhole(Doc d) : Case(d, Kind::kWrite, "floor", "ostream::write of the text") {}
+    explicit WriteWhole(Doc d) : Case(d, Op::kWriteTree, "floor", "ostream::write of the text") {}
     void Run() override {
         const std::string& text = DocText(doc);
         _out.str(std::string());
@@ -24,7 +24,7 @@ class WriteWhole : public Case {
 
 class WriteBytes : public Case {
   public:
-    explicit WriteBytes(Doc d) : Case(d, Kind::kWrite, "floor", "sputc per byte") {}
+    explicit WriteBytes(Doc d) : Case(d, Op::kWriteTree, "floor", "sputc per byte") {}
     void Run() override {
         _out.str(std::string());
         std::streambuf* buffer = _out.rdbuf();
@@ -39,7 +39,7 @@ class WriteBytes : public Case {
 
 class ReadWhole : public Case {
   public:
-    explicit ReadWhole(Doc d) : Case(d, Kind::kRead, "floor", "istream::read of the text") {}
+    explicit ReadWhole(Doc d) : Case(d, Op::kReadStream, "floor", "istream::read of the text") {}
     void Prepare() override {
         _in.str(DocText(doc));
         _text.resize(DocText(doc).size());
@@ -58,7 +58,7 @@ class ReadWhole : public Case {
 
 class ReadBytes : public Case {
   public:
-    explicit ReadBytes(Doc d) : Case(d, Kind::kRead, "floor", "sbumpc per byte") {}
+    explicit ReadBytes(Doc d) : Case(d, Op::kReadStream, "floor", "sbumpc per byte") {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();

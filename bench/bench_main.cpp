@@ -1,6 +1,6 @@
-// Benchmark driver: checks every case's output against the others', measures each case with
-// Google Benchmark (median of repetitions, run interleaved) and prints one comparison table: MB/s
-// of the text, the speed of webjson relative to each case, and each case's peak extra heap.
+// Timing driver: checks every case's output against the reference, measures each case with
+// Google Benchmark (median of repetitions, run interleaved) and prints the tables: every case's
+// time, MB/s of the text and peak extra heap, then webjson against the cases of its operation.
 //
 //   webjson-bench [--quick] [--reps=N] [--filter=TEXT] [--table-rows=N] [Google Benchmark flags]
 //   webjson-bench --filter=TEXT --loops=N   (runs the matching cases N times each, for a profiler)
@@ -13,20 +13,12 @@
 #include <map>
 #include <string>
 
-#include "bench_data.h"
-#include "heap_counter.h"
+#include "bench_report.h"
 
 namespace {
 
 using bench::Case;
-using bench::Doc;
-using bench::Kind;
-
-struct Result {
-    double ms = 0.0;       // median time of one operation
-    std::size_t heap = 0;  // peak extra heap of one operation
-    bool checked = false;  // output equal to the reference
-};
+using bench::Result;
 
 class Collector : public benchmark::ConsoleReporter {
   public:
@@ -41,11 +33,6 @@ class Collector : public benchmark::ConsoleReporter {
     }
 };
 
-std::string Name(const Case& c) {
-    return std::string(bench::DocName(c.doc)) + "/" + bench::KindName(c.kind) + "/" + c.library +
-           ": " + c.label;
-}
-
 std::string CpuName() {
     std::ifstream cpuinfo("/proc/cpuinfo");
     std::string line;
@@ -53,38 +40,6 @@ std::string CpuName() {
         if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
     }
     return "unknown CPU";
-}
-
-// Runs the case twice (the first run grows the buffers it reuses), then once more counting the
-// heap, and compares its result with the reference.
-Result Check(Case& c) {
-    Result result;
-    c.Run();
-    c.Run();
-    c.Release();
-    bench::HeapStart();
-    c.Run();
-    result.heap = bench::HeapStop();
-    if (c.kind == Kind::kRead) {
-        result.checked = c.Matches();
-    } else {
-        const std::string& reference = bench::DocText(c.doc);
-        std::string out = c.Output();
-        result.checked = c.SameBytes() ? out == reference : bench::SameJsonValue(out, reference);
-    }
-    return result;
-}
-
-std::string Heap(std::size_t bytes) {
-    char text[32];
-    if (bytes < 10 * 1024) {
-        std::snprintf(text, sizeof text, "%zu B", bytes);
-    } else if (bytes < 10 * 1024 * 1024) {
-        std::snprintf(text, sizeof text, "%zu KiB", bytes / 1024);
-    } else {
-        std::snprintf(text, sizeof text, "%zu MiB", bytes / (1024 * 1024));
-    }
-    return text;
 }
 
 }  // namespace
@@ -119,35 +74,19 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
 
     bench::TheCorpus();
-    bench::CaseList cases;
-    bench::AddWebjsonCases(cases);
-    bench::AddRapidjsonCases(cases);
-    bench::AddNlohmannCases(cases);
-    bench::AddFloorCases(cases);
-
-    // Trees of the write cases first, then the texts and everything else.
-    auto selected = [&filter](const Case& c) { return Name(c).find(filter) != std::string::npos; };
-    for (auto& c : cases) {
-        if (c->kind != Kind::kRead && selected(*c)) c->Prepare();
-    }
-    for (auto& c : cases) {
-        if (c->kind == Kind::kRead && selected(*c)) c->Prepare();
-    }
+    bench::CaseList cases = bench::AllCases();
+    bench::PrepareCases(cases, filter);
     if (loops > 0) {
-        for (auto& c : cases) {
-            if (!selected(*c)) continue;
-            for (int i = 0; i < loops; ++i)
-                c->Run();
-        }
+        bench::RunCases(cases, filter, loops);
         return 0;
     }
 
     std::map<const Case*, Result> results;
     bool all_checked = true;
     for (auto& c : cases) {
-        std::string name = Name(*c);
-        if (!selected(*c)) continue;
-        Result r = Check(*c);
+        std::string name = bench::CaseName(*c);
+        if (name.find(filter) == std::string::npos) continue;
+        Result r = bench::Check(*c);
         if (!r.checked) {
             std::fprintf(stderr, "OUTPUT MISMATCH: %s\n", name.c_str());
             all_checked = false;
@@ -171,7 +110,7 @@ int main(int argc, char** argv) {
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     for (auto& [c, r] : results)
-        r.ms = collector.median_ms[Name(*c)];
+        r.cost = collector.median_ms[bench::CaseName(*c)];
 
     utsname host{};
     uname(&host);
@@ -183,37 +122,7 @@ int main(int argc, char** argv) {
                 "gcc",
 #endif
                 __VERSION__, reps);
-    std::printf("Documents: table %zu bytes, request %zu bytes, records %zu bytes.\n\n",
-                bench::DocText(Doc::kTable).size(), bench::DocText(Doc::kRequest).size(),
-                bench::DocText(Doc::kRecords).size());
-    std::printf(
-        "| document | operation | library | path | ms | MB/s | webjson speed / this | "
-        "peak extra heap | output |\n|---|---|---|---|---:|---:|---:|---:|---|\n");
-    for (Doc doc : {Doc::kTable, Doc::kRequest, Doc::kRecords}) {
-        for (Kind kind : {Kind::kWrite, Kind::kFillWrite, Kind::kRead}) {
-            double own = 0.0;
-            for (auto& c : cases) {
-                if (c->doc == doc && c->kind == kind && c->library == "webjson" &&
-                    results.count(c.get())) {
-                    own = results[c.get()].ms;
-                }
-            }
-            for (auto& c : cases) {
-                if (c->doc != doc || c->kind != kind || !results.count(c.get())) continue;
-                const Result& r = results[c.get()];
-                const double size = static_cast<double>(bench::DocText(doc).size());
-                double mbs = r.ms > 0 ? size / 1e6 / (r.ms / 1e3) : 0.0;
-                char ratio[16] = "-";
-                if (own > 0 && r.ms > 0) std::snprintf(ratio, sizeof ratio, "%.2fx", r.ms / own);
-                std::printf(
-                    "| %s | %s | %s | %s | %.2f | %.0f | %s | %s | %s |\n", bench::DocName(doc),
-                    bench::KindName(kind), c->library.c_str(), c->label.c_str(), r.ms, mbs, ratio,
-                    Heap(r.heap).c_str(),
-                    r.checked ? (c->SameBytes() || c->kind == Kind::kRead ? "equal" : "same value")
-                              : "MISMATCH");
-            }
-        }
-    }
+    bench::PrintTables(cases, results, bench::Unit::kMilliseconds);
     benchmark::Shutdown();
     return all_checked ? 0 : 1;
 }

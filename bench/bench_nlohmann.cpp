@@ -1,6 +1,7 @@
-// nlohmann/json cases: its value built from the plain data and written with operator<<, and
-// parse(istream) walked into plain data. Its objects keep their members sorted by name, so its
-// text is compared with the others' as a JSON value, not byte for byte.
+// nlohmann/json cases: its value built from the plain data and written with operator<< or
+// dump(), and parse of an istream or of a text in memory walked into plain data. Its objects keep
+// their members sorted by name, so its text is compared with the others' as a JSON value, not byte
+// for byte.
 #include <nlohmann/json.hpp>
 
 #include <sstream>
@@ -109,7 +110,7 @@ void Walk(const json& j, RecordsData& out) {
 
 class WriteBuilt : public Case {
   public:
-    explicit WriteBuilt(Doc d) : Case(d, Kind::kWrite, "nlohmann", "value built, operator<<") {}
+    explicit WriteBuilt(Doc d) : Case(d, Op::kWriteTree, "nlohmann", "value built, operator<<") {}
     void Prepare() override { _value = Build(doc); }
     void Run() override {
         _out.str(std::string());
@@ -125,7 +126,7 @@ class WriteBuilt : public Case {
 
 class FillWrite : public Case {
   public:
-    explicit FillWrite(Doc d) : Case(d, Kind::kFillWrite, "nlohmann", "build value + operator<<") {}
+    explicit FillWrite(Doc d) : Case(d, Op::kFillWrite, "nlohmann", "build value + operator<<") {}
     void Run() override {
         _out.str(std::string());
         _out << Build(doc);
@@ -141,7 +142,7 @@ class FillWrite : public Case {
 class FillDump : public Case {
   public:
     explicit FillDump(Doc d)
-        : Case(d, Kind::kFillWrite, "nlohmann", "build value + dump() + write") {}
+        : Case(d, Op::kFillWrite, "nlohmann", "build value + dump() + write") {}
     void Run() override {
         _out.str(std::string());
         const std::string text = Build(doc).dump();
@@ -158,7 +159,7 @@ template <typename Data>
 class ReadWalk : public Case {
   public:
     ReadWalk(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "nlohmann", "parse(istream) + walk"), _source(source) {}
+        : Case(d, Op::kReadStream, "nlohmann", "parse(istream) + walk"), _source(source) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
         _in.clear();
@@ -176,6 +177,30 @@ class ReadWalk : public Case {
     bool _ok = false;
 };
 
+template <typename Data>
+class ReadBufferWalk : public Case {
+  public:
+    ReadBufferWalk(Doc d, const Data& source)
+        : Case(d, Op::kReadBuffer, "nlohmann", "parse(buffer) + walk"), _source(source) {}
+    void Prepare() override {
+        _begin = DocText(doc).data();
+        _end = _begin + DocText(doc).size();
+    }
+    void Run() override {
+        json value = json::parse(_begin, _end, nullptr, false);
+        _ok = !value.is_discarded();
+        if (_ok) Walk(value, _out);
+    }
+    bool Matches() override { return _ok && _out == _source; }
+
+  private:
+    const Data& _source;
+    const char* _begin = nullptr;
+    const char* _end = nullptr;
+    Data _out;
+    bool _ok = false;
+};
+
 }  // namespace
 
 void AddNlohmannCases(CaseList& cases) {
@@ -188,6 +213,9 @@ void AddNlohmannCases(CaseList& cases) {
     cases.push_back(std::make_unique<ReadWalk<TableData>>(Doc::kTable, c.table));
     cases.push_back(std::make_unique<ReadWalk<RequestData>>(Doc::kRequest, c.request));
     cases.push_back(std::make_unique<ReadWalk<RecordsData>>(Doc::kRecords, c.records));
+    cases.push_back(std::make_unique<ReadBufferWalk<TableData>>(Doc::kTable, c.table));
+    cases.push_back(std::make_unique<ReadBufferWalk<RequestData>>(Doc::kRequest, c.request));
+    cases.push_back(std::make_unique<ReadBufferWalk<RecordsData>>(Doc::kRecords, c.records));
 }
 
 // Whether two texts hold the same JSON value (members in any order).

@@ -1,357 +1,19 @@
 // RapidJSON cases: writing its document (built from the plain data) through a string buffer
 // or an ostream wrapper, writing straight from the plain data, reading an istream into its
-// document, and the istream read into a string then parsed with its SAX reader.
-#include <rapidjson/document.h>
+// document, and the istream read into a string then parsed with its SAX reader. The write into a
+// std::string and the reads of a text in memory are in files of their own (see bench_rapidjson.h).
 #include <rapidjson/istreamwrapper.h>
 #include <rapidjson/ostreamwrapper.h>
-#include <rapidjson/reader.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <cstring>
 #include <sstream>
 
-#include "bench_data.h"
+#include "bench_rapidjson.h"
 
 namespace bench {
 
 namespace {
 
-using rapidjson::SizeType;
-using rapidjson::Value;
-
-SizeType Size(std::size_t n) {
-    return static_cast<SizeType>(n);
-}
-
-// ----- writing straight from the plain data
-
-template <typename W>
-void Emit(W& w, const TableData& t) {
-    w.StartObject();
-    w.Key("iTotalRecords");
-    w.Int(static_cast<int>(t.rows.size()));
-    w.Key("sColumns");
-    w.StartArray();
-    for (const auto& c : t.columns)
-        w.String(c.data(), Size(c.size()));
-    w.EndArray();
-    w.Key("download");
-    w.Bool(false);
-    w.Key("aaSorting");
-    w.StartArray();
-    for (const auto& s : t.sorting) {
-        w.StartArray();
-        w.String(s.first.data(), Size(s.first.size()));
-        w.String(s.second.data(), Size(s.second.size()));
-        w.EndArray();
-    }
-    w.EndArray();
-    w.Key("aaData");
-    w.StartArray();
-    for (const auto& row : t.rows) {
-        w.StartArray();
-        for (const auto& cell : row)
-            w.String(cell.data(), Size(cell.size()));
-        w.EndArray();
-    }
-    w.EndArray();
-    w.EndObject();
-}
-
-template <typename W>
-void Emit(W& w, const RequestData& r) {
-    w.StartObject();
-    w.Key("attributes");
-    w.StartArray();
-    for (const auto& p : r.pairs) {
-        w.StartObject();
-        w.Key("name");
-        w.String(p.first.data(), Size(p.first.size()));
-        w.Key("value");
-        w.String(p.second.data(), Size(p.second.size()));
-        w.EndObject();
-    }
-    w.EndArray();
-    w.EndObject();
-}
-
-template <typename W>
-void Emit(W& w, const RecordsData& d) {
-    w.StartObject();
-    w.Key("records");
-    w.StartArray();
-    for (const Record& r : d.records) {
-        w.StartObject();
-        w.Key("id");
-        w.Int(r.id);
-        w.Key("name");
-        w.String(r.name.data(), Size(r.name.size()));
-        w.Key("ok");
-        w.Bool(r.ok);
-        w.Key("level");
-        w.Double(r.level);
-        w.Key("tags");
-        w.StartArray();
-        for (int t : r.tags)
-            w.Int(t);
-        w.EndArray();
-        w.EndObject();
-    }
-    w.EndArray();
-    w.EndObject();
-}
-
-template <typename W>
-void EmitDoc(W& w, Doc doc) {
-    const Corpus& c = TheCorpus();
-    switch (doc) {
-        case Doc::kTable:
-            Emit(w, c.table);
-            break;
-        case Doc::kRequest:
-            Emit(w, c.request);
-            break;
-        default:
-            Emit(w, c.records);
-            break;
-    }
-}
-
-// ----- its document, built from the plain data (strings copied into the document)
-
-void Build(rapidjson::Document& d, Doc doc) {
-    const Corpus& c = TheCorpus();
-    auto& a = d.GetAllocator();
-    auto text = [&a](const std::string& s) { return Value(s.data(), Size(s.size()), a); };
-    d.SetObject();
-    if (doc == Doc::kTable) {
-        d.AddMember("iTotalRecords", static_cast<int>(c.table.rows.size()), a);
-        Value columns(rapidjson::kArrayType);
-        for (const auto& s : c.table.columns)
-            columns.PushBack(text(s), a);
-        d.AddMember("sColumns", columns, a);
-        d.AddMember("download", false, a);
-        Value sorting(rapidjson::kArrayType);
-        for (const auto& s : c.table.sorting) {
-            Value order(rapidjson::kArrayType);
-            order.PushBack(text(s.first), a).PushBack(text(s.second), a);
-            sorting.PushBack(order, a);
-        }
-        d.AddMember("aaSorting", sorting, a);
-        Value rows(rapidjson::kArrayType);
-        rows.Reserve(Size(c.table.rows.size()), a);
-        for (const auto& r : c.table.rows) {
-            Value row(rapidjson::kArrayType);
-            row.Reserve(kTableColumns, a);
-            for (const auto& cell : r)
-                row.PushBack(text(cell), a);
-            rows.PushBack(row, a);
-        }
-        d.AddMember("aaData", rows, a);
-    } else if (doc == Doc::kRequest) {
-        Value pairs(rapidjson::kArrayType);
-        pairs.Reserve(Size(c.request.pairs.size()), a);
-        for (const auto& p : c.request.pairs) {
-            Value pair(rapidjson::kObjectType);
-            pair.AddMember("name", text(p.first), a);
-            pair.AddMember("value", text(p.second), a);
-            pairs.PushBack(pair, a);
-        }
-        d.AddMember("attributes", pairs, a);
-    } else {
-        Value records(rapidjson::kArrayType);
-        records.Reserve(Size(c.records.records.size()), a);
-        for (const Record& r : c.records.records) {
-            Value item(rapidjson::kObjectType);
-            item.AddMember("id", r.id, a);
-            item.AddMember("name", text(r.name), a);
-            item.AddMember("ok", r.ok, a);
-            item.AddMember("level", r.level, a);
-            Value tags(rapidjson::kArrayType);
-            for (int t : r.tags)
-                tags.PushBack(t, a);
-            item.AddMember("tags", tags, a);
-            records.PushBack(item, a);
-        }
-        d.AddMember("records", records, a);
-    }
-}
-
-// ----- walking its document into plain data
-
-std::string Text(const Value& v) {
-    return std::string(v.GetString(), v.GetStringLength());
-}
-
-void Walk(const rapidjson::Document& d, TableData& out) {
-    const Value& columns = d["sColumns"];
-    out.columns.resize(columns.Size());
-    for (SizeType i = 0; i < columns.Size(); ++i)
-        out.columns[i] = Text(columns[i]);
-    const Value& sorting = d["aaSorting"];
-    out.sorting.resize(sorting.Size());
-    for (SizeType i = 0; i < sorting.Size(); ++i) {
-        out.sorting[i].first = Text(sorting[i][0]);
-        out.sorting[i].second = Text(sorting[i][1]);
-    }
-    const Value& rows = d["aaData"];
-    out.rows.resize(rows.Size());
-    for (SizeType i = 0; i < rows.Size(); ++i) {
-        const Value& row = rows[i];
-        for (SizeType c = 0; c < kTableColumns && c < row.Size(); ++c) {
-            out.rows[i][c].assign(row[c].GetString(), row[c].GetStringLength());
-        }
-    }
-}
-
-void Walk(const rapidjson::Document& d, RequestData& out) {
-    const Value& pairs = d["attributes"];
-    out.pairs.resize(pairs.Size());
-    for (SizeType i = 0; i < pairs.Size(); ++i) {
-        const Value& name = pairs[i]["name"];
-        const Value& value = pairs[i]["value"];
-        out.pairs[i].first.assign(name.GetString(), name.GetStringLength());
-        out.pairs[i].second.assign(value.GetString(), value.GetStringLength());
-    }
-}
-
-void Walk(const rapidjson::Document& d, RecordsData& out) {
-    const Value& records = d["records"];
-    out.records.resize(records.Size());
-    for (SizeType i = 0; i < records.Size(); ++i) {
-        const Value& item = records[i];
-        Record& r = out.records[i];
-        r.id = item["id"].GetInt();
-        const Value& name = item["name"];
-        r.name.assign(name.GetString(), name.GetStringLength());
-        r.ok = item["ok"].GetBool();
-        r.level = item["level"].GetDouble();
-        const Value& tags = item["tags"];
-        for (SizeType t = 0; t < 3 && t < tags.Size(); ++t)
-            r.tags[t] = tags[t].GetInt();
-    }
-}
-
-// ----- SAX handlers that fill plain data
-
-template <typename Derived>
-struct Handler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Derived> {
-    int objects = 0;  // objects open
-    int arrays = 0;   // arrays open
-    std::string key;  // last member name
-    bool Key(const char* s, SizeType n, bool) {
-        key.assign(s, n);
-        return true;
-    }
-};
-
-struct TableHandler : Handler<TableHandler> {
-    TableData* out = nullptr;
-    std::size_t cell = 0;
-    bool StartArray() {
-        ++arrays;
-        if (arrays == 2 && key == "aaData") {
-            out->rows.emplace_back();
-            cell = 0;
-        } else if (arrays == 2 && key == "aaSorting") {
-            out->sorting.emplace_back();
-            cell = 0;
-        }
-        return true;
-    }
-    bool EndArray(SizeType) {
-        --arrays;
-        return true;
-    }
-    bool String(const char* s, SizeType n, bool) {
-        if (arrays == 1 && key == "sColumns") {
-            out->columns.emplace_back(s, n);
-        } else if (arrays == 2 && key == "aaData") {
-            if (cell < kTableColumns) out->rows.back()[cell++].assign(s, n);
-        } else if (arrays == 2 && key == "aaSorting") {
-            (cell++ == 0 ? out->sorting.back().first : out->sorting.back().second).assign(s, n);
-        }
-        return true;
-    }
-};
-
-struct RequestHandler : Handler<RequestHandler> {
-    RequestData* out = nullptr;
-    bool StartObject() {
-        if (++objects == 2) out->pairs.emplace_back();
-        return true;
-    }
-    bool EndObject(SizeType) {
-        --objects;
-        return true;
-    }
-    bool String(const char* s, SizeType n, bool) {
-        if (objects != 2) return true;
-        if (key == "name") out->pairs.back().first.assign(s, n);
-        if (key == "value") out->pairs.back().second.assign(s, n);
-        return true;
-    }
-};
-
-struct RecordsHandler : Handler<RecordsHandler> {
-    RecordsData* out = nullptr;
-    std::size_t tag = 0;
-    bool StartObject() {
-        if (++objects == 2) out->records.emplace_back();
-        return true;
-    }
-    bool EndObject(SizeType) {
-        --objects;
-        return true;
-    }
-    bool StartArray() {
-        if (++arrays == 2) tag = 0;
-        return true;
-    }
-    bool EndArray(SizeType) {
-        --arrays;
-        return true;
-    }
-    bool Int(int i) {
-        Record& r = out->records.back();
-        if (arrays == 2) {
-            if (tag < 3) r.tags[tag++] = i;
-        } else if (key == "id") {
-            r.id = i;
-        }
-        return true;
-    }
-    bool Uint(unsigned u) { return Int(static_cast<int>(u)); }
-    bool Double(double d) {
-        if (key == "level") out->records.back().level = d;
-        return true;
-    }
-    bool Bool(bool b) {
-        if (key == "ok") out->records.back().ok = b;
-        return true;
-    }
-    bool String(const char* s, SizeType n, bool) {
-        if (key == "name") out->records.back().name.assign(s, n);
-        return true;
-    }
-};
-
-// ----- cases
-
-void Clear(TableData& d) {
-    d.columns.clear();
-    d.sorting.clear();
-    d.rows.clear();
-}
-void Clear(RequestData& d) {
-    d.pairs.clear();
-}
-void Clear(RecordsData& d) {
-    d.records.clear();
-}
-
-// Writes a document's events (emit(writer)) into a string buffer, then the buffer to out.
 template <typename Emit>
 void WriteThroughBuffer(std::ostringstream& out, Emit emit) {
     rapidjson::StringBuffer buffer;
@@ -364,7 +26,7 @@ void WriteThroughBuffer(std::ostringstream& out, Emit emit) {
 class WriteDomBuffer : public Case {
   public:
     explicit WriteDomBuffer(Doc d)
-        : Case(d, Kind::kWrite, "rapidjson", "Document -> Writer<StringBuffer> + write") {}
+        : Case(d, Op::kWriteTree, "rapidjson", "Document -> Writer<StringBuffer> + write") {}
     void Prepare() override { Build(_document, doc); }
     void Run() override {
         WriteThroughBuffer(_out, [this](auto& writer) { _document.Accept(writer); });
@@ -379,7 +41,7 @@ class WriteDomBuffer : public Case {
 class WriteDomStream : public Case {
   public:
     explicit WriteDomStream(Doc d)
-        : Case(d, Kind::kWrite, "rapidjson", "Document -> Writer<OStreamWrapper>") {}
+        : Case(d, Op::kWriteTree, "rapidjson", "Document -> Writer<OStreamWrapper>") {}
     void Prepare() override { Build(_document, doc); }
     void Run() override {
         _out.str(std::string());
@@ -397,7 +59,7 @@ class WriteDomStream : public Case {
 class WriteSaxBuffer : public Case {
   public:
     explicit WriteSaxBuffer(Doc d)
-        : Case(d, Kind::kWrite, "rapidjson",
+        : Case(d, Op::kStreamWrite, "rapidjson",
                "plain data -> Writer<StringBuffer> + write (no tree)") {}
     void Run() override {
         WriteThroughBuffer(_out, [this](auto& writer) { EmitDoc(writer, doc); });
@@ -408,10 +70,11 @@ class WriteSaxBuffer : public Case {
     std::ostringstream _out;
 };
 
+// The same into a std::string, as a server sends it: the buffer's text copied into a new string.
 class FillWriteDom : public Case {
   public:
     explicit FillWriteDom(Doc d)
-        : Case(d, Kind::kFillWrite, "rapidjson", "build Document + Writer<StringBuffer> + write") {}
+        : Case(d, Op::kFillWrite, "rapidjson", "build Document + Writer<StringBuffer> + write") {}
     void Run() override {
         rapidjson::Document document;
         Build(document, doc);
@@ -427,7 +90,7 @@ template <typename Data>
 class ReadDomStream : public Case {
   public:
     ReadDomStream(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "rapidjson", "Document::ParseStream(IStreamWrapper) + walk"),
+        : Case(d, Op::kReadStream, "rapidjson", "Document::ParseStream(IStreamWrapper) + walk"),
           _source(source) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
@@ -452,7 +115,7 @@ template <typename Data, typename H>
 class ReadStringSax : public Case {
   public:
     ReadStringSax(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "rapidjson", "istream read into string + Reader (SAX)"),
+        : Case(d, Op::kReadStream, "rapidjson", "istream read into string + Reader (SAX)"),
           _source(source) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
@@ -461,7 +124,7 @@ class ReadStringSax : public Case {
         std::streamoff size = _in.tellg();
         _in.seekg(0);
         std::string text(static_cast<std::size_t>(size), '\0');
-        _in.read(&text[0], size);
+        _in.read(&text[0], static_cast<std::streamsize>(size));
         Clear(_out);
         H handler;
         handler.out = &_out;
@@ -496,6 +159,8 @@ void AddRapidjsonCases(CaseList& cases) {
         std::make_unique<ReadStringSax<RequestData, RequestHandler>>(Doc::kRequest, c.request));
     cases.push_back(
         std::make_unique<ReadStringSax<RecordsData, RecordsHandler>>(Doc::kRecords, c.records));
+    AddRapidjsonStringCases(cases);
+    AddRapidjsonBufferCases(cases);
 }
 
 }  // namespace bench

@@ -192,7 +192,7 @@ std::unique_ptr<JsonDocumentSchema> Filled(Doc doc, const Corpus& c) {
 class WriteBuilt : public Case {
   public:
     explicit WriteBuilt(Doc d)
-        : Case(d, Kind::kWrite, "webjson", "GenerateDocumentStream, tree built") {}
+        : Case(d, Op::kWriteTree, "webjson", "GenerateDocumentStream, tree built") {}
     void Prepare() override { _document = Filled(doc, TheCorpus()); }
     void Run() override {
         _out.str(std::string());
@@ -208,7 +208,7 @@ class WriteBuilt : public Case {
 class FillWrite : public Case {
   public:
     explicit FillWrite(Doc d)
-        : Case(d, Kind::kFillWrite, "webjson", "fill tree + GenerateDocumentStream") {}
+        : Case(d, Op::kFillWrite, "webjson", "fill tree + GenerateDocumentStream") {}
     void Run() override {
         _out.str(std::string());
         Filled(doc, TheCorpus())->GenerateDocumentStream(_out, nullptr);
@@ -224,7 +224,7 @@ template <typename D, typename Data>
 class ReadWalk : public Case {
   public:
     ReadWalk(Doc d, const Data& source)
-        : Case(d, Kind::kRead, "webjson", "ProcessDocumentStream(istringstream) + walk"),
+        : Case(d, Op::kReadStream, "webjson", "ProcessDocumentStream(istringstream) + walk"),
           _source(source) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
