@@ -100,31 +100,23 @@ class Request : public JsonSceneRequestVsysCtrl {
 
 // ----- records
 
-// Element type of the records array: its own type, so its prototype is not shared with the
-// object arrays of the library's documents.
-class RecordNode : public JsonSchemaList {
-  public:
-    RecordNode() : JsonSchemaList("") {}
-};
-
 class Records : public JsonDocumentSchema {
   public:
     explicit Records(bool reading = true) : _reading(reading) { _root = BuildSchema(); }
     bool Read(std::istream& in) { return ProcessDocumentStream(in, nullptr); }
     JsonSchemaList* BuildSchema() override {
-        RecordNode* prototype = nullptr;
+        // Prototypes of the arrays' own, of the library's node classes.
+        std::unique_ptr<JsonSchemaList> prototype;
         if (_reading) {
-            prototype = new RecordNode();
+            prototype.reset(new JsonSchemaList(""));
             prototype->AddNew(new JsonSchemaInt("id", 0));
             prototype->AddNew(new JsonSchemaString("name", ""));
             prototype->AddNew(new JsonSchemaBool("ok", false));
             prototype->AddNew(new JsonSchemaDouble("level", 0.0, 3));
-            auto* tag = new JsonSchemaInt("", 0);
-            prototype->AddNew(new JsonSchemaArray<JsonSchemaInt>("tags", tag));
-            if (JsonSchemaArray<JsonSchemaInt>::_element != tag) delete tag;
+            prototype->AddNew(new JsonSchemaArray<JsonSchemaInt>(
+                "tags", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 0))));
         }
-        _records = new JsonSchemaArray<RecordNode>("records", prototype);
-        if (JsonSchemaArray<RecordNode>::_element != prototype) delete prototype;
+        _records = new JsonSchemaArray<JsonSchemaList>("records", std::move(prototype));
         auto* root = new JsonSchemaList("");
         root->AddNew(_records);
         return root;
@@ -163,7 +155,7 @@ class Records : public JsonDocumentSchema {
 
   private:
     bool _reading;
-    JsonSchemaArray<RecordNode>* _records = nullptr;
+    JsonSchemaArray<JsonSchemaList>* _records = nullptr;
 };
 
 // ----- cases

@@ -1,4 +1,8 @@
-// Spare elements of arrays: kept at a reset, made like new clones again at the next read.
+// Spare elements of arrays: the elements an array read, kept at the reset that starts a document's
+// next read and read into again in place of new clones; what the read leaves over is deleted at its
+// end. Only elements made of the library's own value, object and array nodes are kept, so that no
+// program can tell a kept element from a new clone: no function a program may override (Clone, a
+// destructor, Reset, Format) is called more, less or in another order than without them.
 #include <pthread.h>
 
 #include <atomic>
@@ -56,27 +60,35 @@ struct ListFields : JsonSchemaList {
     static std::vector<JsonSchema*>& Children(JsonSchemaList& list) {
         return list.*(&ListFields::_children);
     }
+    // Whether a program emptied the list with Clear since the library made it; clears the mark.
+    static bool TakeCleared(JsonSchema& list) {
+        bool& cleared = list.*(&ListFields::_cleared);
+        const bool was = cleared;
+        cleared = false;
+        return was;
+    }
+    static bool Cleared(JsonSchema& list) { return list.*(&ListFields::_cleared); }
+    using JsonSchemaList::_delete_children;
 };
 
 enum class Kind { kOther, kInt, kBool, kDouble, kString, kList, kArray };
 
-using Counter = bool (*)(JsonSchema& array, std::int32_t delta);
-
-// The array classes registered so far; a full table only leaves later classes unregistered.
+// The array classes registered so far; a full table only leaves later classes unregistered (their
+// arrays are then not kept inside elements).
 struct ArrayClass {
     std::atomic<const std::type_info*> type{nullptr};
-    Counter count = nullptr;
+    detail::ArrayClassOps ops{};
 };
 ArrayClass g_arrays[64];
 std::atomic<std::size_t> g_array_count{0};
 pthread_mutex_t g_array_lock = PTHREAD_MUTEX_INITIALIZER;
 
-// The counting function of node's class when it is a registered array class.
-Counter ArrayCounter(const JsonSchema& node) {
+// The operations of node's class when it is a registered array class.
+const detail::ArrayClassOps* ArrayOps(const JsonSchema& node) {
     const std::type_info* type = &typeid(node);
     const std::size_t count = g_array_count.load(std::memory_order_acquire);
     for (std::size_t i = 0; i < count; ++i) {
-        if (g_arrays[i].type.load(std::memory_order_acquire) == type) return g_arrays[i].count;
+        if (g_arrays[i].type.load(std::memory_order_acquire) == type) return &g_arrays[i].ops;
     }
     return nullptr;
 }
@@ -105,14 +117,33 @@ Kind CloneKind(const JsonSchema& proto) {
     return Kind::kOther;
 }
 
-// Whether a clone of proto is built of renewable nodes only.
-WEBJSON_RARE bool Renewable(JsonSchema& proto) {
-    const Kind kind = CloneKind(proto);
-    if (kind != Kind::kList) return kind != Kind::kOther;
-    for (JsonSchema* child : ListFields::Children(static_cast<JsonSchemaList&>(proto))) {
-        if (!Renewable(*child)) return false;
+// Whether node is an empty array of a registered class whose clones read with the class-wide
+// prototype, or with a copy of a pure prototype of their own; its operations then.
+const detail::ArrayClassOps* PureArray(JsonSchema& node);
+
+// Whether clones of node are made of the library's value, object and array nodes alone, by the
+// library's own Clone functions: then nothing a program overrides runs when one is made, renewed
+// or deleted. Arrays may be the element itself or its members (whose elements the reset handles in
+// their turn), not deeper. Looks at the classes only, calling no function of the nodes.
+WEBJSON_RARE bool Pure(JsonSchema& node, int depth) {
+    if (depth > 64) return false;
+    const Kind kind = CloneKind(node);
+    if (kind == Kind::kOther) return depth <= 1 && PureArray(node) != nullptr;
+    if (kind != Kind::kList) return true;
+    for (JsonSchema* child : ListFields::Children(static_cast<JsonSchemaList&>(node))) {
+        if (child == nullptr || !Pure(*child, depth + 1)) return false;
     }
     return true;
+}
+
+const detail::ArrayClassOps* PureArray(JsonSchema& node) {
+    const detail::ArrayClassOps* ops = ArrayOps(node);
+    if (ops == nullptr || !ListFields::Children(static_cast<JsonSchemaList&>(node)).empty()) {
+        return nullptr;
+    }
+    bool owned = false;
+    JsonSchema* own = ops->own(node, owned);
+    return !owned || own == nullptr || Pure(*own, 0) ? ops : nullptr;
 }
 
 void RenewNode(JsonSchema& node, JsonSchema& proto) {
@@ -141,18 +172,16 @@ inline void RenewLeaf(Kind kind, JsonSchema& node, JsonSchema& proto) {
     }
 }
 
-bool Renew(JsonSchema& node, JsonSchema& proto);
-
 // A member of the prototype that is an empty array: the spares keep theirs, reset and not
 // counted as live.
 struct ArrayPlace {
     std::size_t index;
     const std::type_info* type;
-    Counter count;
+    const detail::ArrayClassOps* ops;
 };
 
-// Makes list like a clone of proto: each child renewed, or replaced by a clone where it cannot
-// be (or was deleted at the reset); the children at the places of arrays are renewed by the
+// Makes list like a clone of proto (both pure, of the same shape): each child renewed, or replaced
+// by a clone where its kind differs; the children at the places of arrays are renewed by the
 // caller. False when the children do not match.
 bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<ArrayPlace>* arrays) {
     std::vector<JsonSchema*>& children = ListFields::Children(list);
@@ -165,7 +194,17 @@ bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<Ar
             ++next;
             continue;
         }
-        if (child != nullptr && Renew(*child, *model[i])) continue;
+        const Kind kind = CloneKind(*model[i]);
+        if (child != nullptr && KindOf(*child) == kind) {
+            if (kind != Kind::kList) {
+                RenewLeaf(kind, *child, *model[i]);
+                continue;
+            }
+            if (RenewList(static_cast<JsonSchemaList&>(*child),
+                          static_cast<JsonSchemaList&>(*model[i]), nullptr)) {
+                continue;
+            }
+        }
         delete child;
         child = nullptr;
         child = model[i]->Clone();
@@ -175,25 +214,39 @@ bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<Ar
     return true;
 }
 
-// A node below an element: renewed when it and proto are library nodes of one kind.
-bool Renew(JsonSchema& node, JsonSchema& proto) {
-    const Kind kind = CloneKind(proto);
-    if (kind == Kind::kOther || KindOf(node) != kind) return false;
-    if (kind == Kind::kList) {
-        return RenewList(static_cast<JsonSchemaList&>(node), static_cast<JsonSchemaList&>(proto),
-                         nullptr);
+// Whether the list element (kept whole until now) still has the prototype's shape: not emptied
+// by a program, the same number of members, and its lists likewise. Leaves are not looked at: a
+// node's class cannot change, and only Clear could have replaced one.
+bool SameShape(JsonSchemaList& element, JsonSchemaList& proto) {
+    if (ListFields::Cleared(element)) return false;
+    std::vector<JsonSchema*>& members = ListFields::Children(element);
+    std::vector<JsonSchema*>& model = ListFields::Children(proto);
+    if (members.size() != model.size()) return false;
+    for (std::size_t i = 0; i < model.size(); ++i) {
+        if (members[i] == nullptr) return false;
+        if (CloneKind(*model[i]) == Kind::kList &&
+            (KindOf(*members[i]) != Kind::kList ||
+             !SameShape(static_cast<JsonSchemaList&>(*members[i]),
+                        static_cast<JsonSchemaList&>(*model[i])))) {
+            return false;
+        }
     }
-    RenewLeaf(kind, node, proto);
     return true;
 }
+
+// The read that is running on this thread, if any.
+#if defined(__GNUC__)
+__attribute__((tls_model("initial-exec")))
+#endif
+thread_local detail::ReadScope* t_scope = nullptr;
 
 }  // namespace
 
 namespace detail {
 
 // The spares and what they were checked against: the prototype, its class, the kind of its
-// clones, and the places of its members that are cloned anew rather than renewed and of those
-// that are arrays.
+// clones, and the places of its members that are arrays. Stores that hold spares during a read
+// are linked to it.
 struct ElementSpares::Store {
     // nodes[taken..] are the spares, in the order they were read, so that the next read goes
     // through memory in the same order.
@@ -202,15 +255,18 @@ struct ElementSpares::Store {
     JsonSchema* proto = nullptr;
     const std::type_info* type = nullptr;
     Kind kind = Kind::kOther;
-    JsonSchemaList* list = nullptr;  // proto as an object, for kind kList
-    Counter count = nullptr;         // for kind kArray
-    std::vector<std::size_t> fresh;
+    JsonSchemaList* list = nullptr;      // proto as an object, for kind kList
+    const ArrayClassOps* ops = nullptr;  // for kind kArray
     std::vector<ArrayPlace> arrays;
+    bool nested = false;         // proto has members that are lists
+    ReadScope* scope = nullptr;  // the read holding this store's spares
+    Store* prev = nullptr;       // its other stores
+    Store* next = nullptr;
 
     // The arrays of a spare count as live again.
     void Revive(JsonSchema* element) {
         if (kind == Kind::kArray) {
-            count(*element, 1);
+            ops->count(*element, 1);
             return;
         }
         if (kind != Kind::kList || arrays.empty()) return;
@@ -218,10 +274,11 @@ struct ElementSpares::Store {
             ListFields::Children(*static_cast<JsonSchemaList*>(element));
         for (const ArrayPlace& place : arrays) {
             if (place.index < members.size() && members[place.index] != nullptr)
-                place.count(*members[place.index], 1);
+                place.ops->count(*members[place.index], 1);
         }
     }
     bool Empty() const { return taken == nodes.size(); }
+    // Deletes the spares not read into, and leaves the read.
     void Drop() {
         while (!Empty()) {
             Revive(nodes.back());
@@ -230,75 +287,112 @@ struct ElementSpares::Store {
         }
         nodes.clear();
         taken = 0;
+        Leave();
+    }
+    void Join(ReadScope* read) {
+        if (scope == read) return;
+        Leave();
+        scope = read;
+        next = read->_stores;
+        if (next != nullptr) next->prev = this;
+        read->_stores = this;
+    }
+    void Leave() {
+        if (scope == nullptr) return;
+        if (prev != nullptr) {
+            prev->next = next;
+        } else {
+            scope->_stores = next;
+        }
+        if (next != nullptr) next->prev = prev;
+        prev = next = nullptr;
+        scope = nullptr;
     }
     // Makes a spare object or array element like a new clone of prototype; false when it cannot
     // be. Kept out of line, so that taking a value stays short.
     WEBJSON_COLD bool Renew(JsonSchema& element, JsonSchema& prototype) {
         Revive(&element);
         if (kind == Kind::kArray) {
-            if (!ListFields::Children(static_cast<JsonSchemaList&>(prototype)).empty())
-                return false;
             RenewNode(element, prototype);
             return true;
         }
-        // The prototype may have been replaced by another at the same address.
         std::vector<JsonSchema*>& members =
             ListFields::Children(static_cast<JsonSchemaList&>(element));
-        std::vector<JsonSchema*>& model = ListFields::Children(*list);
-        if (members.size() != model.size()) return false;
-        for (const ArrayPlace& place : arrays) {
-            JsonSchema& proto_member = *model[place.index];
-            if (&typeid(proto_member) != place.type ||
-                !ListFields::Children(static_cast<JsonSchemaList&>(proto_member)).empty()) {
-                return false;
-            }
-            RenewNode(*members[place.index], proto_member);
-        }
+        for (const ArrayPlace& place : arrays)
+            RenewNode(*members[place.index], *ListFields::Children(*list)[place.index]);
         return RenewList(static_cast<JsonSchemaList&>(element), *list, &arrays);
     }
-    bool Matches(JsonSchema* prototype) const {
-        return proto == prototype && type == &typeid(*prototype);
-    }
-    // Learns what prototype's clones are like, from one clone.
+    // Learns what prototype's clones are like, from its classes; kind stays kOther when they are
+    // not made of the library's nodes alone.
     WEBJSON_RARE void Learn(JsonSchema* prototype) {
         Drop();
         proto = prototype;
         type = &typeid(*prototype);
         kind = Kind::kOther;
         list = nullptr;
-        count = nullptr;
-        fresh.clear();
+        ops = nullptr;
         arrays.clear();
-        JsonSchema* probe = prototype->Clone();
-        if (probe == nullptr) return;
-        const Kind made = KindOf(*probe);
-        if (made == Kind::kList) {
-            list = dynamic_cast<JsonSchemaList*>(prototype);
-            if (list != nullptr) {
-                std::vector<JsonSchema*>& model = ListFields::Children(*list);
-                if (model.size() ==
-                    ListFields::Children(*static_cast<JsonSchemaList*>(probe)).size()) {
-                    kind = made;
-                    for (std::size_t i = 0; i < model.size(); ++i) {
-                        JsonSchema& member = *model[i];
-                        if (Renewable(member)) continue;
-                        Counter counter = ArrayCounter(member);
-                        if (counter != nullptr &&
-                            ListFields::Children(static_cast<JsonSchemaList&>(member)).empty()) {
-                            arrays.push_back(ArrayPlace{i, &typeid(member), counter});
-                        } else {
-                            fresh.push_back(i);
-                        }
-                    }
-                }
-            }
-        } else if (made != Kind::kOther && CloneKind(*prototype) == made) {
-            kind = made;
-        } else if ((count = ArrayCounter(*probe)) != nullptr && &typeid(*probe) == type &&
-                   ListFields::Children(*static_cast<JsonSchemaList*>(probe)).empty()) {
+        nested = false;
+        if (!Pure(*prototype, 0)) return;
+        kind = CloneKind(*prototype);
+        if (kind == Kind::kOther) {
+            ops = ArrayOps(*prototype);
             kind = Kind::kArray;
+        } else if (kind == Kind::kList) {
+            list = static_cast<JsonSchemaList*>(prototype);
+            std::vector<JsonSchema*>& model = ListFields::Children(*list);
+            for (std::size_t i = 0; i < model.size(); ++i) {
+                const Kind member = CloneKind(*model[i]);
+                if (member == Kind::kOther)
+                    arrays.push_back(ArrayPlace{i, &typeid(*model[i]), ArrayOps(*model[i])});
+                nested = nested || member == Kind::kList;
+            }
         }
-        delete probe;
+    }
+    // Whether the prototype is the one learnt, with the same shape (a prototype may be replaced
+    // by another at the same address).
+    bool Matches(JsonSchema* prototype) {
+        if (proto != prototype || type != &typeid(*prototype)) return false;
+        if (kind != Kind::kList) return kind != Kind::kArray || PureArray(*prototype) != nullptr;
+        std::vector<JsonSchema*>& model = ListFields::Children(*list);
+        std::size_t place = 0;
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            const bool array = place < arrays.size() && arrays[place].index == i;
+            if (array != (CloneKind(*model[i]) == Kind::kOther)) return false;
+            if (array && (&typeid(*model[i]) != arrays[place++].type || !PureArray(*model[i])))
+                return false;
+            if (!array && !Pure(*model[i], 1)) return false;
+        }
+        return place == arrays.size();
+    }
+    // Whether element, read into last time, may be kept; an array element is reset here (it
+    // keeps its own elements as spares), the arrays of a list element likewise, last one first,
+    // in the order deleting the element would have deleted their elements.
+    bool Keep(JsonSchema& element) {
+        if (kind == Kind::kArray) {
+            if (&typeid(element) != type) return false;
+            element.Reset();
+            return true;
+        }
+        if (kind != Kind::kList) return true;  // a leaf read is of its clone's class
+        if (KindOf(element) != Kind::kList) return false;
+        std::vector<JsonSchema*>& members =
+            ListFields::Children(static_cast<JsonSchemaList&>(element));
+        if (nested ? !SameShape(static_cast<JsonSchemaList&>(element), *list)
+                   : ListFields::Cleared(element) ||
+                         members.size() != ListFields::Children(*list).size()) {
+            return false;
+        }
+        for (const ArrayPlace& place : arrays) {
+            JsonSchema* member = members[place.index];
+            if (member == nullptr || &typeid(*member) != place.type) return false;
+        }
+        for (std::size_t k = arrays.size(); k > 0; --k) {
+            JsonSchema& array = *members[arrays[k - 1].index];
+            array.Reset();
+            arrays[k - 1].ops->count(array, -1);
+        }
+        return true;
     }
 };
 
@@ -307,88 +401,98 @@ ElementSpares::~ElementSpares() {
     delete _store;
 }
 
-// A reset does not fail: when memory for keeping runs out, the elements are not kept (the array
-// then deletes them as it always did).
-void ElementSpares::Keep(std::vector<JsonSchema*>& children, JsonSchema* prototype) {
+namespace {
+
+// Gives back the room of a vector of elements that needs much less of it: a read that shrinks an
+// array, or a reset outside a read, does not leave it holding a pointer for every element it once
+// had. Keeps it when a smaller one cannot be had.
+WEBJSON_COLD void Refit(std::vector<JsonSchema*>& nodes) {
     try {
-        KeepOrThrow(children, prototype);
+        std::vector<JsonSchema*>(nodes).swap(nodes);
     } catch (...) {
     }
 }
+inline bool Roomy(const std::vector<JsonSchema*>& nodes, std::size_t need) {
+    return nodes.capacity() > 2 * need + 64;
+}
+inline void FitRoom(std::vector<JsonSchema*>& nodes) {
+    if (Roomy(nodes, nodes.size())) Refit(nodes);
+}
 
-void ElementSpares::KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* prototype) {
+}  // namespace
+
+// A reset does not fail: when memory for keeping runs out, the elements are not kept (the array
+// then deletes them as it always did).
+void ElementSpares::Keep(JsonSchemaList& array, JsonSchema* prototype) {
+    std::vector<JsonSchema*>& children = ListFields::Children(array);
+    const bool cleared = ListFields::TakeCleared(array);
     const std::size_t size = children.size();
     const std::size_t begin = _begin < size ? _begin : size;
     const std::size_t end = _end < size ? _end : size;
     _begin = _end = 0;
-    if (prototype == nullptr || begin >= end) return;
-    if (_store == nullptr) _store = new Store();
-    Store& store = *_store;
-    if (!store.Matches(prototype)) store.Learn(prototype);
-    if (store.kind == Kind::kOther) return;
-    // Leaves are kept without a look at them (which would cost a cache miss per element at every
-    // reset); their kind is checked when they are taken, where they are touched anyway. When every
-    // child was read and no spare waits, the children's vector becomes the spares' as it is.
-    const bool leaves = store.kind != Kind::kList && store.kind != Kind::kArray;
-    if (leaves && begin == 0 && end == size && store.Empty()) {
-        store.nodes.clear();
-        store.taken = 0;
-        store.nodes.swap(children);
+    Store* store = _store;
+    if (store != nullptr) store->Drop();  // spares live for one read only
+    // Elements are kept only for a read of the document that follows at once.
+    if (t_scope != nullptr && !cleared && prototype != nullptr && begin < end) {
+        try {
+            if (store == nullptr) store = _store = new Store();
+            if (!store->Matches(prototype)) store->Learn(prototype);
+        } catch (...) {
+            store = nullptr;
+        }
+    } else {
+        store = nullptr;
+    }
+    if (store == nullptr || store->kind == Kind::kOther) {
+        (array.*(&ListFields::_delete_children))();
+        if (t_scope == nullptr) FitRoom(children);
         return;
     }
-    const std::size_t members =
-        store.list != nullptr ? ListFields::Children(*store.list).size() : 0;
-    store.nodes.erase(store.nodes.begin(),
-                      store.nodes.begin() + static_cast<std::ptrdiff_t>(store.taken));
-    store.taken = 0;
-    store.nodes.reserve(store.nodes.size() + (end - begin));
-    // Nothing below throws: the arrays kept stop counting as live all at once, after the loop.
-    std::int32_t leaving = 0;
+    // Leaves are kept without a look at them (which would cost a cache miss per element at every
+    // reset): when every child was read, the children's vector becomes the spares' as it is.
+    const bool leaves = store->kind != Kind::kList && store->kind != Kind::kArray;
+    if (leaves && begin == 0 && end == size) {
+        store->nodes.swap(children);
+        children.clear();
+        store->Join(t_scope);
+        return;
+    }
+    // Last one first, as the reset deletes them: each element is kept or deleted in its turn, so
+    // that whatever a deletion runs, runs in the same order. The kept ones move to the end of the
+    // vector, in the order they were read, and the vector becomes the spares'.
+    std::size_t kept = size;
+    std::int32_t leaving = 0;  // arrays kept, which stop counting as live all at once
     JsonSchema* counted = nullptr;
-    for (std::size_t i = begin; i < end; ++i) {
-        JsonSchema* element = children[i];
+    for (std::size_t i = size; i > 0; --i) {
+        JsonSchema* element = children[i - 1];
+        children[i - 1] = nullptr;
         if (element == nullptr) continue;
-        if (store.kind == Kind::kArray) {
-            if (&typeid(*element) != store.type) continue;
-            element->Reset();  // keeps the elements it read, as spares of its own
-            if (store.count(*element, 0)) {
+        if (i - 1 >= begin && i - 1 < end && store->Keep(*element)) {
+            if (store->kind == Kind::kArray && store->ops->count(*element, 0)) {
                 ++leaving;
                 counted = element;
             }
-        } else if (store.kind == Kind::kList) {
-            if (KindOf(*element) != Kind::kList) continue;
-            std::vector<JsonSchema*>& members_of =
-                ListFields::Children(*static_cast<JsonSchemaList*>(element));
-            if (members_of.size() != members) continue;
-            bool arrays_match = true;
-            for (const ArrayPlace& place : store.arrays) {
-                JsonSchema* member = members_of[place.index];
-                arrays_match = arrays_match && member != nullptr && &typeid(*member) == place.type;
-            }
-            if (!arrays_match) continue;
-            for (std::size_t place : store.fresh) {
-                delete members_of[place];
-                members_of[place] = nullptr;
-            }
-            for (const ArrayPlace& place : store.arrays) {
-                members_of[place.index]->Reset();
-                place.count(*members_of[place.index], -1);
-            }
+            children[--kept] = element;
+        } else {
+            delete element;
         }
-        store.nodes.push_back(element);
-        children[i] = nullptr;
     }
-    if (leaving != 0) store.count(*counted, -leaving);
+    if (leaving != 0) store->ops->count(*counted, -leaving);
+    store->nodes.swap(children);
+    children.clear();
+    store->taken = kept;
+    if (!store->Empty()) store->Join(t_scope);
 }
 
 JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
     Store* store = _store;
     if (store != nullptr && !store->Empty()) {
-        if (store->Matches(prototype)) {
+        if (store->proto == prototype && store->type == &typeid(*prototype)) {
             JsonSchema* element = store->nodes[store->taken++];
             if (store->Empty()) {
                 store->nodes.clear();
                 store->taken = 0;
+                store->Leave();
             } else {
 #if defined(__GNUC__)
                 // The next spare is read into next: its lines are fetched while this one is read.
@@ -399,12 +503,11 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
 #endif
             }
             if (element != nullptr) {  // null: a place a subclass emptied
-                bool renewed;
+                bool renewed = true;
                 if (store->kind == Kind::kList || store->kind == Kind::kArray) {
                     renewed = store->Renew(*element, *prototype);
                 } else {
-                    renewed = KindOf(*element) == store->kind;
-                    if (renewed) RenewLeaf(store->kind, *element, *prototype);
+                    RenewLeaf(store->kind, *element, *prototype);
                 }
                 if (renewed) return element;
                 delete element;
@@ -436,17 +539,33 @@ bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchem
         result = element->Format(reader, false) && result;
         if (!result) reader.Within(i);
     }
+    // The spares this read did not need go now: a read that shrinks the array gives memory back.
+    if (Store* store = _store) {
+        if (store->scope != nullptr) store->Drop();
+        if (Roomy(store->nodes, children.size())) std::vector<JsonSchema*>().swap(store->nodes);
+        FitRoom(children);
+    }
     return result;
 }
 
-void RegisterArrayClass(const std::type_info& type, Counter count) {
+ReadScope::ReadScope() : _outer(t_scope) {
+    t_scope = this;
+}
+
+ReadScope::~ReadScope() {
+    while (_stores != nullptr)
+        _stores->Drop();
+    t_scope = _outer;
+}
+
+void RegisterArrayClass(const std::type_info& type, const ArrayClassOps& ops) {
     pthread_mutex_lock(&g_array_lock);
     const std::size_t known = g_array_count.load(std::memory_order_relaxed);
     bool found = false;
     for (std::size_t i = 0; i < known && !found; ++i)
         found = *g_arrays[i].type.load(std::memory_order_relaxed) == type;
     if (!found && known < sizeof g_arrays / sizeof g_arrays[0]) {
-        g_arrays[known].count = count;
+        g_arrays[known].ops = ops;
         g_arrays[known].type.store(&type, std::memory_order_release);
         g_array_count.store(known + 1, std::memory_order_release);
     }

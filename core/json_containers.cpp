@@ -12,9 +12,11 @@
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
-JsonSchemaList::JsonSchemaList(const char* name) : JsonSchema(name) {}
+JsonSchemaList::JsonSchemaList(const char* name) : JsonSchema(name) {
+    _cleared = false;
+}
 JsonSchemaList::~JsonSchemaList() {
-    Clear();
+    _delete_children();
 }
 
 void JsonSchemaList::AddNew(JsonSchema* child) {
@@ -50,6 +52,11 @@ unsigned int JsonSchemaList::Size() {
 // done on it: the first few elements are requested at once, and then always the one a few
 // places ahead of the element being destroyed.
 void JsonSchemaList::Clear() {
+    _cleared = true;
+    _delete_children();
+}
+
+void JsonSchemaList::_delete_children() {
 #if defined(__GNUC__)
     constexpr std::size_t kAhead = 8;
     for (std::size_t i = _children.size(), n = 0; i > 0 && n < kAhead; --i, ++n)

@@ -57,6 +57,8 @@ bool JsonDocumentSchema::ProcessDocumentStream(std::istream& stream, JsonSchemaL
     bool reported = false;
     bool result = RunWithoutExceptions(stream, [&] {
         JsonReadDocument reader(stream);
+        // The arrays reset here keep what they read for this read only.
+        detail::ReadScope scope;
         _reset_schema(tree);
         if (tree->Format(reader, false)) return true;
         if (!reader.Error().failed) reader.Refuse("the text does not fit the document");

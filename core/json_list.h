@@ -55,6 +55,10 @@ class WEBJSON_API JsonSchemaList : public JsonSchema {
     }
 
   protected:
+    // Deletes every child, last one first, for the library's own resets (Clear also notes that a
+    // program emptied the list).
+    void _delete_children();
+
     // The Compile of every list kind: the bracket begin, the children (under their names when
     // named) and the bracket end; nothing when the list is disabled.
     bool _compile_children(JsonWriteDocument& writer, bool withName, unsigned int begin,
@@ -94,16 +98,26 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
 
 namespace detail {
 
-// Array classes are known by their type: each registers itself, with the function that adds to
-// its count of live arrays, the first time one of its arrays reads.
-WEBJSON_API void RegisterArrayClass(const std::type_info& type,
-                                    bool (*count)(JsonSchema& array, std::int32_t delta));
+// What the library may do with an array of a registered class without knowing its element type.
+struct ArrayClassOps {
+    // Whether array counts in _ref; when it does, adds delta there.
+    bool (*count)(JsonSchema& array, std::int32_t delta);
+    // The prototype array reads with when it is its own (owned set), else null.
+    JsonSchema* (*own)(JsonSchema& array, bool& owned);
+};
+// Array classes are known by their type: each registers itself the first time one of its arrays
+// reads.
+WEBJSON_API void RegisterArrayClass(const std::type_info& type, const ArrayClassOps& ops);
 
-// The spare elements of one array: elements it cloned from the prototype and kept at a reset,
-// made like new clones again at the next read. Elements built of the library's own value,
-// object and array nodes are kept (arrays in them reset, keeping what they read as spares of
-// their own), members of other classes are deleted at the reset and cloned anew. Arrays among
-// the spares are not counted as live.
+class ReadScope;
+
+// The spare elements of one array: the elements it read, kept at the reset that starts a
+// document's next read (ReadScope) and made like new clones again for that read; those it does
+// not need are deleted when the array's read ends, or the document's. Only elements made wholly of
+// the library's own value, object and array nodes are kept (arrays in them reset, keeping what they
+// read as spares of their own), so that nothing a program overrides can tell them from new
+// clones; every other element is deleted at the reset, in the reset's order. Arrays among the
+// spares are not counted as live.
 class WEBJSON_API ElementSpares {
   public:
     ElementSpares() = default;
@@ -115,9 +129,9 @@ class WEBJSON_API ElementSpares {
         if (_end + 1 != size) _begin = static_cast<std::uint32_t>(size - 1);
         _end = static_cast<std::uint32_t>(size);
     }
-    // At a reset: keeps the elements read since the last one that can be renewed from
-    // prototype and nulls their places in children.
-    void Keep(std::vector<JsonSchema*>& children, JsonSchema* prototype);
+    // At a reset of array: keeps the elements read since the last one that can be renewed from
+    // prototype, deletes the other children last one first, and nulls every place.
+    void Keep(JsonSchemaList& array, JsonSchema* prototype);
     // A spare made like a new clone of prototype, or else a new clone.
     JsonSchema* Take(JsonSchema* prototype);
     // An array's elements, after its "[" and up to its "]": each read into a spare or a clone of
@@ -127,8 +141,7 @@ class WEBJSON_API ElementSpares {
                       JsonSchema* prototype, bool result);
 
   private:
-    void KeepOrThrow(std::vector<JsonSchema*>& children, JsonSchema* prototype);
-
+    friend class ReadScope;
     struct Store;
     Store* _store = nullptr;   // made at the first reset that keeps an element
     std::uint32_t _begin = 0;  // the elements read, as places in the array
@@ -136,6 +149,22 @@ class WEBJSON_API ElementSpares {
 
     ElementSpares(const ElementSpares&) = delete;
     ElementSpares& operator=(const ElementSpares&) = delete;
+};
+
+// While one lives on a thread, the resets of arrays keep the elements they read for the read
+// that follows; at its end, spares no read took are deleted. Made by the document's read.
+class WEBJSON_API ReadScope {
+  public:
+    ReadScope();
+    ~ReadScope();
+
+  private:
+    friend struct ElementSpares::Store;
+    ReadScope* _outer;
+    ElementSpares::Store* _stores = nullptr;
+
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
 };
 
 }  // namespace detail
@@ -207,8 +236,8 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
 
     // Empties the array: the elements it read are kept as spares, the others deleted.
     void Reset() override {
-        _spares.Keep(_children, _prototype());
-        Clear();
+        _spares.Keep(*this, _prototype());
+        _delete_children();
     }
 
     // A new array with the same name and a copy of every element. A class-wide array's copy
@@ -233,7 +262,8 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         if (!_enable) return true;
         if (!_class_known.load(std::memory_order_relaxed)) {
             detail::RegisterArrayClass(typeid(JsonSchemaArray<T>),
-                                       &JsonSchemaArray<T>::_count_spare);
+                                       detail::ArrayClassOps{&JsonSchemaArray<T>::_count_spare,
+                                                             &JsonSchemaArray<T>::_own_of});
             _class_known.store(true, std::memory_order_relaxed);
         }
         bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
@@ -284,6 +314,12 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         std::lock_guard<std::mutex> lock(_lock);
         __atomic_add_fetch(&_ref, delta, __ATOMIC_ACQ_REL);
         return true;
+    }
+
+    static JsonSchema* _own_of(JsonSchema& array, bool& owned) {
+        auto& self = static_cast<JsonSchemaArray<T>&>(array);
+        owned = self._owned;
+        return self._own;
     }
 
     // Taken where the count leaves or reaches zero and where a prototype is offered.

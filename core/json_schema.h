@@ -75,6 +75,9 @@ class WEBJSON_API JsonSchema {
 
     std::string _name;
     bool _enable;
+    // Lists only (the room is free here): set when a program empties the list with Clear, so that
+    // the library no longer counts on the children being those it made.
+    bool _cleared;
 };
 
 class WEBJSON_API JsonSchemaInt : public JsonSchema {
