@@ -1,10 +1,13 @@
 // Shared helpers of the viewer pages: fetching documents, posting scene requests, building
-// elements, and the status line.
+// elements, the clock format and the status line.
 
 export const params = new URLSearchParams(window.location.search);
 
-// ?refresh=0 stops periodic reloads (screenshots, tests); by default each view reloads.
-export const autoRefresh = params.get('refresh') !== '0';
+// ?refresh=0 stops periodic reloads (screenshots, tests); ?refresh=N reloads every N ms instead
+// of at each view's own period. By default each view reloads.
+const refreshParam = params.get('refresh');
+export const autoRefresh = refreshParam !== '0';
+export const reloadPeriod = (own) => (Number(refreshParam) > 0 ? Number(refreshParam) : own);
 
 // The document each view rendered last, by view name: what is on screen can be compared with
 // what was served.
@@ -15,15 +18,33 @@ if (window.self !== window.top || params.has('embed')) {
   document.documentElement.classList.add('embedded');
 }
 
+// Times of day as the plot axes show them: 24-hour hh:mm:ss.
+export const clock = (time = Date.now()) => new Date(time).toLocaleTimeString('en-GB', { hour12: false });
+
+// When the device last answered; until it has, when the page started asking.
+let lastAnswer = Date.now();
+
+// A fetch that tells a device that does not answer apart from one that refuses.
+async function ask(url, init) {
+  try {
+    const response = await fetch(url, init);
+    lastAnswer = Date.now();
+    return response;
+  } catch {
+    throw new Error(`No answer from the device since ${clock(lastAnswer)}`);
+  }
+}
+
 export async function fetchDocument(name) {
-  const response = await fetch(`doc/${name}.json`, { cache: 'no-store' });
-  if (!response.ok) throw new Error(`${name} document: HTTP ${response.status}`);
+  const response = await ask(`doc/${name}.json`, { cache: 'no-store' });
+  if (!response.ok) throw new Error(`The device did not send its ${name} document (HTTP ${response.status})`);
   return response.json();
 }
 
-// Posts {"attributes":[{name, value}..]}; resolves with the server's reply or throws its error.
+// Posts {"attributes":[{name, value}..]}; resolves with the device's reply, or throws an error
+// whose message is the sentence the device gave.
 export async function postSceneRequest(pairs) {
-  const response = await fetch('doc/scene.json', {
+  const response = await ask('doc/scene.json', {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
     body: JSON.stringify({ attributes: pairs }),
@@ -34,7 +55,7 @@ export async function postSceneRequest(pairs) {
   } catch {
     // A reply without a JSON body: the status tells enough.
   }
-  if (!response.ok) throw new Error(reply.error || `HTTP ${response.status}`);
+  if (!response.ok) throw new Error(reply.error || `The device refused the change (HTTP ${response.status})`);
   return reply;
 }
 
@@ -67,7 +88,8 @@ function setProps(node, props) {
   }
 }
 
-// One line under the header: what happened last, and whether it went wrong.
+// One line under the header: when the view was last updated, or what went wrong. Hidden while
+// it has nothing to say.
 export function showStatus(text, kind = 'info') {
   const status = document.getElementById('status');
   if (!status) return;
@@ -75,16 +97,18 @@ export function showStatus(text, kind = 'info') {
   status.dataset.kind = kind;
 }
 
-// Runs task now and then every period milliseconds while reloads are on; errors are shown,
-// not thrown, and the next round still comes.
+export const showUpdated = () => showStatus(`Updated ${clock()}`);
+
+// Runs task now and then every period milliseconds while reloads are on. Each round says when
+// the view was updated, or why it could not be; the next round still comes.
 export function every(period, task) {
   const round = async () => {
     try {
-      await task();
+      if (await task() !== false) showUpdated();
     } catch (error) {
       showStatus(error.message, 'error');
     }
   };
   round();
-  if (autoRefresh) setInterval(round, period);
+  if (autoRefresh) setInterval(round, reloadPeriod(period));
 }

@@ -1,7 +1,8 @@
 // Tree view: {"label","type","value","children":[..]} nodes to any depth, as an expandable
-// list. The type word is shown as a badge beside each label.
-import { el, fetchDocument, rendered, showStatus } from './common.js';
+// list. The type word is shown as a badge beside each label. Reloads keep what the user opened.
+import { every, el, fetchDocument, rendered, showStatus, showUpdated } from './common.js';
 
+const kReloadMs = 5000;
 // Nodes open at the start: the top two levels.
 const kOpenDepth = 2;
 
@@ -28,18 +29,18 @@ function renderNode(node, depth, path, open) {
 
 async function load() {
   const root = document.getElementById('tree-root');
-  // Keep what the user opened across reloads; the first time, open the top levels.
+  const doc = await fetchDocument('tree');
+  // What the user opened, as it is when the new document is there; the first time, the top
+  // levels.
   const shown = root.querySelectorAll('details');
   const open = shown.length === 0 ? null
     : new Set([...shown].filter((d) => d.open).map((d) => d.parentElement.dataset.path));
-  const doc = await fetchDocument('tree');
   rendered.tree = doc;
   root.replaceChildren(el('ul', {}, renderNode(doc, 0, '0', open)));
-  showStatus(`Updated ${new Date().toLocaleTimeString()}`);
 }
 
 const setAll = (open) => document.querySelectorAll('#tree-root details').forEach((d) => { d.open = open; });
 document.getElementById('expand').addEventListener('click', () => setAll(true));
 document.getElementById('collapse').addEventListener('click', () => setAll(false));
-document.getElementById('reload').addEventListener('click', () => load().catch((e) => showStatus(e.message, 'error')));
-load().catch((error) => showStatus(error.message, 'error'));
+document.getElementById('reload').addEventListener('click', () => load().then(showUpdated, (e) => showStatus(e.message, 'error')));
+every(kReloadMs, load);
