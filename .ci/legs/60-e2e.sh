@@ -42,4 +42,4 @@ trap 'rm -rf "$out"; echo "screenshots kept in $shots:"; ls "$shots" 2>/dev/null
 cd examples/e2e
 timeout 300 npm ci --no-audit --no-fund --loglevel=error
 WEBJSON_DEMO="$PWD/../../build/demo/examples/webjson-demo" WEBJSON_SCREENSHOTS="$shots" \
-  timeout 600 node --test --test-concurrency=1 --test-timeout=120000 views.test.mjs
+  timeout 600 node --test --test-concurrency=1 --test-timeout=540000 views.test.mjs
