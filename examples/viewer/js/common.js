@@ -1,5 +1,14 @@
 // Shared helpers of the viewer pages: fetching documents, posting scene requests, building
 // elements, the clock format and the status line.
+//
+// The JSDoc types name the documents' types generated from the schemas (js/types.d.ts), so that
+// the type check (schema/: npm run check) finds a key the views read that the library no longer
+// writes.
+
+/** @typedef {import('./types').ViewDocuments} ViewDocuments */
+/** @typedef {import('./types').ScenePostPair} ScenePostPair */
+/** @typedef {import('./types').ScenePost} ScenePost */
+/** @typedef {import('./types').PostReply} PostReply */
 
 export const params = new URLSearchParams(window.location.search);
 
@@ -7,10 +16,12 @@ export const params = new URLSearchParams(window.location.search);
 // of at each view's own period. By default each view reloads.
 const refreshParam = params.get('refresh');
 export const autoRefresh = refreshParam !== '0';
+/** @type {(own: number) => number} */
 export const reloadPeriod = (own) => (Number(refreshParam) > 0 ? Number(refreshParam) : own);
 
 // The document each view rendered last, by view name: what is on screen can be compared with
 // what was served.
+/** @type {Partial<ViewDocuments>} */
 export const rendered = (window.viewerDocuments = window.viewerDocuments || {});
 
 // Pages shown inside another page (the overview) leave out their own header.
@@ -19,12 +30,14 @@ if (window.self !== window.top || params.has('embed')) {
 }
 
 // Times of day as the plot axes show them: 24-hour hh:mm:ss.
+/** @type {(time?: number) => string} */
 export const clock = (time = Date.now()) => new Date(time).toLocaleTimeString('en-GB', { hour12: false });
 
 // When the device last answered; until it has, when the page started asking.
 let lastAnswer = Date.now();
 
 // A fetch that tells a device that does not answer apart from one that refuses.
+/** @param {string} url @param {RequestInit} init @returns {Promise<Response>} */
 async function ask(url, init) {
   try {
     const response = await fetch(url, init);
@@ -35,6 +48,11 @@ async function ask(url, init) {
   }
 }
 
+/**
+ * @template {keyof ViewDocuments} K
+ * @param {K} name
+ * @returns {Promise<ViewDocuments[K]>}
+ */
 export async function fetchDocument(name) {
   const response = await ask(`doc/${name}.json`, { cache: 'no-store' });
   if (!response.ok) throw new Error(`The device did not send its ${name} document (HTTP ${response.status})`);
@@ -43,12 +61,16 @@ export async function fetchDocument(name) {
 
 // Posts {"attributes":[{name, value}..]}; resolves with the device's reply, or throws an error
 // whose message is the sentence the device gave.
+/** @param {ScenePostPair[]} pairs @returns {Promise<PostReply>} */
 export async function postSceneRequest(pairs) {
+  /** @type {ScenePost} */
+  const post = { attributes: pairs };
   const response = await ask('doc/scene.json', {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
-    body: JSON.stringify({ attributes: pairs }),
+    body: JSON.stringify(post),
   });
+  /** @type {PostReply & { error?: string }} */
   let reply = {};
   try {
     reply = await response.json();
@@ -60,6 +82,13 @@ export async function postSceneRequest(pairs) {
 }
 
 // el('div', {class: 'x', text: 'hi', dataset: {a: 1}, onclick: f, title: 't'}, child, ...)
+/**
+ * @template {keyof HTMLElementTagNameMap} T
+ * @param {T} tag
+ * @param {Record<string, any>} [props]
+ * @param {...any} children
+ * @returns {HTMLElementTagNameMap[T]}
+ */
 export function el(tag, props = {}, ...children) {
   const node = document.createElement(tag);
   setProps(node, props);
@@ -70,6 +99,7 @@ export function el(tag, props = {}, ...children) {
   return node;
 }
 
+/** @param {string} tag @param {Record<string, any>} [attrs] @param {...any} children @returns {SVGElement} */
 export function svg(tag, attrs = {}, ...children) {
   const node = document.createElementNS('http://www.w3.org/2000/svg', tag);
   setProps(node, attrs);
@@ -77,6 +107,7 @@ export function svg(tag, attrs = {}, ...children) {
   return node;
 }
 
+/** @param {HTMLElement | SVGElement} node @param {Record<string, any>} props */
 function setProps(node, props) {
   for (const [key, value] of Object.entries(props)) {
     if (value === null || value === undefined || value === false) continue;
@@ -90,6 +121,7 @@ function setProps(node, props) {
 
 // One line under the header: when the view was last updated, or what went wrong. Hidden while
 // it has nothing to say.
+/** @param {string} text @param {'info' | 'error'} [kind] */
 export function showStatus(text, kind = 'info') {
   const status = document.getElementById('status');
   if (!status) return;
@@ -101,6 +133,7 @@ export const showUpdated = () => showStatus(`Updated ${clock()}`);
 
 // Runs task now and then every period milliseconds while reloads are on. Each round says when
 // the view was updated, or why it could not be; the next round still comes.
+/** @param {number} period @param {() => Promise<unknown> | false} task */
 export function every(period, task) {
   const round = async () => {
     try {

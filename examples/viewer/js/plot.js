@@ -7,6 +7,13 @@
 // about when the document was fetched: its time axis is labelled with clock times from there.
 import { autoRefresh, clock, el, fetchDocument, rendered, showStatus, showUpdated, svg } from './common.js';
 
+/** @typedef {import('./types').PlotDocument} PlotDocument */
+/** @typedef {import('./types').TimeSeries | import('./types').ScatterSeries} Series */
+/** @typedef {[number, string]} Tick a value or time, and its label */
+
+/** @type {(doc: PlotDocument) => doc is import('./types').ScatterPlotDocument} */
+const isScatter = (doc) => 'type' in doc && doc.type === 'scatter';
+
 const kColours = ['#1565c0', '#c62828', '#2e7d32', '#6a1b9a'];
 const kMargin = { left: 58, right: 16, top: 30, bottom: 42 };
 const kMinRefreshMs = 250;
@@ -15,6 +22,7 @@ const kClockSteps = [1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600].ma
 
 // The largest round step (1, 2, 2.5 or 5 times a power of ten) that leaves at least count
 // values inside [low, high].
+/** @param {number} low @param {number} high @param {number} count */
 function tickStep(low, high, count) {
   const raw = (high - low) / Math.max(count, 1);
   const power = 10 ** Math.floor(Math.log10(raw));
@@ -25,10 +33,12 @@ function tickStep(low, high, count) {
 
 // The multiples of step inside [low, high], as [value, text] with as few decimals as the step
 // needs.
+/** @param {number} low @param {number} high @param {number} step @returns {Tick[]} */
 function ticks(low, high, step) {
   const magnitude = Math.floor(Math.log10(step) + 1e-9);
   const halves = Math.abs(step / 10 ** magnitude - 2.5) < 1e-9 ? 1 : 0;
   const decimals = Math.max(0, -magnitude + halves);
+  /** @type {Tick[]} */
   const result = [];
   for (let i = Math.ceil(low / step - 1e-9); i * step <= high + step * 1e-9; i += 1) {
     const value = i * step;
@@ -38,13 +48,16 @@ function ticks(low, high, step) {
 }
 
 // Clock times (ms since the epoch) at round steps inside [start, end], as [time, "hh:mm:ss"].
+/** @param {number} start @param {number} end @param {number} count @returns {Tick[]} */
 function clockTicks(start, end, count) {
   const step = kClockSteps.find((s) => s >= (end - start) / count) || kClockSteps.at(-1);
+  /** @type {Tick[]} */
   const result = [];
   for (let t = Math.ceil(start / step) * step; t <= end; t += step) result.push([t, clock(t)]);
   return result;
 }
 
+/** @param {number[]} values @param {[number, number]} fallback @returns {[number, number]} */
 function range(values, fallback) {
   if (values.length === 0) return fallback;
   let low = Math.min(...values);
@@ -57,10 +70,11 @@ function range(values, fallback) {
   return [low - pad, high + pad];
 }
 
-// The points of one series entry, as [x, y, x value shown, y value shown].
+// The points of one series entry, as [x, y]: a pair, or a time plot's slot and sample.
+/** @param {PlotDocument} doc @param {Series} entry @returns {[number, number][]} */
 function pointsOf(doc, entry) {
   const ys = Array.isArray(entry.y) ? entry.y : [];
-  if (doc.type === 'scatter') {
+  if (isScatter(doc)) {
     const xs = Array.isArray(entry.x) ? entry.x : [];
     return xs.slice(0, ys.length).map((x, i) => [x, ys[i]]);
   }
@@ -71,8 +85,9 @@ function pointsOf(doc, entry) {
 // Pixels between value ticks: room for a label such as "-12.5" and some air.
 const kTickGap = { value: 34, time: 60 };
 
+/** @param {HTMLElement} container @param {PlotDocument} doc @param {number} fetched */
 function draw(container, doc, fetched) {
-  const scatter = doc.type === 'scatter';
+  const scatter = isScatter(doc);
   const wanted = doc.width > 0 ? doc.width : 640;
   const wantedHeight = doc.height > 0 ? doc.height : 300;
   // The card takes the width the document asks for, or what the line leaves it: a narrower
@@ -89,7 +104,9 @@ function draw(container, doc, fetched) {
   let [y0, y1] = range(all.map((p) => p[1]), [0, 1]);
   const plotW = width - kMargin.left - kMargin.right;
   const plotH = height - kMargin.top - kMargin.bottom;
+  /** @type {Tick[]} */
   let xTicks;
+  /** @type {Tick[]} */
   let yTicks;
   if (scatter) {
     // One scale on both axes: the longer range sets the units per pixel, the shorter one is
@@ -117,7 +134,7 @@ function draw(container, doc, fetched) {
   const timeOf = (slot) => fetched - (slots - 1 - slot) * period;
   if (!scatter) {
     xTicks = clockTicks(timeOf(0), timeOf(slots - 1), Math.max(2, Math.floor(plotW / kTickGap.time)))
-      .map(([t, label]) => [(t - timeOf(0)) / period, label]);
+      .map(([t, label]) => /** @type {Tick} */ ([(t - timeOf(0)) / period, label]));
   }
   for (const [t, label] of xTicks) {
     if (scatter) grid.append(svg('line', { x1: sx(t), x2: sx(t), y1: kMargin.top, y2: height - kMargin.bottom }));
@@ -150,8 +167,10 @@ function draw(container, doc, fetched) {
   container.replaceChildren(drawing, el('div', { class: 'caption', text: caption }));
 }
 
+/** @param {HTMLElement} container */
 function follow(container) {
-  const name = container.dataset.document;
+  const name = /** @type {'plot' | 'scatter'} */ (container.dataset.document);
+  /** @type {{ doc: PlotDocument, fetched: number } | null} */
   let last = null;
   const round = async () => {
     let period = 1000;
@@ -172,4 +191,4 @@ function follow(container) {
   round();
 }
 
-document.querySelectorAll('.plot[data-document]').forEach(follow);
+document.querySelectorAll('.plot[data-document]').forEach((node) => follow(/** @type {HTMLElement} */ (node)));

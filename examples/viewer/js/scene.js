@@ -34,6 +34,15 @@
 // is in; everything else shows the new document.
 import { el, every, fetchDocument, postSceneRequest, rendered, showStatus, showUpdated } from './common.js';
 
+/** @typedef {import('./types').SceneDocument} SceneDocument */
+/** @typedef {import('./types').ScenePart} ScenePart */
+/** @typedef {import('./types').SceneAttribute} SceneAttribute */
+/** @typedef {import('./types').SceneImage} SceneImage */
+/** @typedef {import('./types').AttributeTable} AttributeTable */
+/** @typedef {import('./types').SliderAction} SliderAction */
+/** @typedef {import('./types').CheckOption} CheckOption */
+/** @typedef {import('./types').ScenePostPair} ScenePostPair */
+
 const kReloadMs = 5000;
 const kMime = { png: 'image/png', jpg: 'image/jpeg', jpeg: 'image/jpeg', gif: 'image/gif', svg: 'image/svg+xml' };
 // A text parameter of the device holds at most this many bytes.
@@ -41,36 +50,47 @@ const kTextBytes = 256;
 const kTextParameter = /^[0-9A-Fa-f]+(\.[0-9A-Fa-f]+){5}s$/;
 const kWholeNumber = /^[+-]?\d+$/;
 
+/** @type {string | null} */
 let selectedId = null;
 let busy = false;
 // Edits not sent yet: part id -> Map(attribute name -> value text).
+/** @type {Map<string, Map<string, string>>} */
 const edits = new Map();
 // The outcome of the last post, shown beside the form that sent it: { form, text, ok }.
+/** @type {{ form: string, text: string, ok: boolean } | null} */
 let outcome = null;
 
+/** @type {(value: SceneAttribute['value']) => boolean} */
 const isTrue = (value) => value === true || value === 'true';
+/** @type {(value: unknown) => string} */
 const text = (value) => (value === null || value === undefined ? '' : String(value));
+/** @type {(part: ScenePart) => SceneAttribute[]} */
 const attributesOf = (part) => (Array.isArray(part.attributes) ? part.attributes : []);
+/** @type {(part: ScenePart, attribute: SceneAttribute) => string} */
 const formOf = (part, attribute) => `${part.id}/${attribute.name || attribute.label}`;
+/** @type {(part: ScenePart, attribute: SceneAttribute) => string} */
 const controlId = (part, attribute) => `attr-${part.id}-${attribute.name}`;
 
+/** @param {SceneImage} image */
 function imageSource(image) {
-  if (image.url) return image.url;
+  if ('url' in image) return image.url;
   if (image.data) return `data:${kMime[image.type] || `image/${image.type || 'png'}`};base64,${image.data}`;
   return null;
 }
 
+/** @param {SceneDocument} doc */
 function partsOf(doc) {
   return (doc.scene && Array.isArray(doc.scene.parts)) ? doc.scene.parts : [];
 }
 
 // A coordinate as a share of the image's size, so that parts stay in place when the image is
 // drawn smaller.
+/** @type {(value: number, size: number) => string} */
 const share = (value, size) => (size > 0 ? `${(100 * (value || 0)) / size}%` : `${value || 0}px`);
 
+/** @param {ScenePart} part @param {SceneImage | null} image */
 function partButton(part, image) {
-  const position = part.position || {};
-  const status = part.status || {};
+  const { position, status } = part;
   const severity = status.severity || 'none';
   return el('button', {
     type: 'button',
@@ -89,6 +109,7 @@ function partButton(part, image) {
   }, part.label, status.label ? el('span', { class: 'badge', text: status.label }) : null);
 }
 
+/** @param {SceneDocument} doc @param {HTMLElement} area */
 function renderImages(doc, area) {
   const parts = partsOf(doc);
   const images = Array.isArray(doc.images) ? doc.images : [];
@@ -127,6 +148,7 @@ function renderImages(doc, area) {
 
 // Why the device could not take this pair, as the sentence shown beside the form; null when
 // nothing is against it.
+/** @param {ScenePart} part @param {ScenePostPair} pair */
 function problemOf(part, { name, value }) {
   const attribute = attributesOf(part).find((a) => a.name === name);
   const label = attribute ? attribute.label : name;
@@ -143,6 +165,7 @@ function problemOf(part, { name, value }) {
 
 // Posts the pairs; form names the form that sent them, where the outcome is shown. True when
 // the device took them all.
+/** @param {ScenePart} part @param {string} form @param {ScenePostPair[]} pairs */
 async function send(part, form, pairs) {
   if (busy || pairs.length === 0) return false;
   const problem = pairs.map((pair) => problemOf(part, pair)).find(Boolean);
@@ -173,12 +196,13 @@ async function send(part, form, pairs) {
 }
 
 // Marks the edits in place, without rebuilding the forms the user is in.
+/** @param {ScenePart} part */
 function showEdits(part) {
   const waiting = edits.get(part.id) || new Map();
-  for (const row of document.querySelectorAll('#attributes-area .attr')) {
+  for (const row of /** @type {NodeListOf<HTMLElement>} */ (document.querySelectorAll('#attributes-area .attr'))) {
     row.classList.toggle('pending', waiting.has(row.dataset.name));
   }
-  const apply = document.querySelector('#attributes-area .attr[data-action="apply"] button');
+  const apply = /** @type {HTMLButtonElement | null} */ (document.querySelector('#attributes-area .attr[data-action="apply"] button'));
   if (apply) {
     apply.disabled = waiting.size === 0;
     apply.textContent = waiting.size ? `${apply.dataset.label} (${waiting.size})` : apply.dataset.label;
@@ -186,6 +210,7 @@ function showEdits(part) {
 }
 
 // Keeps an edit until it is sent; one that brings back the device's value is no edit.
+/** @param {ScenePart} part @param {SceneAttribute} attribute @param {string} value */
 function hold(part, attribute, value) {
   if (!edits.has(part.id)) edits.set(part.id, new Map());
   const waiting = edits.get(part.id);
@@ -194,6 +219,7 @@ function hold(part, attribute, value) {
   showEdits(part);
 }
 
+/** @param {ScenePart} part */
 function applyEdits(part) {
   const apply = attributesOf(part).find((a) => a.action && a.action.type === 'apply');
   const pairs = [...(edits.get(part.id) || new Map())].map(([name, value]) => ({ name, value }));
@@ -202,6 +228,7 @@ function applyEdits(part) {
 
 // --- attribute forms ---
 
+/** @param {SliderAction} action @param {string | number} raw */
 function sliderText(action, raw) {
   const shift = Number(action.shift) || 0;
   const nominator = action.nominator === undefined ? 1 : Number(action.nominator);
@@ -212,6 +239,7 @@ function sliderText(action, raw) {
 }
 
 // A boolean as a switch; onflip, when given, makes it one the user can turn.
+/** @param {SceneAttribute} attribute @param {string | null} id @param {string | null} title @param {(() => unknown) | null} onflip */
 function switchView(attribute, id, title, onflip) {
   const on = isTrue(attribute.value);
   return el('button', {
@@ -220,6 +248,7 @@ function switchView(attribute, id, title, onflip) {
   }, el('span', { class: 'track' }, el('span', { class: 'knob' })), el('span', { class: 'state', text: on ? 'On' : 'Off' }));
 }
 
+/** @param {SceneAttribute} attribute @returns {HTMLElement} */
 function valueView(attribute) {
   if (attribute.type === 'boolean') return switchView(attribute, null, null, null);
   if (attribute.type === 'url') return el('a', { href: text(attribute.value), text: text(attribute.value) });
@@ -227,14 +256,16 @@ function valueView(attribute) {
 }
 
 // The option chosen: the one at the value's position, or else the one marked "checked".
+/** @param {SceneAttribute} attribute @param {CheckOption[]} options */
 function chosenOption(attribute, options) {
   const position = Number(text(attribute.value));
   if (text(attribute.value) !== '' && Number.isInteger(position) && position >= 0 && position < options.length) return position;
   return options.findIndex((option) => option.state === 'checked');
 }
 
+/** @param {ScenePart} part @param {SceneAttribute} attribute @param {boolean} hasApply @returns {HTMLElement[]} */
 function control(part, attribute, hasApply) {
-  const action = attribute.action || {};
+  const action = attribute.action || /** @type {{ type: 'none' }} */ ({ type: 'none' });
   const waiting = edits.get(part.id);
   const edited = Boolean(waiting && waiting.has(attribute.name));
   const current = edited ? waiting.get(attribute.name) : text(attribute.value);
@@ -250,7 +281,7 @@ function control(part, attribute, hasApply) {
         inputmode: attribute.type === 'integer' ? 'numeric' : null });
       input.addEventListener('input', () => hold(part, attribute, input.value));
       // The field on the page, which may be this one or, kept while typed in, an earlier one.
-      const typed = () => (document.getElementById(id) || input).value;
+      const typed = () => (/** @type {HTMLInputElement} */ (document.getElementById(id)) || input).value;
       const submit = () => (hasApply ? applyEdits(part) : now(typed()));
       input.addEventListener('keydown', (event) => { if (event.key === 'Enter') submit(); });
       return hasApply ? [input] : [input, el('button', { type: 'button', text: 'Set', onclick: submit })];
@@ -305,6 +336,7 @@ function control(part, attribute, hasApply) {
   }
 }
 
+/** @param {ScenePart} part @param {SceneAttribute} attribute @param {boolean} hasApply */
 function attributeRow(part, attribute, hasApply) {
   const action = (attribute.action && attribute.action.type) || 'none';
   const waiting = edits.get(part.id);
@@ -321,11 +353,12 @@ function attributeRow(part, attribute, hasApply) {
   return row;
 }
 
+/** @param {AttributeTable} item @param {SceneAttribute[]} attributes @param {Set<SceneAttribute>} shown */
 function attributeTable(item, attributes, shown) {
-  const layout = item.layout || {};
-  const widths = (layout.columns && layout.columns.style && layout.columns.style.width) || {};
+  const { layout } = item;
+  const widths = layout.columns.style.width;
   const keys = Object.keys(widths).length ? Object.keys(widths) : ['name', 'value'];
-  const names = (layout.rows && Array.isArray(layout.rows.names)) ? layout.rows.names : [];
+  const { names } = layout.rows;
   const table = el('table', { class: 'attr-table', dataset: { category: item.category || '' } },
     el('caption', { text: item.category || '' }),
     el('colgroup', {}, keys.map((key) => el('col', { style: { width: widths[key] || '' } }))),
@@ -346,13 +379,14 @@ function attributeTable(item, attributes, shown) {
   return table;
 }
 
+/** @param {ScenePart | undefined} part @param {HTMLElement} area */
 function renderAttributes(part, area) {
   if (!part) {
     area.append(el('p', { text: 'No part to show.' }));
     return;
   }
   area.append(el('h2', { text: part.label }));
-  const status = part.status || {};
+  const { status } = part;
   if (status.label) area.append(el('div', { class: 'part-status', text: status.label }));
   const attributes = attributesOf(part).filter((a) => a.displayable !== false);
   const hasApply = attributes.some((a) => a.action && a.action.type === 'apply');
@@ -374,10 +408,10 @@ function renderAttributes(part, area) {
   area.append(...tables);
 }
 
+/** @param {SceneDocument} doc */
 function render(doc) {
   const layout = document.getElementById('scene-layout');
-  const scene = doc.scene || {};
-  const areaLayout = doc.attributes || {};
+  const { scene, attributes: areaLayout } = doc;
   const parts = partsOf(doc);
   if (!parts.some((p) => p.id === selectedId)) selectedId = parts.length ? parts[0].id : null;
 
@@ -396,16 +430,16 @@ function render(doc) {
 
   // The field the user is typing in stays as it is, caret and all: it takes the place of its
   // new twin. Any other control keeps the focus, in its new state.
-  const active = document.activeElement;
+  const active = /** @type {HTMLElement | null} */ (document.activeElement);
   const focused = active && active.id && layout.contains(active) ? active : null;
-  const twin = focused && attributeArea.querySelector(`#${CSS.escape(focused.id)}`);
-  const typing = twin && focused.tagName === 'INPUT' && focused.type === 'text';
+  const twin = focused && /** @type {HTMLElement | null} */ (attributeArea.querySelector(`#${CSS.escape(focused.id)}`));
+  const typing = twin && focused instanceof HTMLInputElement && focused.type === 'text';
   const caret = typing ? [focused.selectionStart, focused.selectionEnd] : null;
   if (typing) twin.replaceWith(focused);
   layout.className = `scene-layout area-${areaLayout.position || 'right'}`;
   layout.replaceChildren(sceneArea, attributeArea);
   if (twin) (typing ? focused : twin).focus({ preventScroll: true });
-  if (caret) focused.setSelectionRange(caret[0], caret[1]);
+  if (caret) /** @type {HTMLInputElement} */ (focused).setSelectionRange(caret[0], caret[1]);
 }
 
 let rounds = 0;

@@ -5,13 +5,18 @@
 // of title: value lines.
 import { el, every, fetchDocument, rendered } from './common.js';
 
+/** @typedef {import('./types').TableDocument} TableDocument */
+/** @typedef {import('./types').DataTableApi} DataTableApi */
+
 const kReloadMs = 2000;
 
+/** @param {TableDocument} doc */
 function csv(doc) {
   const quote = (cell) => `"${String(cell).replaceAll('"', '""')}"`;
   return [doc.sColumns, ...doc.aaData].map((row) => row.map(quote).join(',')).join('\r\n');
 }
 
+/** @param {TableDocument} doc */
 function showInfo(doc) {
   const info = document.getElementById('table-info');
   info.replaceChildren(`${doc.iTotalRecords} records`);
@@ -22,11 +27,12 @@ function showInfo(doc) {
 }
 
 // With more than one sort column, each sorted title carries its rank: 1 is the primary order.
+/** @param {DataTableApi} table */
 function showOrderRanks(table) {
   const order = table.order();
   table.columns().header().toArray().forEach((th, column) => {
     const rank = order.length > 1 ? order.findIndex(([c]) => c === column) + 1 : 0;
-    let badge = th.querySelector('.sort-rank');
+    let badge = /** @type {HTMLElement | null} */ (th.querySelector('.sort-rank'));
     if (rank === 0) {
       if (badge) badge.remove();
       return;
@@ -41,6 +47,7 @@ function showOrderRanks(table) {
 }
 
 // Rows become lists of lines when the table is wider than its card.
+/** @param {HTMLElement} card @param {HTMLElement} tableNode */
 function fit(card, tableNode) {
   card.classList.remove('stacked');
   const style = getComputedStyle(card);
@@ -48,6 +55,7 @@ function fit(card, tableNode) {
   card.classList.toggle('stacked', tableNode.offsetWidth > room + 0.5);
 }
 
+/** @type {DataTableApi | null} */
 let table = null;
 
 async function load() {
@@ -64,7 +72,7 @@ async function load() {
       pageLength: 25,
       lengthChange: false,
     });
-    const card = document.getElementById('table').closest('.card');
+    const card = /** @type {HTMLElement} */ (document.getElementById('table').closest('.card'));
     const tableNode = document.getElementById('table');
     table.on('order', () => showOrderRanks(table));
     table.on('draw', () => fit(card, tableNode));

@@ -2,10 +2,13 @@
 // list. The type word is shown as a badge beside each label. Reloads keep what the user opened.
 import { every, el, fetchDocument, rendered, showStatus, showUpdated } from './common.js';
 
+/** @typedef {import('./types').TreeNode} TreeNode */
+
 const kReloadMs = 5000;
 // Nodes open at the start: the top two levels.
 const kOpenDepth = 2;
 
+/** @param {TreeNode} node */
 function nodeLine(node) {
   return el('span', { class: 'node' },
     node.type ? el('span', { class: `type type-${node.type}`, text: node.type }) : null,
@@ -13,6 +16,7 @@ function nodeLine(node) {
     node.value ? el('span', { class: 'value', text: node.value }) : null);
 }
 
+/** @param {TreeNode} node @param {number} depth @param {string} path @param {Set<string> | null} open @returns {HTMLElement} */
 function renderNode(node, depth, path, open) {
   const children = Array.isArray(node.children) ? node.children : [];
   const item = el('li', { dataset: { type: node.type || '', path } });
@@ -39,7 +43,8 @@ async function load() {
   root.replaceChildren(el('ul', {}, renderNode(doc, 0, '0', open)));
 }
 
-const setAll = (open) => document.querySelectorAll('#tree-root details').forEach((d) => { d.open = open; });
+/** @param {boolean} open */
+const setAll = (open) => document.querySelectorAll('details').forEach((d) => { d.open = open; });
 document.getElementById('expand').addEventListener('click', () => setAll(true));
 document.getElementById('collapse').addEventListener('click', () => setAll(false));
 document.getElementById('reload').addEventListener('click', () => load().then(showUpdated, (e) => showStatus(e.message, 'error')));
