@@ -3,13 +3,18 @@
 // followed to the simulated control server and back into the next scene document. The views
 // are tried at a desktop width, at 1024 pixels and at a phone's 390.
 //
+// Every document the pages are served and every post they send is kept, once each, for the schema
+// check (.ci/legs/65-schema.sh).
+//
 // Environment: WEBJSON_DEMO (the demo program), WEBJSON_SCREENSHOTS (folder for one picture per
-// view and width), CHROMIUM (the browser, default /usr/bin/chromium).
+// view and width), WEBJSON_SEEN (folder for the documents and posts, emptied first; default
+// build/demo/seen), CHROMIUM (the browser, default /usr/bin/chromium).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
+import { createHash } from 'node:crypto';
 import net from 'node:net';
-import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -19,6 +24,7 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 const demoPath = process.env.WEBJSON_DEMO || path.join(here, '../../build/demo/examples/webjson-demo');
 const shotDir = process.env.WEBJSON_SCREENSHOTS || path.join(here, '../../build/demo/screenshots');
 const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
+const seenDir = process.env.WEBJSON_SEEN || path.join(here, '../../build/demo/seen');
 
 const kWidths = [1280, 1024, 390];
 const kViews = ['table', 'plot', 'tree', 'scene'];
@@ -34,6 +40,15 @@ let profile;
 const pageErrors = [];
 // Pages whose failed requests are the point of their test.
 const unheard = new WeakSet();
+
+// Keeps a document or post as <kind>-<n>.json, each text once.
+const seenTexts = new Set();
+function keep(kind, text) {
+  const digest = createHash('sha1').update(text).digest('hex');
+  if (seenTexts.has(digest)) return;
+  seenTexts.add(digest);
+  writeFileSync(path.join(seenDir, `${kind}-${String(seenTexts.size).padStart(5, '0')}.json`), text);
+}
 
 function startDemo() {
   return new Promise((resolve, reject) => {
@@ -55,6 +70,8 @@ function startDemo() {
 
 before(async () => {
   mkdirSync(shotDir, { recursive: true });
+  rmSync(seenDir, { recursive: true, force: true });
+  mkdirSync(seenDir, { recursive: true });
   const started = await startDemo();
   demo = started.child;
   demoExit = started.exit;
@@ -69,6 +86,15 @@ before(async () => {
   });
   context.setDefaultTimeout(15000);
   context.on('page', (page) => {
+    page.on('request', (request) => {
+      if (request.method() === 'POST' && request.url().endsWith('/doc/scene.json')) keep('post', request.postData() || '');
+    });
+    page.on('response', (response) => {
+      const name = /\/doc\/([a-z]+)\.json$/.exec(new URL(response.url()).pathname);
+      if (!name || response.request().method() !== 'GET' || response.status() !== 200) return;
+      // A page closed meanwhile takes its last answers with it.
+      response.text().then((text) => keep(name[1], text), () => {});
+    });
     page.on('pageerror', (error) => pageErrors.push(`${page.url()}: ${error.message}`));
     page.on('console', (message) => {
       // The refusals the scene tests provoke on purpose are logged by the browser too.
@@ -658,7 +684,9 @@ for (const width of kWidths) {
     assert.deepEqual(await overflowing(page), []);
     for (const frame of page.frames().filter((f) => f !== page.mainFrame())) {
       assert.deepEqual(await overflowing(frame), [], frame.url());
+      assert.equal((await statusLine(frame)).emptyShown, false, `${frame.url()}: an empty status strip`);
     }
+    assert.equal((await statusLine(page)).emptyShown, false, 'overview: an empty status strip');
   }));
 }
 
