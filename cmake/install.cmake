@@ -32,3 +32,9 @@ if(TARGET webjson_simserver)
   install(FILES ${PROJECT_BINARY_DIR}/webjson-simserver.pc
           DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endif()
+
+# The view vocabularies as JSON Schema, with their TypeScript types, for the views' developers.
+file(GLOB WEBJSON_SCHEMAS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/schema/*.schema.json)
+file(GLOB WEBJSON_SCHEMA_TYPES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/schema/types/*.d.ts)
+install(FILES ${WEBJSON_SCHEMAS} DESTINATION ${CMAKE_INSTALL_DATADIR}/webjson/schema)
+install(FILES ${WEBJSON_SCHEMA_TYPES} DESTINATION ${CMAKE_INSTALL_DATADIR}/webjson/schema/types)

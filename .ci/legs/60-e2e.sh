@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer, so a memory fault or leak met while serving real browser traffic
 # fails the leg), runs its unit tests, then drives the viewer pages in headless Chromium with
 # playwright-core. Screenshots of every view are left in build/demo/screenshots/, taken whether
-# the checks pass or fail, and listed at the end of the leg either way.
+# the checks pass or fail, and listed at the end of the leg either way; the documents and posts
+# the pages saw are left in build/demo/seen/ for the schema leg (65-schema.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 export DEBIAN_FRONTEND=noninteractive
@@ -42,4 +43,5 @@ trap 'rm -rf "$out"; echo "screenshots kept in $shots:"; ls "$shots" 2>/dev/null
 cd examples/e2e
 timeout 300 npm ci --no-audit --no-fund --loglevel=error
 WEBJSON_DEMO="$PWD/../../build/demo/examples/webjson-demo" WEBJSON_SCREENSHOTS="$shots" \
-  timeout 600 node --test --test-concurrency=1 --test-timeout=120000 views.test.mjs
+  WEBJSON_SEEN="$PWD/../../build/demo/seen" \
+  timeout 600 node --test --test-concurrency=1 --test-timeout=540000 views.test.mjs

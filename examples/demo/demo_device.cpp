@@ -361,9 +361,12 @@ void DemoDevice::_write_scene(std::ostream& out) {
     audio->values = {0, 1, 2};
     audio->SetActionType(ACTION_CHECK);
 
-    JsonSceneAttribute* reset = scene.CreateAttribute(
-        encoder, "Statistics", "Error counters", ATTR_ACTION,
-        new JsonSchemaParam(PARAM_INT, kEncoder, kResetErrors, kNoIndex, nullptr, 0));
+    // The reset parameter is a momentary command that always reads 0; the attribute shows the
+    // count it resets instead, under the parameter's id text, which the button posts to.
+    const std::string reset_id = _id_text(kEncoder, kResetErrors, QMSIM_INT);
+    JsonSceneAttribute* reset =
+        scene.CreateAttribute(encoder, "Statistics", "Error counters", ATTR_INTEGER,
+                              new JsonSchemaInt(reset_id.c_str(), Clamp(errors)));
     reset->SetActionType(ACTION_BUTTON);
     ActionOf(reset)->Set("label", "Reset");
 
@@ -427,6 +430,23 @@ void DemoDevice::_write_scene(std::ostream& out) {
     scene.GenerateDocumentStream(out, nullptr);
 }
 
+const DemoDevice::ParamDef* DemoDevice::_param_named(const std::string& name) const {
+    for (const ParamDef& def : _params)
+        if (_id_text(def.mid, def.param, def.type) == name) return &def;
+    return nullptr;
+}
+
+const DemoDevice::ParamDef* DemoDevice::_param_of(uint32_t mid, uint32_t param) const {
+    for (const ParamDef& def : _params)
+        if (def.mid == mid && def.param == param) return &def;
+    return nullptr;
+}
+
+QmSimType DemoDevice::_type_of(uint32_t mid, uint32_t param) const {
+    const ParamDef* def = _param_of(mid, param);
+    return def != nullptr ? def->type : QMSIM_INT;
+}
+
 DemoDevice::PostResult DemoDevice::_check_post(const std::string& body, Refusal& refusal) const {
     PairsOfPost post;
     std::istringstream in(body);
@@ -437,24 +457,43 @@ DemoDevice::PostResult DemoDevice::_check_post(const std::string& body, Refusal&
     for (unsigned i = 0; i < post.Pairs().Size(); ++i) {
         JsonSchemaList* pair = post.Pairs().GetArray(i);
         const std::string name = pair->GetString("name");
-        const char* value = pair->GetString("value");
-        for (const ParamDef& def : _params) {
-            if (_id_text(def.mid, def.param, def.type) != name) continue;
-            const bool word = def.type == QMSIM_INT || def.type == QMSIM_ENUM;
-            const bool flag = def.type == QMSIM_BOOL;
-            if ((word && !IsWholeNumber(value)) ||
-                (flag && std::string(value) != "true" && std::string(value) != "false")) {
-                refusal.attribute = name;
-                refusal.message = std::string(def.label) + (word ? ": a whole number is needed"
-                                                                 : ": true or false is needed");
-                refusal.where.failed = true;
-                refusal.where.path = "attributes[" + std::to_string(i) + "].value";
-                refusal.where.message = refusal.message;
-                return PostResult::kInvalid;
-            }
+        const std::string value = pair->GetString("value");
+        const ParamDef* def = _param_named(name);
+        std::string problem;
+        const char* member = "value";
+        if (def == nullptr) {
+            problem = "No such setting on the device";
+            member = "name";
+        } else if (value.empty()) {
+            problem = std::string(def->label) + ": a value is needed";
+        } else if ((def->type == QMSIM_INT || def->type == QMSIM_ENUM) &&
+                   !IsWholeNumber(value.c_str())) {
+            problem = std::string(def->label) + ": a whole number is needed";
+        } else if (def->type == QMSIM_BOOL && value != "true" && value != "false") {
+            problem = std::string(def->label) + ": true or false is needed";
         }
+        if (problem.empty()) continue;
+        refusal.attribute = name;
+        refusal.message = problem;
+        refusal.where.failed = true;
+        refusal.where.path = "attributes[" + std::to_string(i) + "]." + member;
+        refusal.where.message = problem;
+        return PostResult::kInvalid;
     }
     return PostResult::kApplied;
+}
+
+// What the server's status says about a value it refused, for the person who sent it.
+std::string DemoDevice::_refusal_text(const QmSimMessage& message) const {
+    const ParamDef* def = _param_of(message.mid, message.param);
+    if (def == nullptr || message.status == QMSIM_UNKNOWN_PARAM)
+        return "No such setting on the device";
+    const std::string label = def->label;
+    if (message.status == QMSIM_BAD_RECORD && def->type == QMSIM_STRING)
+        return label + ": at most " + std::to_string(QmSimServer::kTextSize) + " characters";
+    if (message.status == QMSIM_WRONG_TYPE)
+        return label + ": the device cannot take this kind of value";
+    return label + ": the device refused the value";
 }
 
 DemoDevice::PostResult DemoDevice::PostSceneRequest(const std::string& body, unsigned* sent,
@@ -472,32 +511,32 @@ DemoDevice::PostResult DemoDevice::PostSceneRequest(const std::string& body, uns
     const bool ok = _request_scene->ProcessDocumentStream(in, nullptr);
     const std::vector<QmSimMessage> log = _server.Log();
     unsigned sets = 0;
-    bool refused = false;
+    const QmSimMessage* first_refused = nullptr;
     for (const QmSimMessage& message : log) {
         if (message.kind != QMSIM_SET) continue;
         ++sets;
-        refused = refused || message.status < 0;
+        if (message.status < 0 && first_refused == nullptr) first_refused = &message;
     }
     if (sent != nullptr) *sent = sets;
     _collect_messages();
     _apply_controls();
     if (ok) return PostResult::kApplied;
     if (refusal != nullptr) {
-        if (refused) refusal->message = "the control server refused a value";
         refusal->where = _request_scene->LastError();
+        if (first_refused != nullptr) {
+            const QmSimMessage& m = *first_refused;
+            refusal->attribute = _id_text(m.mid, m.param, _type_of(m.mid, m.param), m.idx);
+            refusal->message = _refusal_text(m);
+            refusal->status = m.status;
+        }
     }
-    return refused ? PostResult::kRefused : PostResult::kUnreadable;
+    return first_refused != nullptr ? PostResult::kRefused : PostResult::kUnreadable;
 }
 
 void DemoDevice::WriteServerState(std::ostream& out) {
     std::lock_guard<std::mutex> lock(_mutex);
     _collect_messages();
     ServerStateDocument state;
-    auto type_of = [this](uint32_t mid, uint32_t param) {
-        for (const ParamDef& def : _params)
-            if (def.mid == mid && def.param == param) return def.type;
-        return QMSIM_INT;
-    };
     for (const ParamDef& def : _params) {
         QmSimParam value{};
         if (!_server.Find(Key(def.mid, def.param), value)) continue;
@@ -514,7 +553,7 @@ void DemoDevice::WriteServerState(std::ostream& out) {
     for (const QmSimMessage& message : _history) {
         char id[16];
         std::snprintf(id, sizeof id, "%X", message.id);
-        const QmSimType type = type_of(message.mid, message.param);
+        const QmSimType type = _type_of(message.mid, message.param);
         auto* entry = new JsonSchemaList("");
         entry->AddNew(new JsonSchemaString("id", id));
         entry->AddNew(new JsonSchemaString("kind", KindWord(message.kind)));

@@ -45,11 +45,14 @@ class DemoDevice {
     // was not a scene request (nothing sent); the server refused at least one value; or a value
     // does not fit its parameter's kind (nothing sent).
     enum class PostResult { kApplied, kUnreadable, kRefused, kInvalid };
-    // Why a post was refused: the pair's name (empty when the server refused) and a message;
-    // where tells the place in the text (an unreadable post) or the pair (a refused one).
+    // Why a post was refused: the pair's name, a sentence for the user (the setting's label and
+    // what it takes), and for the log the server's status (0 when the demo refused the value
+    // itself) and where: the place in the text (an unreadable post) or the pair, with the
+    // library's own message.
     struct Refusal {
         std::string attribute;
         std::string message;
+        int32_t status = 0;
         DocumentAPI::JsonDocumentAPI::JsonError where;
     };
     static constexpr std::size_t kHistory = 100;
@@ -66,8 +69,9 @@ class DemoDevice {
     bool WriteDocument(const std::string& name, std::ostream& out);
     // Hands a posted scene request to the scene in request mode, which sends its pairs to the
     // control server; the device then applies the new settings.
-    // Values are checked against their parameter's kind first (whole numbers, true or false):
-    // one that does not fit refuses the whole post before anything is sent.
+    // Pairs are checked first: a name that is none of the device's settings, an empty value
+    // (which the scene request would skip without a word) or a value its parameter's kind cannot
+    // hold (whole numbers, true or false) refuses the whole post before anything is sent.
     // sent, when given, receives the number of set messages the post caused; refusal the
     // reason when the result is kRefused or kInvalid.
     PostResult PostSceneRequest(const std::string& body, unsigned* sent = nullptr,
@@ -95,6 +99,13 @@ class DemoDevice {
     // The parameter id text, as the parameter nodes write it; idx null means all four zero.
     static std::string _id_text(uint32_t mid, uint32_t param, QmSimType type,
                                 const uint32_t* idx = nullptr);
+    // The setting posted under an id text, or of a message's mid and param; null when none.
+    const ParamDef* _param_named(const std::string& name) const;
+    const ParamDef* _param_of(uint32_t mid, uint32_t param) const;
+    // The kind of a message's parameter, for its id text (int when the demo has no such one).
+    QmSimType _type_of(uint32_t mid, uint32_t param) const;
+    // The sentence for a value the server refused: the setting's label and what it takes.
+    std::string _refusal_text(const QmSimMessage& message) const;
     uint32_t _word(uint32_t mid, uint32_t param);
     std::string _text(uint32_t mid, uint32_t param);
     // Reads the settings the views may change and applies them to the simulation.

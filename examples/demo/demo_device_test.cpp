@@ -56,24 +56,35 @@ TEST(DemoDevice, BadPostsAreReportedAndChangeNothingElse) {
         std::string body;
         DemoDevice::PostResult result;
         unsigned sent;
+        const char* message;  // the sentence the view shows
     };
+    const std::string long_text(QmSimServer::kTextSize + 1, 'x');
     const Case cases[] = {
-        {"not JSON", "{\"attributes\":[", DemoDevice::PostResult::kUnreadable, 0},
-        {"empty body", "", DemoDevice::PostResult::kUnreadable, 0},
+        {"not JSON", "{\"attributes\":[", DemoDevice::PostResult::kUnreadable, 0, ""},
+        {"empty body", "", DemoDevice::PostResult::kUnreadable, 0, ""},
         {"pair without value", "{\"attributes\":[{\"name\":\"100.1.0.0.0.0s\"}]}",
-         DemoDevice::PostResult::kUnreadable, 0},
-        {"unknown parameter", Post("400.9.0.0.0.0i", "1"), DemoDevice::PostResult::kRefused, 1},
-        {"name that is no id", Post("Service name", "x"), DemoDevice::PostResult::kApplied, 0},
+         DemoDevice::PostResult::kUnreadable, 0, ""},
+        // The server's refusals are told as what the setting takes; its status goes along.
+        {"text too long", Post("100.1.0.0.0.0s", long_text.c_str()),
+         DemoDevice::PostResult::kRefused, 1, "Service name: at most 256 characters"},
+        // What the scene request would skip without a word is refused before anything is sent.
+        {"unknown parameter", Post("400.9.0.0.0.0i", "1"), DemoDevice::PostResult::kInvalid, 0,
+         "No such setting on the device"},
+        {"name that is no id", Post("Service name", "x"), DemoDevice::PostResult::kInvalid, 0,
+         "No such setting on the device"},
+        {"an empty text", Post("100.1.0.0.0.0s", ""), DemoDevice::PostResult::kInvalid, 0,
+         "Service name: a value is needed"},
         // Values the parameter's kind cannot hold refuse the whole post, the good pair too.
         {"letters for a number",
          "{\"attributes\":[{\"name\":\"100.1.0.0.0.0s\",\"value\":\"x\"},"
          "{\"name\":\"200.3.0.0.0.0i\",\"value\":\"12abc\"}]}",
-         DemoDevice::PostResult::kInvalid, 0},
+         DemoDevice::PostResult::kInvalid, 0, "Port: a whole number is needed"},
         {"a number beyond 32 bits", Post("200.3.0.0.0.0i", "2147483648"),
-         DemoDevice::PostResult::kInvalid, 0},
-        {"an empty number", Post("100.3.0.0.0.0i", ""), DemoDevice::PostResult::kInvalid, 0},
+         DemoDevice::PostResult::kInvalid, 0, "Port: a whole number is needed"},
+        {"an empty number", Post("100.3.0.0.0.0i", ""), DemoDevice::PostResult::kInvalid, 0,
+         "Resolution: a value is needed"},
         {"a switch neither true nor false", Post("200.1.0.0.0.0b", "yes"),
-         DemoDevice::PostResult::kInvalid, 0},
+         DemoDevice::PostResult::kInvalid, 0, "Output: true or false is needed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -84,12 +95,13 @@ TEST(DemoDevice, BadPostsAreReportedAndChangeNothingElse) {
         EXPECT_EQ(sent, c.sent);
         EXPECT_EQ(Param(device, demo_param::kEncoder, demo_param::kServiceName).text, "News 24");
         EXPECT_EQ(Param(device, demo_param::kOutput, demo_param::kPort).word, 1234u);
-        EXPECT_EQ(refusal.message.empty(), c.result == DemoDevice::PostResult::kApplied ||
-                                               c.result == DemoDevice::PostResult::kUnreadable);
+        EXPECT_EQ(refusal.message, c.message);
         // Where it went wrong: the place in the text, or the pair.
-        EXPECT_EQ(refusal.where.failed, c.result != DemoDevice::PostResult::kApplied);
+        EXPECT_TRUE(refusal.where.failed);
         if (c.result == DemoDevice::PostResult::kRefused) {
             EXPECT_EQ(refusal.where.path, "attributes[0]");
+            EXPECT_EQ(refusal.attribute, "100.1.0.0.0.0s");
+            EXPECT_EQ(refusal.status, QMSIM_BAD_RECORD);
         }
     }
 }
@@ -99,7 +111,15 @@ TEST(DemoDevice, ButtonsAndSwitchesDriveTheSimulation) {
     for (int i = 0; i < 200; ++i)
         device.Advance(1000);
     const std::string warning = "\"z\":1},\"status\":{\"severity\":\"warning\"";
-    ASSERT_EQ(Count(Document(device, "scene"), warning), 1u) << "errors counted by now";
+    const std::string scene = Document(device, "scene");
+    ASSERT_EQ(Count(scene, warning), 1u) << "errors counted by now";
+    // The reset button's attribute shows the count it resets, as the statistics do.
+    const auto value_of = [&scene](const std::string& label) {
+        const std::size_t at = scene.find("\"value\":", scene.find("\"label\":\"" + label + "\""));
+        return scene.substr(at, scene.find(',', at) - at);
+    };
+    EXPECT_EQ(value_of("Error counters"), value_of("CC errors"));
+    EXPECT_NE(value_of("CC errors"), "\"value\":0");
 
     // The reset command is momentary: the device acts on it and clears it.
     EXPECT_EQ(device.PostSceneRequest(Post("100.5.0.0.0.0i", "1")),

@@ -4,6 +4,12 @@ namespace {
 
 constexpr uint32_t kPacketBits = 188 * 8;
 
+// A service without a name is listed as the library's service tree labels it, so that the
+// table and the tree call it the same.
+std::string ShownName(const SimService& service) {
+    return service.name.empty() ? "Unknown Service" : service.name;
+}
+
 }  // namespace
 
 SimTransport::SimTransport() : _name("Multiplex A"), _output_enabled(true), _seed(20240601u) {
@@ -20,7 +26,7 @@ SimTransport::SimTransport() : _name("Multiplex A"), _output_enabled(true), _see
     add(0x0000, "PAT", "-", 15, false);
     add(0x0011, "SDT", "-", 10, false);
     for (const SimService& s : _services) {
-        const std::string name = s.name.empty() ? "Service " + std::to_string(s.number) : s.name;
+        const std::string name = ShownName(s);
         const bool scrambled = s.ca_system != 0;
         add(s.pmt_pid, "PMT", name, 15, false);
         for (uint32_t pid : s.video_pids)
@@ -74,7 +80,7 @@ void SimTransport::SetFirstServiceName(const std::string& name) {
     if (_services.empty()) return;
     SimService& s = _services[0];
     s.name = name;
-    const std::string shown = name.empty() ? "Service " + std::to_string(s.number) : name;
+    const std::string shown = ShownName(s);
     std::vector<uint32_t> owned = {s.pmt_pid};
     for (const auto* list : {&s.video_pids, &s.audio_pids, &s.data_pids})
         owned.insert(owned.end(), list->begin(), list->end());

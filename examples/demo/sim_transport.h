@@ -9,7 +9,7 @@
 
 struct SimService {
     uint32_t number;
-    std::string name;  // may be empty: the tree then shows the service as unknown
+    std::string name;  // may be empty: the table and the tree then show "Unknown Service"
     std::string provider;
     uint32_t pmt_pid;
     uint32_t pcr_pid;

@@ -121,9 +121,10 @@ constexpr time_t kReadTimeoutSeconds = 3;
 constexpr time_t kWriteTimeoutSeconds = 3;
 constexpr std::size_t kRequestsPerConnection = 20;
 
-// {"error":message}; for a refused value "attribute":the pair's name; for a post that could not
-// be read or applied, where: "offset", "line", "column" (0 when not about the text), "path" and
-// "message", as the document's LastError reported them.
+// {"error":sentence}: what the view shows the user. For a refused value also "attribute" (the
+// pair's name) and, when the control server refused it, "status" (its status word); for a post
+// that could not be read or applied, where: "offset", "line", "column" (0 when not about the
+// text), "path" and "message", as the document's LastError reported them, for the log.
 class ErrorDocument : public JsonDocumentSchema {
   public:
     ErrorDocument() { _root = BuildSchema(); }
@@ -131,6 +132,7 @@ class ErrorDocument : public JsonDocumentSchema {
         auto* root = new JsonSchemaList("");
         root->AddNew(new JsonSchemaString("error", ""));
         root->AddNew(new JsonSchemaString("attribute", ""));
+        root->AddNew(new JsonSchemaInt("status", 0));
         for (const char* name : {"offset", "line", "column"})
             root->AddNew(new JsonSchemaInt(name, 0));
         root->AddNew(new JsonSchemaString("path", ""));
@@ -149,11 +151,14 @@ void SendJson(httplib::Response& res, int status, const std::string& body) {
 // Every error answer of the demo goes through here, so its body has one shape; the library
 // writes it, so any text is escaped.
 void SendError(httplib::Response& res, int status, const std::string& message,
-               const std::string& attribute = std::string(), const JsonError* where = nullptr) {
+               const std::string& attribute = std::string(), const JsonError* where = nullptr,
+               int server_status = 0) {
     ErrorDocument error;
     error.Root().Set("error", message.c_str());
     error.Root().Set("attribute", attribute.c_str());
     error.Root().GetObject("attribute")->SetEnable(!attribute.empty());
+    error.Root().Set("status", server_status);
+    error.Root().GetObject("status")->SetEnable(server_status != 0);
     const bool located = where != nullptr && where->failed;
     for (const char* name : {"offset", "line", "column", "path", "message"})
         error.Root().GetObject(name)->SetEnable(located);
@@ -195,9 +200,11 @@ httplib::Server::HandlerResponse CheckRequest(const httplib::Request& req, httpl
 
 void AddRoutes(httplib::Server& server, DemoDevice& device) {
     server.set_pre_routing_handler(CheckRequest);
-    // With the ranges dropped, a file is answered whole: 200, not the 206 the library chose.
+    // With the ranges dropped, a file is answered whole: 200, not the 206 the library chose,
+    // and without the library's Accept-Ranges, which would invite range requests.
     server.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.status == 206) res.status = 200;
+        res.headers.erase("Accept-Ranges");
     });
     server.Get(R"(/doc/([a-z]+)\.json)",
                [&device](const httplib::Request& req, httplib::Response& res) {
@@ -218,11 +225,8 @@ void AddRoutes(httplib::Server& server, DemoDevice& device) {
                 return;
             case DemoDevice::PostResult::kRefused:
             case DemoDevice::PostResult::kInvalid:
-                // The server's answer names the pair and its status; a value the demo checked
-                // itself has the reason in the message already.
-                SendError(res, 422,
-                          refusal.where.message.empty() ? refusal.message : refusal.where.message,
-                          refusal.attribute, &refusal.where);
+                SendError(res, 422, refusal.message, refusal.attribute, &refusal.where,
+                          refusal.status);
                 return;
             case DemoDevice::PostResult::kUnreadable:
                 break;

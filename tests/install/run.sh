@@ -17,6 +17,9 @@ for kind in shared static; do
   cmake --build "$work/build-$kind" --parallel 2 >/dev/null
   cmake --install "$work/build-$kind" --prefix "$prefix" >/dev/null
   ls "$prefix"/lib*/cmake/webjson/webjsonTargets-release.cmake >/dev/null
+  # The view schemas and their types, all of them.
+  diff <(cd "$src/schema" && ls ./*.schema.json types/*.d.ts) \
+       <(cd "$prefix/share/webjson/schema" && ls ./*.schema.json types/*.d.ts)
 
   echo "-- $kind: find_package(webjson), no LD_LIBRARY_PATH"
   cmake -S "$src/tests/install/consumer" -B "$work/consumer-$kind" \

@@ -2,6 +2,7 @@
 // beyond the CSS cap (max-height) the view scrolls inside its card.
 const kCheckMs = 500;
 
+/** @param {HTMLIFrameElement} frame */
 function fit(frame) {
   const doc = frame.contentDocument;
   if (!doc || !doc.body) return;
@@ -9,7 +10,8 @@ function fit(frame) {
   if (Math.abs(frame.clientHeight - height) > 1) frame.style.height = `${height}px`;
 }
 
-const frames = [...document.querySelectorAll('.overview iframe')];
+/** @type {HTMLIFrameElement[]} */
+const views = [...document.querySelectorAll('.overview iframe')].map((frame) => /** @type {HTMLIFrameElement} */ (frame));
 // Views grow as their documents arrive and reload: check now and then.
-setInterval(() => frames.forEach(fit), kCheckMs);
-frames.forEach((frame) => frame.addEventListener('load', () => fit(frame)));
+setInterval(() => views.forEach(fit), kCheckMs);
+views.forEach((frame) => frame.addEventListener('load', () => fit(frame)));

@@ -1,16 +1,22 @@
-// Table view: the table document is the table library's AJAX source. Column titles come from
+// Table view: the table document drawn by the table library. Column titles come from
 // "sColumns", the default order from "aaSorting" (["column", "asc"|"desc"] pairs, the column
-// as text), the rows from "aaData"; "download" offers the document as a CSV file.
-import { autoRefresh, el, fetchDocument, rendered, showStatus } from './common.js';
+// as text, the first pair the primary order), the rows from "aaData"; "download" offers the
+// document as a CSV file. Where the columns do not fit (a phone), each row is shown as a list
+// of title: value lines.
+import { el, every, fetchDocument, rendered } from './common.js';
+
+/** @typedef {import('./types').TableDocument} TableDocument */
+/** @typedef {import('./types').DataTableApi} DataTableApi */
 
 const kReloadMs = 2000;
-let lastLoaded = Date.now();
 
+/** @param {TableDocument} doc */
 function csv(doc) {
   const quote = (cell) => `"${String(cell).replaceAll('"', '""')}"`;
   return [doc.sColumns, ...doc.aaData].map((row) => row.map(quote).join(',')).join('\r\n');
 }
 
+/** @param {TableDocument} doc */
 function showInfo(doc) {
   const info = document.getElementById('table-info');
   info.replaceChildren(`${doc.iTotalRecords} records`);
@@ -20,36 +26,64 @@ function showInfo(doc) {
   }
 }
 
-// Load failures go to the status line instead of the library's alert boxes.
-DataTable.ext.errMode = (settings, note, message) => showStatus(message, 'error');
-
-async function start() {
-  // The columns must be known before the table is built: one read of the document for them.
-  const first = await fetchDocument('table');
-  const table = new DataTable('#table', {
-    columns: first.sColumns.map((title) => ({ title })),
-    order: first.aaSorting.map(([column, direction]) => [Number(column), direction]),
-    ajax: {
-      url: 'doc/table.json',
-      dataSrc: (doc) => {
-        lastLoaded = Date.now();
-        rendered.table = doc;
-        showInfo(doc);
-        return doc.aaData;
-      },
-    },
-    pageLength: 25,
-    lengthChange: false,
-  });
-  table.on('draw', () => showStatus(`Updated ${new Date().toLocaleTimeString()}`));
-  if (!autoRefresh) return;
-  setInterval(() => {
-    // The table library drops a request that got no answer at all without a word.
-    if (Date.now() - lastLoaded > 3 * kReloadMs) {
-      showStatus(`No answer from the device since ${new Date(lastLoaded).toLocaleTimeString()}`, 'error');
+// With more than one sort column, each sorted title carries its rank: 1 is the primary order.
+/** @param {DataTableApi} table */
+function showOrderRanks(table) {
+  const order = table.order();
+  table.columns().header().toArray().forEach((th, column) => {
+    const rank = order.length > 1 ? order.findIndex(([c]) => c === column) + 1 : 0;
+    let badge = /** @type {HTMLElement | null} */ (th.querySelector('.sort-rank'));
+    if (rank === 0) {
+      if (badge) badge.remove();
+      return;
     }
-    table.ajax.reload(null, false);
-  }, kReloadMs);
+    if (!badge) {
+      badge = el('span', { class: 'sort-rank' });
+      (th.querySelector('.dt-column-header') || th).append(badge);
+    }
+    badge.textContent = String(rank);
+    badge.title = rank === 1 ? 'sorted by this column first' : `then by this column (order ${rank})`;
+  });
 }
 
-start().catch((error) => showStatus(error.message, 'error'));
+// Rows become lists of lines when the table is wider than its card.
+/** @param {HTMLElement} card @param {HTMLElement} tableNode */
+function fit(card, tableNode) {
+  card.classList.remove('stacked');
+  const style = getComputedStyle(card);
+  const room = card.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight);
+  card.classList.toggle('stacked', tableNode.offsetWidth > room + 0.5);
+}
+
+/** @type {DataTableApi | null} */
+let table = null;
+
+async function load() {
+  const doc = await fetchDocument('table');
+  rendered.table = doc;
+  if (!table) {
+    const titles = doc.sColumns;
+    table = new DataTable('#table', {
+      columns: titles.map((title) => ({ title })),
+      columnDefs: [{ targets: '_all', createdCell: (td, data, row, line, column) => { td.dataset.label = titles[column]; } }],
+      order: doc.aaSorting.map(([column, direction]) => [Number(column), direction]),
+      data: doc.aaData,
+      autoWidth: false,
+      pageLength: 25,
+      lengthChange: false,
+    });
+    const card = /** @type {HTMLElement} */ (document.getElementById('table').closest('.card'));
+    const tableNode = document.getElementById('table');
+    table.on('order', () => showOrderRanks(table));
+    table.on('draw', () => fit(card, tableNode));
+    window.addEventListener('resize', () => fit(card, tableNode));
+    showOrderRanks(table);
+    fit(card, tableNode);
+  } else {
+    // Keeps the page, the search and the order the user chose.
+    table.clear().rows.add(doc.aaData).draw(false);
+  }
+  showInfo(doc);
+}
+
+every(kReloadMs, load);

@@ -1,10 +1,14 @@
 // Tree view: {"label","type","value","children":[..]} nodes to any depth, as an expandable
-// list. The type word is shown as a badge beside each label.
-import { el, fetchDocument, rendered, showStatus } from './common.js';
+// list. The type word is shown as a badge beside each label. Reloads keep what the user opened.
+import { every, el, fetchDocument, rendered, showStatus, showUpdated } from './common.js';
 
+/** @typedef {import('./types').TreeNode} TreeNode */
+
+const kReloadMs = 5000;
 // Nodes open at the start: the top two levels.
 const kOpenDepth = 2;
 
+/** @param {TreeNode} node */
 function nodeLine(node) {
   return el('span', { class: 'node' },
     node.type ? el('span', { class: `type type-${node.type}`, text: node.type }) : null,
@@ -12,6 +16,7 @@ function nodeLine(node) {
     node.value ? el('span', { class: 'value', text: node.value }) : null);
 }
 
+/** @param {TreeNode} node @param {number} depth @param {string} path @param {Set<string> | null} open @returns {HTMLElement} */
 function renderNode(node, depth, path, open) {
   const children = Array.isArray(node.children) ? node.children : [];
   const item = el('li', { dataset: { type: node.type || '', path } });
@@ -28,18 +33,19 @@ function renderNode(node, depth, path, open) {
 
 async function load() {
   const root = document.getElementById('tree-root');
-  // Keep what the user opened across reloads; the first time, open the top levels.
+  const doc = await fetchDocument('tree');
+  // What the user opened, as it is when the new document is there; the first time, the top
+  // levels.
   const shown = root.querySelectorAll('details');
   const open = shown.length === 0 ? null
     : new Set([...shown].filter((d) => d.open).map((d) => d.parentElement.dataset.path));
-  const doc = await fetchDocument('tree');
   rendered.tree = doc;
   root.replaceChildren(el('ul', {}, renderNode(doc, 0, '0', open)));
-  showStatus(`Updated ${new Date().toLocaleTimeString()}`);
 }
 
-const setAll = (open) => document.querySelectorAll('#tree-root details').forEach((d) => { d.open = open; });
+/** @param {boolean} open */
+const setAll = (open) => document.querySelectorAll('details').forEach((d) => { d.open = open; });
 document.getElementById('expand').addEventListener('click', () => setAll(true));
 document.getElementById('collapse').addEventListener('click', () => setAll(false));
-document.getElementById('reload').addEventListener('click', () => load().catch((e) => showStatus(e.message, 'error')));
-load().catch((error) => showStatus(error.message, 'error'));
+document.getElementById('reload').addEventListener('click', () => load().then(showUpdated, (e) => showStatus(e.message, 'error')));
+every(kReloadMs, load);
