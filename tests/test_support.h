@@ -212,6 +212,7 @@ class RecordingMailbox : public QmMailbox {
 // The messages sent: id + third argument, the record's words in hexadecimal, a set's data.
 inline std::string Sent(const RecordingMailbox& mailbox) {
     std::ostringstream out;
+    out.imbue(std::locale::classic());
     for (const auto& s : mailbox.sent) {
         out << std::hex << s.id + static_cast<unsigned int>(s.third) << ":";
         for (uint32_t w : s.words)

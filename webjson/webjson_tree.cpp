@@ -1,7 +1,8 @@
 // Tree view nodes and the transport-stream service tree.
 #include "json_tree.h"
 
-#include <sstream>
+#include <cstdio>
+#include <string>
 
 using DocumentAPI::JsonDocumentAPI::JsonReadDocument;
 using DocumentAPI::JsonDocumentAPI::JsonSchema;
@@ -15,10 +16,11 @@ const char* text_or_empty(const char* text) {
     return text ? text : "";
 }
 
+// Numbers as in the C locale, whatever locale the program set: printf groups no digits.
 std::string decimal(unsigned int number) {
-    std::ostringstream text;
-    text << number;
-    return text.str();
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", number);
+    return text;
 }
 
 }  // namespace
@@ -106,11 +108,7 @@ void JsonTSServiceTree::AddPrivatePid(JsonTree* parent, unsigned int pid) {
 
 void JsonTSServiceTree::AddCaInfo(JsonTree* parent, unsigned int systemId) {
     if (parent == nullptr) return;
-    std::ostringstream text;
-    if (systemId == 0) {
-        text << "Free";
-    } else {
-        text << "Encrypted (SystemID: 0x" << std::hex << systemId << ")";
-    }
-    parent->AddSubTreeNode(new JsonTree("CA Encryption", "", text.str().c_str()));
+    char text[40] = "Free";
+    if (systemId != 0) std::snprintf(text, sizeof text, "Encrypted (SystemID: 0x%x)", systemId);
+    parent->AddSubTreeNode(new JsonTree("CA Encryption", "", text));
 }
