@@ -34,9 +34,9 @@ struct idx_t {
 ///
 /// Writing the node fetches the parameter's value with one get message (mid | 0x800D);
 /// reading it sends the value read with one set message (mid | 0x800B). The node's name, and so
-/// its JSON key, is the parameter id text `%X.%X.%X.%X.%X.%X` (mid, param, index words 1 to 4)
-/// followed by the type letter: "s" string, "b" bool, "i" every other type, as in
-/// `100.2A.0.0.0.0i`.
+/// its JSON key, is the parameter id text: mid, param and index words 1 to 4 in upper-case
+/// hexadecimal joined by ".", followed by the type letter: "s" string, "b" bool, "i" every other
+/// type, as in `100.2A.0.0.0.0i`.
 ///
 /// Messages go through QmMbAgent::MsgCall with the address of a QmMsgRecord: param, the index
 /// words, status 0, the length (4, or for text 256 on a get and the text's length on a set) and
