@@ -10,6 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 seconds=${WEBJSON_FUZZ_SECONDS:-60}
 start=$SECONDS
 work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
   > "$work/probe.cpp"
