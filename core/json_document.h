@@ -1,4 +1,5 @@
-// Document root: owns one schema tree and writes or reads it as a whole JSON text.
+/// \file
+/// Document root: owns one schema tree and writes or reads it as a whole JSON text.
 #ifndef WEBJSON_JSON_DOCUMENT_H
 #define WEBJSON_JSON_DOCUMENT_H
 
@@ -15,49 +16,73 @@
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
-// Base of every document. A derived constructor does `_root = BuildSchema();`. In every
-// operation a null list means the document's own tree; another list is used in its place.
-// Failures print one of four lines on std::cout: "Write Document Error",
-// "Compile Document failed", "Read Document Error", "Format Document failed".
-// With neither a list nor a tree, the operations print the failure line and return false.
-// Each of the four operations also leaves LastError: cleared on success, where and why on failure.
-// No exception leaves the operations: a caller's exception mask on the stream, a buffer that
-// throws or memory running out ends as the false result with its line (and the reset of a failed
-// read), the stream's state bits set and the caller's mask put back as it was.
-// No operation locks anything (arrays take a short lock only where the class-wide data of their
-// element type change, see json_list.h). A document is used by one thread at a time; separate
-// documents may be used on separate threads at once.
+/// Base of every document: owns one schema tree and writes or reads it as a whole JSON text.
+///
+/// A derived constructor does `_root = BuildSchema();`. In every operation a null list means the
+/// document's own tree; another list is used in its place (a part of the tree, or a list the
+/// caller owns).
+///
+/// Failures print one of four lines on std::cout: "Write Document Error",
+/// "Compile Document failed", "Read Document Error", "Format Document failed".
+/// With neither a list nor a tree, the operations print the failure line and return false.
+/// Each of the four operations also leaves LastError: cleared on success, where and why on
+/// failure. No exception leaves the operations: a caller's exception mask on the stream, a
+/// buffer that throws or memory running out ends as the false result with its line (and the
+/// reset of a failed read), the stream's state bits set and the caller's mask put back as it was.
+///
+/// No operation locks anything (arrays take a short lock only where the class-wide data of their
+/// element type change, see JsonSchemaArray). A document is used by one thread at a time;
+/// separate documents may be used on separate threads at once.
+/// \ingroup documents
 class WEBJSON_API JsonDocumentSchema {
   public:
+    /// A document without a tree; the derived constructor builds it.
     JsonDocumentSchema();
-    // Deletes the tree, then destroys the mutex.
+    /// Deletes the tree, then destroys the mutex.
     virtual ~JsonDocumentSchema();
 
-    // Creates the document's tree and returns its root object; called by derived constructors.
+    /// Creates the document's tree and returns its root object, owned by the document once
+    /// stored in _root; called by derived constructors.
     virtual JsonSchemaList* BuildSchema() = 0;
-    // Writes the tree to stream, without a key. Does not flush.
+    /// Writes the tree (or list) to stream, without a key. Does not flush.
+    ///
+    /// Returns false, with "Compile Document failed", when a node's write failed or the stream
+    /// was or became not good before the last item.
     virtual bool GenerateDocumentStream(std::ostream& stream, JsonSchemaList* list);
-    // Resets the tree, then fills it from stream; resets it again when the text does not fit.
+    /// Resets the tree (or list), then fills it from stream; resets it again when the text does
+    /// not fit.
+    ///
+    /// Returns false, with "Format Document failed" and LastError saying where and why, when the
+    /// text does not fit. Reading stops after the root object: text after it is left unread.
     virtual bool ProcessDocumentStream(std::istream& stream, JsonSchemaList* list);
-    // Returns every value of the tree to its default and empties every array.
+    /// Returns every value of the tree (or list) to its default and empties every array.
     virtual void _reset_schema(JsonSchemaList* list);
 
-    // Writes the tree to the file at path (created or truncated); the file is flushed and closed,
-    // and a failure there (a full disk) fails the write.
+    /// Writes the tree (or list) to the file at path (created or truncated).
+    ///
+    /// The file is flushed and closed, and a failure there (a full disk) fails the write with
+    /// "Compile Document failed". A file that cannot be opened (or a null path) gives
+    /// "Write Document Error".
     bool GenerateDocument(const char* path, JsonSchemaList* list);
-    // Fills the tree from the file at path; the tree is untouched when it cannot be opened.
+    /// Fills the tree (or list) from the file at path, as ProcessDocumentStream does.
+    ///
+    /// The tree is untouched when the file cannot be opened (or path is null): the result is
+    /// false with "Read Document Error".
     bool ProcessDocument(const char* path, JsonSchemaList* list);
 
-    // How the last of the four operations above ended; see JsonError.
+    /// How the last of the four operations above ended; see JsonError.
     const JsonError& LastError() const { return _error; }
 
   protected:
-    // Sets LastError to a failure that is not about the place in a text.
+    /// Sets LastError to a failure that is not about the place in a text: message followed by
+    /// subject.
     void _fail(const char* message, const char* subject = "");
 
+    /// The document's tree, owned; null until the derived constructor stores it.
     JsonSchemaList* _root;
-    // Initialised and destroyed with the document; the library never locks it.
+    /// Initialised and destroyed with the document; the library never locks it.
     pthread_mutex_t _mutex;
+    /// What LastError returns.
     JsonError _error;
 
   private:

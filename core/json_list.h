@@ -1,9 +1,10 @@
-// Container nodes: objects, ordered lists and arrays.
-//
-// JsonSchemaList owns its children in insertion order and is written as a JSON object of them.
-// On reading it matches members to children by name, in any order, and skips unknown members.
-// Writes and reads fold every step's result with a logical AND; after the first failure no
-// further child is visited, but the closing bracket is still written or asked for.
+/// \file
+/// Container nodes: objects, ordered lists and arrays.
+///
+/// JsonSchemaList owns its children in insertion order and is written as a JSON object of them.
+/// On reading it matches members to children by name, in any order, and skips unknown members.
+/// Writes and reads fold every step's result with a logical AND; after the first failure no
+/// further child is visited, but the closing bracket is still written or asked for.
 #ifndef WEBJSON_JSON_LIST_H
 #define WEBJSON_JSON_LIST_H
 
@@ -21,49 +22,70 @@
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
-// A JSON object of named children. Strict on reading: every child must get a member.
+/// A JSON object of named children. Strict on reading: every child must get a member.
+///
+/// The list owns its children, in the order they were appended, and deletes them with itself.
+/// On reading, a member goes to the first child of its name not matched yet, members may come
+/// in any order, and unknown members are skipped; a child left without a member fails the read
+/// at the closing brace (`member "name" is missing`).
+/// \ingroup nodes
 class WEBJSON_API JsonSchemaList : public JsonSchema {
   public:
-    // "" gives an anonymous object (document roots, array elements).
+    /// An empty object named name (copied); "" gives an anonymous object (document roots, array
+    /// elements).
     explicit JsonSchemaList(const char* name);
+    /// Deletes every child.
     ~JsonSchemaList() override;
 
-    // Appends child and takes ownership of it; when there is no memory to append it, the child
-    // is deleted and the std::bad_alloc passed on. A null child is ignored.
+    /// Appends child and takes ownership of it.
+    ///
+    /// When there is no memory to append it, the child is deleted and the std::bad_alloc passed
+    /// on. A null child is ignored.
     void AddNew(JsonSchema* child);
-    // The child at index, or null when index is not below Size(). Borrowed.
+    /// The child at index, or null when index is not below Size(). Borrowed.
     JsonSchema* GetObject(unsigned int index);
-    // The first child named exactly name, or null. Borrowed.
+    /// The first child named exactly name, or null (also for a null name). Borrowed.
     JsonSchema* GetObject(const char* name);
+    /// The number of children.
     unsigned int Size();
-    // Deletes every child, last one first.
+    /// Deletes every child, last one first.
+    ///
+    /// An array emptied this way deletes at its next reset whatever it then holds, rather than
+    /// keeping it for the next read (see JsonSchemaArray).
     void Clear();
 
-    // Resets every child; the children stay.
+    /// Resets every child; the children stay.
     void Reset() override;
-    // A deep copy, always a plain JsonSchemaList, enabled; owned by the caller.
+    /// A deep copy, always a plain JsonSchemaList, enabled; owned by the caller.
+    ///
+    /// Each child is copied with its own Clone.
     JsonSchema* Clone() override;
+    /// Writes "{", each child under its name as key, and "}".
     bool Compile(JsonWriteDocument& writer, bool withName) override;
+    /// Reads an object whose members match the children by name; every child must get one.
     bool Format(JsonReadDocument& reader, bool withName) override;
 
-    // GetValueString() of the first child named name, or "" when there is none.
+    /// GetValueString() of the first child named name, or "" when there is none.
     const char* GetString(const char* name);
-    // SetValue(value) on the first child named name; nothing when there is none.
+    /// SetValue(value) on the first child named name; nothing when there is none.
+    ///
+    /// The library exports it for `const char*` and `int`.
     template <typename T>
     void Set(const char* name, T value) {
         if (JsonSchema* child = GetObject(name)) child->SetValue(value);
     }
 
   protected:
-    // Deletes every child, last one first, for the library's own resets (Clear also notes that a
-    // program emptied the list).
+    /// Deletes every child, last one first, for the library's own resets (Clear also notes that
+    /// a program emptied the list).
     void _delete_children();
 
-    // The Compile of every list kind: the bracket begin, the children (under their names when
-    // named) and the bracket end; nothing when the list is disabled.
+    /// The Compile of every list kind: the bracket begin, the children (under their names when
+    /// named) and the bracket end; nothing when the list is disabled.
     bool _compile_children(JsonWriteDocument& writer, bool withName, unsigned int begin,
                            unsigned int end, bool named);
 
+    /// The children, owned, in the order they were appended.
     std::vector<JsonSchema*> _children;
 
   private:
@@ -75,24 +97,39 @@ class WEBJSON_API JsonSchemaList : public JsonSchema {
 extern template WEBJSON_API void JsonSchemaList::Set<const char*>(const char*, const char*);
 extern template WEBJSON_API void JsonSchemaList::Set<int>(const char*, int);
 
-// Written and read as a JSON array of its children, in order, without keys. Fewer elements
-// than children leave the rest untouched; more elements fail.
+/// A fixed JSON array: its children, in order, without keys.
+///
+/// Fewer elements than children leave the rest untouched; more elements fail
+/// (`expected ']' but found ','`). Clone gives a plain JsonSchemaList.
+/// \ingroup nodes
 class WEBJSON_API JsonSchemaOrderedList : public JsonSchemaList {
   public:
+    /// An empty ordered list named name (copied).
     explicit JsonSchemaOrderedList(const char* name);
+    /// Deletes every child.
     ~JsonSchemaOrderedList() override;
 
+    /// Writes "[", each child without a key, and "]".
     bool Compile(JsonWriteDocument& writer, bool withName) override;
+    /// Reads one element into each child in order, up to the "]".
     bool Format(JsonReadDocument& reader, bool withName) override;
 };
 
-// Written like JsonSchemaList; read leniently: members may be missing (their children keep
-// their values) or repeated (the last one wins).
+/// A JSON object read leniently: members may be missing or repeated.
+///
+/// Written like JsonSchemaList. A missing member leaves its child as it is; a repeated one is
+/// read again into the first child of its name (the last one wins). Clone gives a plain
+/// JsonSchemaList.
+/// \ingroup nodes
 class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
   public:
+    /// An empty open list named name (copied).
     explicit JsonSchemaOpenList(const char* name);
+    /// Deletes every child.
     ~JsonSchemaOpenList() override;
 
+    /// Reads an object; each member goes to the first child of its name, unknown ones are
+    /// skipped.
     bool Format(JsonReadDocument& reader, bool withName) override;
 };
 
@@ -169,41 +206,50 @@ class WEBJSON_API ReadScope {
 
 }  // namespace detail
 
-// A JSON array of like elements. Elements are the list's children: the owner appends them for
-// writing; reading appends one clone of the array's prototype per JSON element. Without a
-// prototype every element read is skipped.
-//
-// An array gets its prototype in one of two ways:
-// - Its own: JsonSchemaArray(name, std::unique_ptr<T>). The array reads with that prototype
-//   whatever else the program has built, and deletes it with itself. It leaves the class-wide
-//   data alone: the prototype is not offered there and the array does not count in _ref.
-// - The class-wide one: JsonSchemaArray(name, T*). All such arrays of one element type T share
-//   one prototype (_element) and one count of live arrays (_ref). The first non-null prototype
-//   offered while none is registered is kept, and deleted when the last array of that type is
-//   destroyed; a prototype offered while another is in force is neither kept nor deleted (the
-//   caller still owns it), and the array reads with the one in force. A prototype that itself
-//   holds an array of its own element type keeps _ref above zero and so lives until the process
-//   ends.
-//
-// Threads: _element and _ref are updated atomically. A lock of the element type is taken only
-// where the count leaves or reaches zero or a prototype is offered (so not for the copies that
-// reading makes); a read takes the prototype once, when the array starts reading. Arrays of one
-// type may so be built, used and destroyed in several threads at once, each array by one thread at
-// a time. A class-wide prototype must not be changed once offered, and a program that reads
-// _element or _ref itself must not do so while another thread builds or destroys arrays of that
-// type.
-//
-// At a reset an array keeps the elements it read that are built of the library's value, object
-// and array nodes, and reads into them again instead of cloning; arrays inside such spare
-// elements do not count in _ref while they are spares.
+/// A JSON array of like elements, grown from a prototype when read.
+///
+/// Elements are the list's children: the owner appends them for writing; reading appends one
+/// clone of the array's prototype per JSON element, after the elements already present. Without
+/// a prototype every element read is skipped.
+///
+/// An array gets its prototype in one of two ways:
+/// - Its own: `JsonSchemaArray(name, std::unique_ptr<T>)`. The array reads with that prototype
+///   whatever else the program has built, and deletes it with itself. It leaves the class-wide
+///   data alone: the prototype is not offered there and the array does not count in _ref.
+/// - The class-wide one: `JsonSchemaArray(name, T*)`. All such arrays of one element type T share
+///   one prototype (_element) and one count of live arrays (_ref). The first non-null prototype
+///   offered while none is registered is kept, and deleted when the last array of that type is
+///   destroyed; a prototype offered while another is in force is neither kept nor deleted (the
+///   caller still owns it), and the array reads with the one in force. A prototype that itself
+///   holds an array of its own element type keeps _ref above zero and so lives until the process
+///   ends.
+///
+/// Threads: _element and _ref are updated atomically. A lock of the element type is taken only
+/// where the count leaves or reaches zero or a prototype is offered (so not for the copies that
+/// reading makes); a read takes the prototype once, when the array starts reading. Arrays of one
+/// type may so be built, used and destroyed in several threads at once, each array by one thread
+/// at a time. A class-wide prototype must not be changed once offered, and a program that reads
+/// _element or _ref itself must not do so while another thread builds or destroys arrays of that
+/// type.
+///
+/// At a reset an array keeps the elements it read that are built of the library's value, object
+/// and array nodes, and reads into them again instead of cloning; arrays inside such spare
+/// elements do not count in _ref while they are spares.
+///
+/// The library holds the instantiations for JsonSchema, JsonSchemaInt, JsonSchemaString,
+/// JsonSchemaList, `JsonSchemaArray<JsonSchema>`, `JsonSchemaArray<JsonSchemaString>`, JsonTree
+/// and JsonSceneAttribute, so a program that uses these element types shares their prototype
+/// and count with it.
+/// \ingroup nodes
 template <typename T>
 class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
   public:
-    // An array whose prototype is its own (null: every element read is skipped).
+    /// An array whose prototype is its own (null: every element read is skipped).
     JsonSchemaArray(const char* name, std::unique_ptr<T> prototype)
         : JsonSchemaList(name), _own(prototype.release()), _owned(true), _counted(false) {}
 
-    // An array that reads with the class-wide prototype of T; prototype is offered there.
+    /// An array that reads with the class-wide prototype of T; prototype (may be null) is
+    /// offered there.
     JsonSchemaArray(const char* name, T* prototype)
         : JsonSchemaList(name), _own(nullptr), _owned(false), _counted(true) {
         // Without a prototype to offer and while other arrays of T live, only the count changes.
@@ -215,6 +261,8 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         __atomic_add_fetch(&_ref, 1, __ATOMIC_ACQ_REL);
     }
 
+    /// Deletes the elements and an own prototype; the last class-wide array of T deletes the
+    /// class-wide prototype.
     ~JsonSchemaArray() override {
         delete _own;
         if (!_counted || _count(-1, 2)) return;  // not the last one
@@ -231,17 +279,21 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         delete unused;
     }
 
-    // The element at index as T*, or null when index is not below Size().
+    /// The element at index as `T*`, or null when index is not below Size(). Borrowed.
+    ///
+    /// Not checked: the element must be a T.
     T* GetArray(unsigned int index) { return static_cast<T*>(GetObject(index)); }
 
-    // Empties the array: the elements it read are kept as spares, the others deleted.
+    /// Empties the array: the elements it read are kept as spares, the others deleted.
     void Reset() override {
         _spares.Keep(*this, _prototype());
         _delete_children();
     }
 
-    // A new array with the same name and a copy of every element. A class-wide array's copy
-    // reads with the class-wide prototype (which is unchanged), another's with a copy of its own.
+    /// A new array with the same name and a copy of every element; owned by the caller.
+    ///
+    /// A class-wide array's copy reads with the class-wide prototype (which is unchanged),
+    /// another's with a copy of its own.
     JsonSchema* Clone() override {
         std::unique_ptr<JsonSchemaArray<T>> copy(
             _counted ? new JsonSchemaArray<T>(_name.c_str(), nullptr)
@@ -253,11 +305,15 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         return copy.release();
     }
 
+    /// Writes "[", each element without a key, and "]".
     bool Compile(JsonWriteDocument& writer, bool withName) override {
         return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
     }
 
-    // Appends the elements read after those already present.
+    /// Appends the elements read after those already present.
+    ///
+    /// Fails at the first element that does not fit the prototype (the failure's path names its
+    /// index).
     bool Format(JsonReadDocument& reader, bool withName) override {
         if (!_enable) return true;
         if (!_class_known.load(std::memory_order_relaxed)) {
@@ -271,21 +327,25 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
     }
 
-    // Prototype shared by the class-wide arrays of element type T; null when none is registered.
+    /// Prototype shared by the class-wide arrays of element type T; null when none is
+    /// registered. Owned by the class-wide data.
     static T* _element;
-    // Number of class-wide arrays of element type T alive.
+    /// Number of class-wide arrays of element type T alive.
     static int32_t _ref;
 
   protected:
-    // From now on the array reads with prototype (owned; null skips every element) instead of
-    // the class-wide one; it still counts in _ref. For documents that offer a prototype
-    // class-wide, as their arrays always have, and yet read with one of their own.
+    /// From now on the array reads with prototype (owned; null skips every element) instead of
+    /// the class-wide one; it still counts in _ref.
+    ///
+    /// For documents that offer a prototype class-wide, as their arrays always have, and yet
+    /// read with one of their own.
     void _read_with(JsonSchema* prototype) {
         delete _own;
         _own = prototype;
         _owned = true;
     }
-    // The class-wide prototype in force, for use beside other threads' arrays of T.
+    /// The class-wide prototype in force, loaded atomically, for use beside other threads'
+    /// arrays of T.
     static T* _registered() { return __atomic_load_n(&_element, __ATOMIC_ACQUIRE); }
 
   private:

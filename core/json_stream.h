@@ -1,11 +1,13 @@
-// Token writer and reader: the two ends of the JSON text.
-//
-// Schema nodes call JsonWriteDocument::Serialize from their Compile and
-// JsonReadDocument::Deserialize from their Format, one call per value or bracket. Neither class
-// knows the schema. Both keep their errors only in the state of the stream they work on: once
-// the stream is not good, every later call returns false and touches nothing. An exception mask
-// set on the stream is followed here (the stream throws as it asks); the document operations
-// clear it while they run, so that nothing is thrown out of them.
+/// \file
+/// Token writer and reader: the two ends of the JSON text.
+///
+/// Schema nodes call JsonWriteDocument::Serialize from their Compile and
+/// JsonReadDocument::Deserialize from their Format, one call per value or bracket. Neither class
+/// knows the schema. Both keep their errors only in the state of the stream they work on: once
+/// the stream is not good, every later call returns false and touches nothing. No exception
+/// leaves either class: with an exception mask set on the stream, each call runs with the mask
+/// cleared and puts it back before returning, so a failure stays in the stream's state bits; an
+/// exception from the stream's buffer or from memory running out ends the call with badbit set.
 #ifndef WEBJSON_JSON_STREAM_H
 #define WEBJSON_JSON_STREAM_H
 
@@ -21,45 +23,66 @@
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
-// Kind of item handed to Serialize, Deserialize and Peek (passed as unsigned int).
+/// Kind of item handed to Serialize, Deserialize and Peek (passed as unsigned int).
+///
+/// Each kind names the type its value pointer must point to; the brackets, JSON_SKIP and a null
+/// value take none.
+/// \ingroup nodes
 enum JsonToken : unsigned int {
-    JSON_INT = 0,           // int*
-    JSON_BOOL = 1,          // bool*
-    JSON_DOUBLE = 2,        // double*
-    JSON_STRING = 3,        // std::string*
-    JSON_FILE = 4,          // std::vector<char>* holding zero-terminated text; write only
-    JSON_OBJECT_BEGIN = 5,  // no value
-    JSON_OBJECT_END = 6,    // no value
-    JSON_ARRAY_BEGIN = 7,   // no value
-    JSON_ARRAY_END = 8,     // no value
-    JSON_KEY = 9,           // std::string* receiving a member name (reader)
-    JSON_SKIP = 10          // no value; the reader skips one value of any kind
+    JSON_INT = 0,           ///< An integer; the value is an `int*`.
+    JSON_BOOL = 1,          ///< true or false; the value is a `bool*`.
+    JSON_DOUBLE = 2,        ///< A number; the value is a `double*`.
+    JSON_STRING = 3,        ///< A string; the value is a `std::string*`.
+    JSON_FILE = 4,          ///< A `std::vector<char>*` of zero-terminated text; write only.
+    JSON_OBJECT_BEGIN = 5,  ///< "{"; no value.
+    JSON_OBJECT_END = 6,    ///< "}"; no value.
+    JSON_ARRAY_BEGIN = 7,   ///< "["; no value.
+    JSON_ARRAY_END = 8,     ///< "]"; no value.
+    JSON_KEY = 9,           ///< A member name, read into a `std::string*` (reader only).
+    JSON_SKIP = 10          ///< No value; the reader skips one value of any kind.
 };
 
-// Writes tokens as compact JSON text: no whitespace, keys unescaped, doubles in the general
-// notation with _decimal significant digits, NaN and infinities as null. Numbers are written as
-// in the C locale whatever the stream's locale and flags; the writer leaves boolalpha (after a
-// bool) and the precision (after a double) set on the stream. Not owning the stream; no buffering.
 class JsonSchema;
 
+/// Writes tokens as compact JSON text.
+///
+/// No whitespace, keys unescaped, doubles in the general notation with the precision set by
+/// SetDecimal (3 significant digits until then), NaN and infinities as null. Numbers are written
+/// as in the C locale whatever the stream's locale and flags; the writer leaves boolalpha (after
+/// a bool) and the precision (after a double) set on the stream. The writer does not own the
+/// stream and buffers nothing of its own: text goes straight into the stream's buffer. One writer
+/// serves one document operation, on the thread that runs it.
+/// \ingroup nodes
 class WEBJSON_API JsonWriteDocument {
   public:
+    /// A writer at the start of a text on stream, which must outlive it.
     explicit JsonWriteDocument(std::ostream& stream);
+    /// Leaves the stream as it is; nothing is flushed.
     ~JsonWriteDocument();
 
-    // Precision for the doubles that follow; 16 and above are ignored.
+    /// Sets the significant digits of the doubles that follow; 16 and above are ignored.
     void SetDecimal(unsigned int decimal);
 
-    // Writes one item, preceded by a comma where needed and by "name": when name is not empty.
-    // Returns false, writing nothing, when the stream is not good on entry.
+    /// Writes one item (a JsonToken), preceded by a comma where needed and by `"name":` when
+    /// name is not empty.
+    ///
+    /// value points to the token's type (see JsonToken); with a null value only the separator
+    /// and key are written.
+    /// Returns false, writing nothing, when the stream is not good on entry. A failure while the
+    /// item is written shows in the stream's state bits and makes the next call return false.
     bool Serialize(unsigned int token, std::string& name, void* value);
 
-    // Replaces out with the JSON-escaped form of in (without the quotes).
+    /// Replaces out with the JSON-escaped form of in (without the quotes).
+    ///
+    /// Quotes, backslashes and control characters are escaped; every other byte is copied.
     void _string_to_json(std::string& in, std::string& out);
 
-    // Writes the leading nodes of [nodes, nodes + count) that are plain string nodes (of the
-    // class JsonSchemaString itself) as their Compile(*this, named) would, while the stream's
-    // buffer has room for them; returns how many it took. Lists use it for runs of text cells.
+    /// Writes a run of plain string nodes at once; lists use it for rows of text cells.
+    ///
+    /// Takes the leading nodes of [nodes, nodes + count) that are of the class JsonSchemaString
+    /// itself, writing each as its Compile(*this, named) would (a disabled one writes nothing),
+    /// while the stream's buffer has room for them. Returns how many it took: 0 when the first
+    /// node is not such a node or the buffer cannot be written directly.
     std::size_t _serialize_texts(JsonSchema* const* nodes, std::size_t count, bool named);
 
   private:
@@ -68,54 +91,83 @@ class WEBJSON_API JsonWriteDocument {
     unsigned int _decimal;
 };
 
-// Reads tokens in the order the schema asks for them, with one character of look-ahead.
-// Every mismatch sets the stream's failbit; nothing is printed or thrown. The first failure is
-// also kept, with where it was found and why, for the document to report. Integers beyond the
-// 32-bit range read as INT_MAX or INT_MIN, as the device's atoi gives them. Numbers are read
-// with "." as the decimal point whatever the C and C++ locales; white space is what the
-// stream's locale counts as white space, looked at when the reader is made.
+/// Reads tokens in the order the schema asks for them, with one character of look-ahead.
+///
+/// Every mismatch sets the stream's failbit; nothing is printed or thrown. The first failure is
+/// also kept, with where it was found and why (Error()), for the document to report. Integers
+/// beyond the 32-bit range read as INT_MAX or INT_MIN, as the device's atoi gives them. Numbers
+/// are read with "." as the decimal point whatever the C and C++ locales; white space is what the
+/// stream's locale counts as white space, looked at when the reader is made. The reader does not
+/// own the stream and keeps no copy of the text. One reader serves one document operation, on
+/// the thread that runs it.
+/// \ingroup nodes
 class WEBJSON_API JsonReadDocument {
   public:
+    /// A reader at the current place of stream, which must outlive it.
     explicit JsonReadDocument(std::istream& stream);
+    /// Leaves the stream where the last item ended.
     ~JsonReadDocument();
 
-    // Reads one item, expecting the key name first when name is not empty. Returns whether the
-    // stream is still good (the end of the text counts as not good).
+    /// Reads one item (a JsonToken) into value, expecting the key name first when name is not
+    /// empty.
+    ///
+    /// value points to the token's type (see JsonToken); with a null value the item is read and
+    /// dropped. Returns whether the stream is still good: the end of the text counts as not good,
+    /// and JSON_FILE always fails.
     bool Deserialize(unsigned int token, std::string& name, void* value);
 
-    // Skips whitespace; true when the next character is "}" (JSON_OBJECT_END) or "]"
-    // (JSON_ARRAY_END). Consumes nothing else.
+    /// Skips white space; true when the next character is "}" (for JSON_OBJECT_END) or "]" (for
+    /// JSON_ARRAY_END).
+    ///
+    /// Consumes nothing else; false for any other token and when the stream is not good.
     bool Peek(unsigned int token);
 
-    // The first failure of this read (failed false while there was none).
+    /// The first failure of this read; `failed` is false while there was none.
     const JsonError& Error() const { return _progress.error; }
-    // Puts a member name or an element index in front of the failure's path; containers call
-    // them as a child's failure returns through them.
+    /// \name Failure path
+    ///@{
+
+    /// Puts a member name or an element index in front of the failure's path.
+    ///
+    /// Containers call them as a child's failure returns through them, so that the path names
+    /// the node from the root down ("ports[1].name").
     void Within(const std::string& name);
     void Within(std::size_t index);
-    // Records a failure that a node found at the current place of the text, unless one was
-    // recorded before; the stream is left as it is.
+    ///@}
+    /// Records a failure that a node found at the current place of the text, unless one was
+    /// recorded before.
+    ///
+    /// The stream is left as it is: the caller returns false on its own.
     void Refuse(const std::string& message);
 
-    // What a read has taken so far, for the report of a failure. The reading routines count
-    // lazily: the bytes taken from the buffer's get area since mark (where the area stood when the
-    // reader was made or after the stream's own functions last ran) are added, and their line ends
-    // counted, only before the stream's own functions are called and when a failure is found.
+    /// What a read has taken so far, for the report of a failure.
+    ///
+    /// The reading routines count lazily: the bytes taken from the buffer's get area since mark
+    /// (where the area stood when the reader was made or after the stream's own functions last
+    /// ran) are added, and their line ends counted, only before the stream's own functions are
+    /// called and when a failure is found.
     struct Progress {
-        const char* mark = nullptr;       // get-area position the counts reach; null: none
-        std::uint32_t offset = 0;         // bytes taken up to mark
-        std::uint32_t lines = 0;          // line ends among them
-        std::uint32_t lineStart = 0;      // offset after the last of them
-        std::uint32_t lastLineStart = 0;  // the same before that line end
-        JsonError error;
+        const char* mark = nullptr;       ///< Get-area position the counts reach; null: none.
+        std::uint32_t offset = 0;         ///< Bytes taken up to mark.
+        std::uint32_t lines = 0;          ///< Line ends among them.
+        std::uint32_t lineStart = 0;      ///< Offset after the last of them.
+        std::uint32_t lastLineStart = 0;  ///< The same before that line end.
+        JsonError error;                  ///< The first failure, once found.
     };
 
-    // Reading routines; each reports failure only through the stream's failbit.
+    /// \name Single reads
+    ///@{
+
+    /// Reads one character, string, boolean, integer or double from stream, through the
+    /// stream's own functions and without a separator or key.
+    ///
+    /// Each reports failure only through the stream's failbit; none records an Error().
     void _read_bool(std::istream& stream, bool& value);
     void _read_string(std::istream& stream, std::string& out);
     void _read_char(std::istream& stream, char c);
     void _read_int32(std::istream& stream, int& value);
     void _read_double(std::istream& stream, double& value);
+    ///@}
 
   private:
     bool _deserialize(unsigned int token, std::string& name, void* value);

@@ -13,11 +13,13 @@ TEST(FuzzReplay, EveryTargetOnItsSeedsFindingsAndTheCorpus) {
     namespace fs = std::filesystem;
     const std::pair<const char*, int (*)(const uint8_t*, std::size_t)> targets[] = {
         {"document", FuzzDocument}, {"tokens", FuzzTokens}, {"scene", FuzzSceneRequest}};
+    const fs::path corpus = fs::path(WEBJSON_TESTSUITE_DIR) / "test_parsing";
+    ASSERT_TRUE(fs::is_directory(corpus)) << "no JSON test corpus at " << corpus;
     for (const auto& target : targets) {
         std::vector<fs::path> files;
-        for (const fs::path& dir : {fs::path(WEBJSON_FUZZ_DIR) / "seeds" / target.first,
-                                    fs::path(WEBJSON_FUZZ_DIR) / "regressions" / target.first,
-                                    fs::path(WEBJSON_TESTSUITE_DIR) / "test_parsing"}) {
+        for (const fs::path& dir :
+             {fs::path(WEBJSON_FUZZ_DIR) / "seeds" / target.first,
+              fs::path(WEBJSON_FUZZ_DIR) / "regressions" / target.first, corpus}) {
             std::error_code error;
             for (const auto& entry : fs::directory_iterator(dir, error))
                 files.push_back(entry.path());

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iostream>
@@ -102,10 +103,24 @@ inline std::vector<std::vector<std::string>> Cases(const std::string& name) {
     return cases;
 }
 
-// A file of the given bytes in the temporary folder, named for this process (test programs of
-// other builds run at the same time); returns its path.
+// A folder of this test program's own in the temporary folder (programs of other builds run at
+// the same time), removed with its files when the program ends, failed tests included.
+class TempFolder {
+  public:
+    TempFolder() : _path(::testing::TempDir() + "webjson_test_XXXXXX") {
+        if (mkdtemp(&_path[0]) == nullptr) throw std::runtime_error("no folder at " + _path);
+    }
+    ~TempFolder() {
+        std::error_code error;
+        std::filesystem::remove_all(_path, error);
+    }
+    std::string _path;
+};
+
+// A file of the given bytes in the program's temporary folder; returns its path.
 inline std::string TempFile(const char* name, const std::string& bytes) {
-    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
+    static TempFolder folder;
+    const std::string path = folder._path + "/" + name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }

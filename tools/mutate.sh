@@ -149,12 +149,11 @@ mkdir -p "$work" "$(dirname "$results")"
 results="$(realpath "$results")"
 src="$work/src" bld="$work/build"
 
-# A fresh scratch copy of the tree; the public JSON corpus is found beside it as in the clone.
+# A fresh scratch copy of the tree (the public JSON corpus in tests/data/ comes with it).
 rm -rf "$src"
 mkdir -p "$src"
 # (-m: every file newer than what an earlier, interrupted run built from a mutant)
 (cd "$repo" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -C "$src" -mxf -
-[ -e "$work/shared" ] || ln -s "$(realpath "$repo/../shared")" "$work/shared"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$src" -B "$bld" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O0 -g0" \

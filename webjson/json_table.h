@@ -1,18 +1,5 @@
-// Data table: a ready-made document for the browser's table view.
-//
-// The document is one object with the members "iTotalRecords" (rows added), "sColumns"
-// (column titles), "download" (always false), "aaSorting" (default sort orders as
-// ["column","asc"|"desc"] pairs) and "aaData" (one array per row). Declare the columns first:
-// AddTableRow fills as many cells as there are columns at the time of the call.
-//
-//   JsonTable table;
-//   table.AddTableColumn("Name");
-//   const char* row[] = {"a"};
-//   table.AddTableRow(row, 1);
-//   table.GenerateDocument("/tmp/table.json", nullptr);
-//
-// The table is write-only: reading one is refused. Not thread-safe; one thread at a time.
-// Writing uses no prototype, so nothing else the program builds changes a table.
+/// \file
+/// Data table: a ready-made document for the browser's table view.
 #ifndef WEBJSON_JSON_TABLE_H
 #define WEBJSON_JSON_TABLE_H
 
@@ -28,43 +15,77 @@
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
+/// The data table document, for the browser's table view.
+///
+/// The document is one object with the members "iTotalRecords" (rows added), "sColumns"
+/// (column titles), "download" (always false), "aaSorting" (default sort orders as
+/// `["column","asc"|"desc"]` pairs) and "aaData" (one array per row). Declare the columns
+/// first: AddTableRow fills as many cells as there are columns at the time of the call.
+///
+/// \code
+/// JsonTable table;
+/// table.AddTableColumn("Name");
+/// const char* row[] = {"a"};
+/// table.AddTableRow(row, 1);
+/// table.GenerateDocument("table.json", nullptr);
+/// // {"iTotalRecords":1,"sColumns":["Name"],"download":false,"aaSorting":[],"aaData":[["a"]]}
+/// \endcode
+///
+/// The table is write-only: reading one is refused. Not thread-safe; one thread at a time.
+/// Writing uses no prototype, so nothing else the program builds changes a table.
+/// \ingroup views
 class WEBJSON_API JsonTable : public JsonDocumentSchema {
   public:
+    /// An empty table: no columns, no rows.
     JsonTable();
+    /// Deletes the tree and the cells kept from cleared rows.
     ~JsonTable() override;
 
-    // The empty table: the five members above, no columns, no rows.
+    /// The empty table: the five members above, no columns, no rows.
     JsonSchemaList* BuildSchema() override;
 
-    // Appends a column title (null is taken as "").
+    /// Appends a column title (null is taken as "").
     void AddTableColumn(const char* title);
-    // Appends a row of one text cell per column: cells[i], or "" when cells is null, i is not
-    // below count or cells[i] is null. Texts beyond the column count are ignored.
+    /// Appends a row of one text cell per column.
+    ///
+    /// Each cell is cells[i], or "" when cells is null, i is not below count or cells[i] is
+    /// null; the texts are copied. Texts beyond the column count are ignored.
     void AddTableRow(const char** cells, unsigned count);
-    // Appends a row without cells, to be filled with AddTableCell.
+    /// Appends a row without cells, to be filled with AddTableCell.
     void AddTableRowEmpty();
-    // Appends a node of any kind to the last row, which then owns it. Without a row the call
-    // is ignored and the caller keeps the node. After a reset of the tree (_reset_schema) the
-    // row count may exceed the rows present; the cell then goes to the last row present, and
-    // with none it is ignored as above.
+    /// Appends a node of any kind to the last row, which then owns it.
+    ///
+    /// Without a row the call is ignored and the caller keeps the node. After a reset of the
+    /// tree (_reset_schema) the row count may exceed the rows present; the cell then goes to the
+    /// last row present, and with none it is ignored as above.
     void AddTableCell(JsonSchema* cell);
-    // Deletes every row and sets the row count to 0; "iTotalRecords" keeps its value until
-    // the next row is added. Columns and sorting entries stay.
+    /// Deletes every row and sets the row count to 0.
+    ///
+    /// "iTotalRecords" keeps its value until the next row is added. Columns and sorting entries
+    /// stay. The rows' text cells are kept for the rows added next.
     void ClearTableRows();
-    // Appends a default sort order: the column index as decimal text and "asc" or "desc".
+    /// Appends a default sort order: the column index as decimal text and "asc" or "desc".
     void SetColumnDefaultSorting(int column, bool ascending);
 
-    // Refused: reads nothing, leaves the tree as it is and returns false.
+    /// Refused: reads nothing, leaves the tree as it is and returns false.
+    ///
+    /// LastError says "a table cannot be read"; nothing is printed.
     bool ProcessDocumentStream(std::istream& stream, JsonSchemaList* list) override;
 
   protected:
-    // Borrowed from the tree, which owns them.
+    /// "iTotalRecords", borrowed from the tree, which owns it.
     JsonSchemaInt* _total_records;
+    /// "sColumns", borrowed from the tree.
     JsonSchemaArray<JsonSchemaString>* _columns;
+    /// "download", borrowed from the tree.
     JsonSchemaBool* _download;
+    /// "aaSorting", borrowed from the tree.
     JsonSchemaArray<JsonSchemaArray<JsonSchemaString>>* _sorting;
+    /// "aaData", borrowed from the tree: one array per row.
     JsonSchemaArray<JsonSchemaArray<JsonSchema>>* _data;
+    /// The number of columns declared.
     int32_t _column_count;
+    /// The number of rows added since the table was made or last cleared.
     int32_t _row_count;
 
   private:

@@ -1,4 +1,8 @@
-// Umbrella header: every public header of the webjson library.
+/// \file
+/// Umbrella header: every public header of the webjson library.
+///
+/// `#include <webjson/webjson.h>` gives every class of the library. The simulated control
+/// server, which is a library of its own, is left out: include `<webjson/qm_simserver.h>`.
 #ifndef WEBJSON_WEBJSON_H
 #define WEBJSON_WEBJSON_H
 

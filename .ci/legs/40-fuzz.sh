@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzing: each libFuzzer target (clang, AddressSanitizer and UndefinedBehaviorSanitizer) runs for
 # a bounded time (WEBJSON_FUZZ_SECONDS, default 60) on a corpus made of its seeds, its past
-# findings, the public JSON test corpus (../shared beside the clone) and the document the example
+# findings, the public JSON test corpus (tests/data/jsontestsuite) and the document the example
 # program writes. Any finding fails the leg and is printed in Base64: add it as
 # fuzz/regressions/<target>/<what-went-wrong>, where fuzz_replay_test runs it in every build.
 set -euo pipefail
@@ -10,6 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 seconds=${WEBJSON_FUZZ_SECONDS:-60}
 start=$SECONDS
 work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
   > "$work/probe.cpp"
@@ -29,8 +30,8 @@ echo "-- fuzz targets built in $((SECONDS - start)) s"
 mkdir -p "$work/examples"
 "$build/examples/first_document" "$work/examples/first_document.json" >/dev/null
 
-suite="$(cd .. && pwd)/shared/data/jsontestsuite/test_parsing"
-[ -d "$suite" ] || echo "-- no JSON test corpus at $suite: seeding without it"
+suite=tests/data/jsontestsuite/test_parsing
+[ -n "$(ls -A "$suite" 2>/dev/null)" ] || { echo "no JSON test corpus at $suite" >&2; exit 1; }
 
 failed=0
 for target in document tokens scene; do

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The API reference: doxygen builds HTML from the public headers, and any warning fails the leg.
+# The API reference: doxygen builds HTML from the public headers. Any warning fails the leg: an
+# error in a comment, or a public class, function or member without documentation.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 if ! command -v doxygen >/dev/null; then
@@ -9,10 +10,10 @@ fi
 build=build/docs
 rm -rf "$build/docs"
 cmake -S . -B "$build" -DWEBJSON_TESTS=OFF -DWEBJSON_EXAMPLES=OFF >/dev/null
+# The target prints doxygen's warnings and fails when there are any.
 cmake --build "$build" --target docs
 if [ -s "$build/docs/warnings.log" ]; then
-  cat "$build/docs/warnings.log"
-  echo "doxygen warned: see above" >&2
+  echo "doxygen warned: see $build/docs/warnings.log" >&2
   exit 1
 fi
 test -f "$build/docs/html/index.html"
