@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -44,6 +45,30 @@ class Listing : public JsonDocumentSchema {
     }
 };
 
+// A document each thread hands to the next, which reads it again and destroys it: nodes made on
+// one thread are read into, freed and given back on another.
+struct Handoff {
+    std::mutex lock;
+    std::unique_ptr<Listing<0>> doc;
+};
+static Handoff handoffs[4];
+
+static void Pass(uint32_t from, const char* text) {
+    auto mine = std::make_unique<Listing<0>>();
+    Check(Trip(*mine, text, true, text), "document to hand over");
+    {
+        std::lock_guard<std::mutex> hold(handoffs[(from + 1) % 4].lock);
+        mine.swap(handoffs[(from + 1) % 4].doc);
+    }
+    std::unique_ptr<Listing<0>> given;
+    {
+        std::lock_guard<std::mutex> hold(handoffs[from].lock);
+        given = std::move(handoffs[from].doc);
+    }
+    const char* fewer = R"({"port":[{"port":"lo"}]})";
+    if (given) Check(Trip(*given, fewer, true, fewer), "document handed over");
+}
+
 static void Work(QmSimServer& server, uint32_t param, Clock::time_point end, long& posts) {
     server.DefineWord({0x100, param, {0, 0, 0, 0}}, QMSIM_INT, 0xFFFFFFFF);
     const std::string post =
@@ -71,6 +96,11 @@ static void Work(QmSimServer& server, uint32_t param, Clock::time_point end, lon
         Check(server.Find({0x100, param, {0, 0, 0, 0}}, value) && value.word == uint32_t(posts),
               "the post's message (only this thread sets its parameter)");
         Check(Trip(first, ports, true, ports) && Trip(second, users, true, users), "own");
+        std::string many = R"({"port":[)";
+        for (long i = 0; i < 40 + posts % 40; ++i) {
+            many += (i ? R"(,{"port":"p)" : R"({"port":"p)") + std::to_string(i) + R"("})";
+        }
+        Pass(param, (many + "]}").c_str());
     }
 }
 
@@ -84,6 +114,8 @@ int main(int argc, char** argv) {
         threads.emplace_back(Work, std::ref(server), t, end, std::ref(posts[t]));
     for (std::thread& thread : threads)
         thread.join();
+    for (Handoff& handoff : handoffs)
+        handoff.doc.reset();
     Check(JsonSchemaArray<JsonSchemaList>::_ref == 0 && posts[0] > 0, "arrays left, or no post");
     std::fprintf(stderr, "threads_stress: %ld posts, %d failures\n", posts[0], failures.load());
     return failures == 0 ? 0 : 1;
