@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <typeinfo>
 #include <vector>
 
@@ -258,9 +259,10 @@ struct ElementSpares::Store {
     JsonSchemaList* list = nullptr;      // proto as an object, for kind kList
     const ArrayClassOps* ops = nullptr;  // for kind kArray
     std::vector<ArrayPlace> arrays;
-    bool nested = false;         // proto has members that are lists
-    ReadScope* scope = nullptr;  // the read holding this store's spares
-    Store* prev = nullptr;       // its other stores
+    bool nested = false;                                     // proto has members that are lists
+    std::function<bool(JsonSchema&, std::uint32_t)> source;  // an array's source, if any
+    ReadScope* scope = nullptr;                              // the read holding this store's spares
+    Store* prev = nullptr;                                   // its other stores
     Store* next = nullptr;
 
     // The arrays of a spare count as live again.
@@ -395,6 +397,27 @@ struct ElementSpares::Store {
         return true;
     }
 };
+
+void ElementSpares::SetSource(std::function<bool(JsonSchema&, std::uint32_t)> source) {
+    if (_store == nullptr) {
+        if (!source) return;
+        _store = new Store();
+    }
+    _store->source = std::move(source);
+}
+
+bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
+                                    JsonSchema* element) {
+    bool result = writer.Serialize(JSON_ARRAY_BEGIN, key, nullptr) && element != nullptr;
+    const auto& source = _store->source;
+    for (std::uint32_t i = 0; result; ++i) {
+        element->Reset();
+        if (!source(*element, i)) break;
+        result = element->Compile(writer, false);
+        if (i == UINT32_MAX) break;
+    }
+    return writer.Serialize(JSON_ARRAY_END, JsonSchema::_nullstr, nullptr) && result;
+}
 
 ElementSpares::~ElementSpares() {
     if (_store != nullptr) _store->Drop();

@@ -1,6 +1,8 @@
 // Document root: writes and reads a whole tree through a stream or a file, and keeps why it failed.
 #include <fstream>
 #include <iostream>
+#include <streambuf>
+#include <string>
 
 #include "core/detail/json_guard.h"
 #include "json_document.h"
@@ -11,6 +13,43 @@ namespace DocumentAPI {
 namespace JsonDocumentAPI {
 
 namespace {
+
+// The put area is the string's own room: the text is written in place, the string grown (twice
+// its size) when the area is full, and cut to what was written at the end.
+class StringOut : public std::streambuf {
+  public:
+    explicit StringOut(std::string& out) : _out(out) {
+        _out.resize(_out.capacity());
+        char* room = &_out[0];
+        setp(room, room + _out.size());
+    }
+    void Finish() { _out.resize(static_cast<std::size_t>(pptr() - &_out[0])); }
+
+  protected:
+    int_type overflow(int_type c) override {
+        const std::size_t used = static_cast<std::size_t>(pptr() - &_out[0]);
+        _out.resize(used < 64 ? 128 : 2 * used);  // may throw: the writer's guard takes it
+        char* room = &_out[0];
+        setp(room + used, room + _out.size());
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+  private:
+    std::string& _out;
+};
+
+// A get area over the caller's bytes, read where they lie.
+class BufferIn : public std::streambuf {
+  public:
+    BufferIn(const char* text, std::size_t size) {
+        char* begin = const_cast<char*>(text != nullptr ? text : "");
+        setg(begin, begin, begin + (text != nullptr ? size : 0));
+    }
+};
 
 // A caller's exception mask on std::cout loses the line, not the result.
 void print_line(const char* message) {
@@ -31,15 +70,19 @@ JsonDocumentSchema::~JsonDocumentSchema() {
 
 bool JsonDocumentSchema::GenerateDocumentStream(std::ostream& stream, JsonSchemaList* list) {
     JsonSchemaList* tree = list ? list : _root;
+    bool finished = false;  // false: an exception (a source's, memory running out) ended it
     bool result = tree != nullptr && RunWithoutExceptions(stream, [&] {
                       JsonWriteDocument writer(stream);
-                      return tree->Compile(writer, false);
+                      const bool written = tree->Compile(writer, false);
+                      finished = true;
+                      return written;
                   });
     if (!result) {
         print_line("Compile Document failed");
         const char* why = "the stream failed while writing";
         if (tree == nullptr) why = "the document has no tree";
         if (tree != nullptr && stream.good()) why = "the document could not be written";
+        if (tree != nullptr && !finished) why = "the write was stopped by an exception";
         _fail(why);
     } else {
         _error = JsonError();
@@ -75,6 +118,29 @@ bool JsonDocumentSchema::ProcessDocumentStream(std::istream& stream, JsonSchemaL
         _error = JsonError();
     }
     return result;
+}
+
+bool JsonDocumentSchema::GenerateDocumentString(std::string& out, JsonSchemaList* list) {
+    bool result = false;
+    const bool ran = Contain([&] {
+        StringOut buffer(out);
+        std::ostream stream(&buffer);
+        result = GenerateDocumentStream(stream, list);
+        buffer.Finish();
+    });
+    if (!ran) {  // memory ran out before the document's write could say so
+        out.clear();
+        print_line("Compile Document failed");
+        _fail("the write was stopped by an exception");
+    }
+    return result;
+}
+
+bool JsonDocumentSchema::ProcessDocumentBuffer(const char* text, std::size_t size,
+                                               JsonSchemaList* list) {
+    BufferIn buffer(text, size);
+    std::istream stream(&buffer);
+    return ProcessDocumentStream(stream, list);
 }
 
 // Keeps why an operation failed: message followed by subject. When even that cannot be stored

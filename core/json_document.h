@@ -5,6 +5,7 @@
 
 #include <pthread.h>
 
+#include <cstddef>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -70,7 +71,19 @@ class WEBJSON_API JsonDocumentSchema {
     /// false with "Read Document Error".
     bool ProcessDocument(const char* path, JsonSchemaList* list);
 
-    /// How the last of the four operations above ended; see JsonError.
+    /// Writes the tree (or list) into out, replacing its contents: the text GenerateDocumentStream
+    /// writes (through it, so a class's own version is used too), with its result, console line
+    /// and LastError. No stream of the caller's is needed: the text goes straight into out's
+    /// room, which grows as needed and is reused from one call to the next. After a failure out
+    /// holds what was written before it.
+    bool GenerateDocumentString(std::string& out, JsonSchemaList* list);
+    /// Fills the tree (or list) from the size bytes at text, as ProcessDocumentStream does from a
+    /// stream over the same bytes (through it, so a view that refuses reading refuses here too):
+    /// the same result, console line, resets and LastError, offsets included. The text is read
+    /// where it lies, not copied; it need not end with a zero byte. A null text is taken as empty.
+    bool ProcessDocumentBuffer(const char* text, std::size_t size, JsonSchemaList* list);
+
+    /// How the last of the operations above ended; see JsonError.
     const JsonError& LastError() const { return _error; }
 
   protected:

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <typeinfo>
@@ -161,6 +162,12 @@ class WEBJSON_API ElementSpares {
     // Deletes the spares.
     ~ElementSpares();
 
+    // The source an array writes from instead of its elements (null: none).
+    void SetSource(std::function<bool(JsonSchema& element, std::uint32_t index)> source);
+    // "[", then element reset, filled by the source and written for index 0, 1, ... until the
+    // source returns false, then "]". False when element is null or a write fails.
+    bool WriteFromSource(JsonWriteDocument& writer, std::string& key, JsonSchema* element);
+
     // A read appended an element at the end of children, now of the given size.
     void Appended(std::size_t size) {
         if (_end + 1 != size) _begin = static_cast<std::uint32_t>(size - 1);
@@ -232,9 +239,15 @@ class WEBJSON_API ReadScope {
 /// _element or _ref itself must not do so while another thread builds or destroys arrays of that
 /// type.
 ///
-/// At a reset an array keeps the elements it read that are built of the library's value, object
-/// and array nodes, and reads into them again instead of cloning; arrays inside such spare
-/// elements do not count in _ref while they are spares.
+/// At the reset that starts a document's read, an array keeps the elements it read that are
+/// made wholly of the library's value, object and array classes, and reads into them again
+/// instead of cloning; what the read does not need is deleted at its end. Nothing a program
+/// overrides can tell: elements with a class of the program's anywhere are cloned and deleted as
+/// without reuse. Arrays inside kept elements do not count in _ref while they are kept.
+///
+/// An array may also be written from a source instead of its elements (SetSource): one element,
+/// filled by the source for each index in turn, so that writing a view of the program's data
+/// needs no node per element.
 ///
 /// The library holds the instantiations for JsonSchema, JsonSchemaInt, JsonSchemaString,
 /// JsonSchemaList, `JsonSchemaArray<JsonSchema>`, `JsonSchemaArray<JsonSchemaString>`, JsonTree
@@ -284,13 +297,15 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     /// Not checked: the element must be a T.
     T* GetArray(unsigned int index) { return static_cast<T*>(GetObject(index)); }
 
-    /// Empties the array: the elements it read are kept as spares, the others deleted.
+    /// Empties the array: every element is deleted, last one first (within a document's read, the
+    /// elements it read last are kept for that read instead, see the class).
     void Reset() override {
         _spares.Keep(*this, _prototype());
         _delete_children();
     }
 
-    /// A new array with the same name and a copy of every element; owned by the caller.
+    /// A new array with the same name and a copy of every element (not the source); owned by
+    /// the caller.
     ///
     /// A class-wide array's copy reads with the class-wide prototype (which is unchanged),
     /// another's with a copy of its own.
@@ -305,9 +320,32 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
         return copy.release();
     }
 
-    /// Writes "[", each element without a key, and "]".
+    /// Writes "[", each element without a key, and "]"; with a source, the elements it gives.
     bool Compile(JsonWriteDocument& writer, bool withName) override {
+        if (_sourced) return _compile_source(writer, withName);
         return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
+    }
+
+    /// Writes the array from source instead of its elements, until ClearSource.
+    ///
+    /// Writing makes one element from the prototype (the array's own or the class-wide one),
+    /// then for index 0, 1, ... resets it to its defaults, calls `source(element, index)` and
+    /// writes the element when the call returns true, until a call returns false. The elements
+    /// stored in the array are kept but not written; reading is not affected. The element is
+    /// deleted when the write ends, so a write of any length holds one element's memory.
+    /// Without a prototype (or when its clone is not a T) the write fails. An exception from the
+    /// source ends the document's write as a failure, like one from a node.
+    void SetSource(std::function<bool(T& element, std::uint32_t index)> source) {
+        if (!source) return ClearSource();
+        _spares.SetSource([source](JsonSchema& element, std::uint32_t index) {
+            return source(static_cast<T&>(element), index);
+        });
+        _sourced = true;
+    }
+    /// The array writes its stored elements again.
+    void ClearSource() {
+        _spares.SetSource(nullptr);
+        _sourced = false;
     }
 
     /// Appends the elements read after those already present.
@@ -352,6 +390,16 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // The prototype this array reads with.
     JsonSchema* _prototype() { return _owned ? _own : _registered(); }
 
+    // The source's elements, in one element made from the prototype (none when its clone is not
+    // a T).
+    bool _compile_source(JsonWriteDocument& writer, bool withName) {
+        if (!_enable) return true;
+        JsonSchema* prototype = _prototype();
+        std::unique_ptr<JsonSchema> made(prototype != nullptr ? prototype->Clone() : nullptr);
+        if (dynamic_cast<T*>(made.get()) == nullptr) made.reset();
+        return _spares.WriteFromSource(writer, _key(withName), made.get());
+    }
+
     // Adds step to _ref, atomically, when the count is at least least; false when it is below.
     static bool _count(int32_t step, int32_t least) {
         int32_t n = __atomic_load_n(&_ref, __ATOMIC_ACQUIRE);
@@ -387,9 +435,10 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // Whether the class is registered for the spares (at its first read).
     static std::atomic<bool> _class_known;
 
-    JsonSchema* _own;  // owned; the prototype of an array that reads with its own
-    bool _owned;       // reads with _own, not with _element
-    bool _counted;     // built with the class-wide constructor: counts in _ref
+    JsonSchema* _own;       // owned; the prototype of an array that reads with its own
+    bool _owned;            // reads with _own, not with _element
+    bool _counted;          // built with the class-wide constructor: counts in _ref
+    bool _sourced = false;  // written from the source its spares keep
 
     detail::ElementSpares _spares;
 };

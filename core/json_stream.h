@@ -85,6 +85,10 @@ class WEBJSON_API JsonWriteDocument {
     /// node is not such a node or the buffer cannot be written directly.
     std::size_t _serialize_texts(JsonSchema* const* nodes, std::size_t count, bool named);
 
+    /// Writes an array of count texts (null as "") as string values, for tables written from a
+    /// source; returns false when the stream failed.
+    bool _serialize_text_array(const char* const* texts, std::size_t count);
+
   private:
     std::ostream& _stream;
     bool _first;

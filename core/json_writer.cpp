@@ -532,5 +532,71 @@ std::size_t JsonWriteDocument::_serialize_texts(JsonSchema* const* nodes, std::s
     return taken;
 }
 
+namespace {
+
+// Stores a string item (separator, value) of size bytes at p, which has room up to end, and
+// returns its end; null when there is not room enough (nothing is committed).
+inline char* put_cstring(char* p, const char* end, bool comma, const char* text, std::size_t size) {
+    if (size > kMaxPiece || static_cast<std::size_t>(end - p) < 3 + size) return nullptr;
+    *p = ',';
+    p += comma ? 1 : 0;
+    *p++ = '"';
+    if (char* q = copy_plain(p, text, size)) {
+        p = q;
+    } else {
+        if (static_cast<std::size_t>(end - p) < 6 * size + 1) return nullptr;
+        for (std::size_t i = 0; i < size; ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            if (!detail::stops_run<true>(c)) {
+                *p++ = static_cast<char>(c);
+            } else {
+                p += escape_byte(c, p);
+            }
+        }
+    }
+    *p++ = '"';
+    return p;
+}
+
+}  // namespace
+
+// The whole array goes into the put area when it has room; a text that meets its end, and all
+// after it, go through Serialize.
+bool JsonWriteDocument::_serialize_text_array(const char* const* texts, std::size_t count) {
+    std::streambuf* buffer;
+    char* start;
+    const char* end;
+    std::size_t i = 0;
+    if (put_area(_stream, buffer, start, end) && end - start >= 2) {
+        char* p = start;
+        *p = ',';
+        p += _first ? 0 : 1;
+        *p++ = '[';
+        bool first = true;
+        for (; i < count; ++i) {
+            const char* text = texts[i] != nullptr ? texts[i] : "";
+            char* q = put_cstring(p, end, !first, text, std::strlen(text));
+            if (q == nullptr) break;
+            p = q;
+            first = false;
+        }
+        if (i == count && p != end) {
+            *p++ = ']';
+            BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+            _first = false;
+            return true;
+        }
+        BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+        _first = first;
+    } else if (!Serialize(JSON_ARRAY_BEGIN, JsonSchema::_nullstr, nullptr)) {
+        return false;
+    }
+    for (; i < count; ++i) {
+        std::string text(texts[i] != nullptr ? texts[i] : "");
+        if (!Serialize(JSON_STRING, JsonSchema::_nullstr, &text)) return false;
+    }
+    return Serialize(JSON_ARRAY_END, JsonSchema::_nullstr, nullptr);
+}
+
 }  // namespace JsonDocumentAPI
 }  // namespace DocumentAPI

@@ -35,8 +35,10 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
         TreeDocument device(Device());
         std::ofstream(path, std::ios::binary) << text;
         // The same result, line and report from the buffer's area, a byte or three per refill, a
-        // stream that is tied (so read through its own functions) and a file.
-        for (int source = 0; source < 5; ++source) {
+        // stream that is tied (so read through its own functions), a file and the caller's
+        // memory (followed by bytes that are not the text's).
+        const std::string memory = text + "\"}]}";
+        for (int source = 0; source < 6; ++source) {
             CoutCapture console;
             std::stringbuf whole(text);
             ChunkBuf chunks(text, source == 1 ? 1 : 3, 1, false);
@@ -45,7 +47,9 @@ TEST(JsonError, ReadFailuresSayWhereAndWhyFromEverySource) {
             std::ostringstream sink;
             if (source == 3) in.tie(&sink);
             EXPECT_EQ(source == 4 ? device.ProcessDocument(path.c_str(), nullptr)
-                                  : device.ProcessDocumentStream(in, nullptr),
+                      : source == 5
+                          ? device.ProcessDocumentBuffer(memory.data(), text.size(), nullptr)
+                          : device.ProcessDocumentStream(in, nullptr),
                       report[0] == '0');
             EXPECT_EQ(console.Text(), report[0] == '0' ? "" : "Format Document failed\n");
             EXPECT_EQ(Report(device.LastError()), report) << "source " << source;

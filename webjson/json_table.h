@@ -4,6 +4,7 @@
 #define WEBJSON_JSON_TABLE_H
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <vector>
 
@@ -67,6 +68,20 @@ class WEBJSON_API JsonTable : public JsonDocumentSchema {
     /// Appends a default sort order: the column index as decimal text and "asc" or "desc".
     void SetColumnDefaultSorting(int column, bool ascending);
 
+    /// Writes rows rows from source instead of the stored ones, until ClearTableRowSource.
+    ///
+    /// "iTotalRecords" is rows (at most INT_MAX). Writing calls `source(row, cells)` for row 0
+    /// to rows - 1 with an array of one text per column (at least one entry), all null before
+    /// each call; the source sets the texts of the row, and the table writes them as they stand
+    /// (null as ""), with no node per cell: a table of any size is written in the same memory.
+    /// The texts must stay valid until the call for the next row. The stored rows are kept but
+    /// not written; a null source is ClearTableRowSource. An exception from the source ends the
+    /// document's write as a failure.
+    void SetTableRowSource(std::uint32_t rows,
+                           std::function<void(std::uint32_t row, const char** cells)> source);
+    /// The table writes its stored rows again, and their count as "iTotalRecords".
+    void ClearTableRowSource();
+
     /// Refused: reads nothing, leaves the tree as it is and returns false.
     ///
     /// LastError says "a table cannot be read"; nothing is printed.
@@ -90,6 +105,10 @@ class WEBJSON_API JsonTable : public JsonDocumentSchema {
 
   private:
     void _row_added();
+
+    // The rows a source gives, written after "aaData" (which a source disables); owned by the
+    // tree.
+    JsonSchema* _source_rows;
 
     // Cells of cleared rows, reused by the rows added next.
     std::vector<JsonSchema*> _spare_cells;

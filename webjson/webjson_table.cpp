@@ -1,7 +1,10 @@
 // Data table document.
 #include "json_table.h"
 
+#include <climits>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "core/detail/node_reuse.h"
 
@@ -16,6 +19,44 @@ const char* text_or_empty(const char* text) {
     return text ? text : "";
 }
 
+// "aaData" written from a table's row source: every row's texts straight to the writer.
+class SourceRows : public JsonSchema {
+  public:
+    explicit SourceRows(const int32_t* columns) : JsonSchema("aaData"), _columns(columns) {
+        _enable = false;
+    }
+    void Set(std::uint32_t rows, std::function<void(std::uint32_t, const char**)> source) {
+        _rows = rows;
+        _source = std::move(source);
+        _enable = static_cast<bool>(_source);
+    }
+    void Reset() override {}
+    JsonSchema* Clone() override {
+        auto* copy = new SourceRows(_columns);
+        copy->Set(_rows, _source);
+        return copy;
+    }
+    bool Compile(JsonWriteDocument& writer, bool withName) override {
+        if (!_enable) return true;
+        bool result = writer.Serialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
+        const std::size_t columns = *_columns > 0 ? static_cast<std::size_t>(*_columns) : 0;
+        std::vector<const char*> cells(columns > 0 ? columns : 1);
+        for (std::uint32_t row = 0; result && row < _rows; ++row) {
+            std::fill(cells.begin(), cells.end(), nullptr);
+            _source(row, cells.data());
+            result = writer._serialize_text_array(cells.data(), columns);
+        }
+        return writer.Serialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+    }
+    bool Format(JsonReadDocument&, bool) override { return !_enable; }
+    bool IsSet() const { return _enable; }
+
+  private:
+    const int32_t* _columns;
+    std::uint32_t _rows = 0;
+    std::function<void(std::uint32_t, const char**)> _source;
+};
+
 }  // namespace
 
 JsonTable::JsonTable()
@@ -25,7 +66,8 @@ JsonTable::JsonTable()
       _sorting(nullptr),
       _data(nullptr),
       _column_count(0),
-      _row_count(0) {
+      _row_count(0),
+      _source_rows(nullptr) {
     _root = BuildSchema();
 }
 
@@ -47,6 +89,8 @@ JsonSchemaList* JsonTable::BuildSchema() {
     root->AddNew(_download);
     root->AddNew(_sorting);
     root->AddNew(_data);
+    _source_rows = new SourceRows(&_column_count);
+    root->AddNew(_source_rows);
     return root;
 }
 
@@ -117,9 +161,25 @@ bool JsonTable::ProcessDocumentStream(std::istream&, JsonSchemaList*) {
     return false;
 }
 
+void JsonTable::SetTableRowSource(std::uint32_t rows,
+                                  std::function<void(std::uint32_t, const char**)> source) {
+    if (!source) return ClearTableRowSource();
+    static_cast<SourceRows*>(_source_rows)->Set(rows, std::move(source));
+    _data->SetEnable(false);
+    _total_records->SetValue(rows > INT_MAX ? INT_MAX : static_cast<int>(rows));
+}
+
+void JsonTable::ClearTableRowSource() {
+    static_cast<SourceRows*>(_source_rows)->Set(0, nullptr);
+    _data->SetEnable(true);
+    _total_records->SetValue(static_cast<int>(_row_count));
+}
+
 void JsonTable::_row_added() {
     ++_row_count;
-    _total_records->SetValue(static_cast<int>(_row_count));
+    if (!static_cast<SourceRows*>(_source_rows)->IsSet()) {
+        _total_records->SetValue(static_cast<int>(_row_count));
+    }
 }
 
 }  // namespace JsonDocumentAPI

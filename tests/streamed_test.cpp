@@ -1,0 +1,172 @@
+// Views written from the program's data (array and table sources), documents written into a
+// string and read from the caller's memory.
+#include <malloc.h>
+
+#include <stdexcept>
+
+#include "test_support.h"
+
+namespace {
+
+// Takes any amount of text and keeps only its size.
+struct Sink : std::streambuf {
+    char area[4096];
+    std::size_t size = 0;
+    Sink() { setp(area, area + sizeof area); }
+    int_type overflow(int_type c) override {
+        size += static_cast<std::size_t>(pptr() - pbase()) + 1;
+        setp(area, area + sizeof area);
+        return traits_type::not_eof(c);
+    }
+};
+
+std::size_t HeapInUse() {
+    return mallinfo2().uordblks + mallinfo2().hblkhd;
+}
+
+using Items = JsonSchemaArray<JsonSchemaList>;
+using Ints = JsonSchemaArray<JsonSchemaInt>;
+
+// {"items":[{"n":..,"v":[..]}..]} with the items' own prototype.
+TreeDocument* ItemsDocument(Items*& items) {
+    auto* item = With(new JsonSchemaList(""),
+                      {new JsonSchemaInt("n", 7),
+                       new Ints("v", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 0)))});
+    items = new Items("items", std::unique_ptr<JsonSchemaList>(item));
+    return new TreeDocument(With(new JsonSchemaList(""), {items}));
+}
+
+}  // namespace
+
+// Each element the source gives is a fresh one (defaults, empty arrays) written in turn; the
+// stored elements come back when the source goes; reading is not affected; every way a source
+// or the stream ends a write is reported.
+TEST(SourceArrays, OneElementFilledPerIndexUntilTheSourceSaysNo) {
+    Items* items;
+    std::unique_ptr<TreeDocument> doc(ItemsDocument(items));
+    ASSERT_TRUE(ReadDoc(*doc, R"({"items":[{"n":1,"v":[]}]})"));
+    items->SetSource([](JsonSchemaList& item, std::uint32_t i) {
+        if (i % 2) item.Set("n", static_cast<int>(i));
+        if (i == 3) static_cast<Ints*>(item.GetObject(1u))->AddNew(new JsonSchemaInt("", 9));
+        return i < 4;
+    });
+    EXPECT_EQ(WriteDoc(*doc), R"({"items":[{"n":7,"v":[]},{"n":1,"v":[]},{"n":7,"v":[]},)"
+                              R"({"n":3,"v":[9]}]})");
+    EXPECT_TRUE(ReadDoc(*doc, R"({"items":[{"n":5,"v":[6]}]})") && items->Size() == 1);
+    items->SetSource([](JsonSchemaList&, std::uint32_t) { return false; });
+    EXPECT_EQ(WriteDoc(*doc), R"({"items":[]})");
+    items->ClearSource();
+    EXPECT_EQ(WriteDoc(*doc), R"({"items":[{"n":5,"v":[6]}]})");
+    CoutCapture console;
+    items->SetSource([](JsonSchemaList&, std::uint32_t i) {
+        if (i == 2) throw std::runtime_error("the data went away");
+        return true;
+    });
+    std::ostringstream out;
+    EXPECT_FALSE(doc->GenerateDocumentStream(out, nullptr));
+    EXPECT_EQ(doc->LastError().message, "the write was stopped by an exception");
+    items->SetSource([](JsonSchemaList&, std::uint32_t) { return true; });  // without end
+    FullBuf full(1000);
+    std::ostream into(&full);
+    EXPECT_FALSE(doc->GenerateDocumentStream(into, nullptr));
+    EXPECT_EQ(full.Text().substr(0, 31) + " " + std::to_string(full.Text().size()),
+              R"({"items":[{"n":7,"v":[]},{"n":7 1000)");
+    Ints unwritable("u", std::unique_ptr<JsonSchemaInt>());  // no prototype to fill
+    unwritable.SetSource([](JsonSchemaInt&, std::uint32_t) { return true; });
+    bool ok = true;
+    EXPECT_EQ(Write(unwritable, false, &ok), "[]");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(console.Text(), "Compile Document failed\nCompile Document failed\n");
+}
+
+// A write of any length holds the same memory: one element, or no node at all for a table.
+TEST(SourceArrays, MemoryDoesNotGrowWithTheElementsWritten) {
+    Items* items;
+    std::unique_ptr<TreeDocument> doc(ItemsDocument(items));
+    std::size_t early = 0, late = 0;
+    items->SetSource([&](JsonSchemaList& item, std::uint32_t i) {
+        item.Set("n", static_cast<int>(i));
+        static_cast<Ints*>(item.GetObject(1u))->AddNew(new JsonSchemaInt("", 1));
+        if (i == 1000) early = HeapInUse();
+        if (i == 199999) late = HeapInUse();
+        return i < 200000;
+    });
+    JsonTable table;
+    table.AddTableColumn("a");
+    table.SetTableRowSource(200000, [&](std::uint32_t row, const char** cells) {
+        cells[0] = "text";
+        if (row == 1000) early += HeapInUse();
+        if (row == 199999) late += HeapInUse();
+    });
+    Sink sink;
+    std::ostream out(&sink);
+    EXPECT_TRUE(doc->GenerateDocumentStream(out, nullptr) &&
+                table.GenerateDocumentStream(out, nullptr));
+    EXPECT_LE(late, early + 16384);
+}
+
+// Rows from a source: written straight from the texts (null, missing, escaped), counted in
+// "iTotalRecords", the stored rows back when it goes; failures as for any write.
+TEST(TableRowSource, RowsWrittenFromTheTextsTheSourceSets) {
+    JsonTable table;
+    table.AddTableColumn("a");
+    table.AddTableColumn("b");
+    const char* stored[] = {"s", "t"};
+    table.AddTableRow(stored, 2);
+    table.SetTableRowSource(3, [](std::uint32_t row, const char** cells) {
+        cells[0] = row == 0 ? "x\"y" : nullptr;
+        if (row == 2) cells[1] = "z";
+    });
+    EXPECT_EQ(WriteDoc(table), R"({"iTotalRecords":3,"sColumns":["a","b"],"download":false,)"
+                               R"("aaSorting":[],"aaData":[["x\"y",""],["",""],["","z"]]})");
+    table.AddTableRow(stored, 1);
+    EXPECT_NE(WriteDoc(table).find(R"("iTotalRecords":3,)"), std::string::npos);
+    table.SetTableRowSource(0, [](std::uint32_t, const char**) {});
+    EXPECT_NE(WriteDoc(table).find(R"("aaData":[]})"), std::string::npos);
+    table.ClearTableRowSource();
+    EXPECT_EQ(WriteDoc(table), R"({"iTotalRecords":2,"sColumns":["a","b"],"download":false,)"
+                               R"("aaSorting":[],"aaData":[["s","t"],["s",""]]})");
+    CoutCapture console;
+    table.SetTableRowSource(100, [](std::uint32_t row, const char** cells) {
+        if (row == 50) throw std::runtime_error("gone");
+        cells[1] = "0123456789";
+    });
+    std::string text;
+    EXPECT_FALSE(table.GenerateDocumentString(text, nullptr));
+    EXPECT_EQ(table.LastError().message, "the write was stopped by an exception");
+    FullBuf full(300);
+    std::ostream into(&full);
+    EXPECT_FALSE(table.GenerateDocumentStream(into, nullptr));
+    EXPECT_EQ(table.LastError().message, "the stream failed while writing");
+    EXPECT_EQ(full.Text().size(), 300u);
+    EXPECT_FALSE(table.ProcessDocumentBuffer("{}", 2, nullptr));  // refused, as from a stream
+    EXPECT_EQ(table.LastError().message, "a table cannot be read");
+}
+
+// A document written into a string is the text the stream form writes, with its result and
+// LastError; its room is reused, and a large one grows as needed.
+TEST(DocumentString, TheTextTheStreamFormWrites) {
+    Items* items;
+    std::unique_ptr<TreeDocument> doc(ItemsDocument(items));
+    std::string text = "old contents", big;
+    ASSERT_TRUE(doc->GenerateDocumentString(text, nullptr));
+    EXPECT_EQ(text, R"({"items":[]})");
+    ASSERT_TRUE(ReadDoc(*doc, R"({"items":[{"n":1,"v":[2,3]},{"n":4,"v":[]}]})"));
+    EXPECT_TRUE(doc->GenerateDocumentString(text, nullptr) && text == WriteDoc(*doc));
+    items->SetSource([](JsonSchemaList& item, std::uint32_t i) {
+        item.Set("n", static_cast<int>(i));
+        return i < 100000;
+    });
+    ASSERT_TRUE(doc->GenerateDocumentString(big, nullptr));
+    EXPECT_TRUE(big == WriteDoc(*doc) && big.size() > 1000000);
+    const char* before = big.data();
+    EXPECT_TRUE(doc->GenerateDocumentString(big, nullptr) && big.data() == before);
+    CoutCapture console;
+    auto* unwritable = new Items("u", std::unique_ptr<JsonSchemaList>());
+    unwritable->SetSource([](JsonSchemaList&, std::uint32_t) { return true; });
+    TreeDocument failing(With(new JsonSchemaList(""), {new JsonSchemaInt("a", 1), unwritable}));
+    EXPECT_FALSE(failing.GenerateDocumentString(text, nullptr));
+    EXPECT_EQ(text, R"({"a":1,"u":[]})");
+    EXPECT_EQ(failing.LastError().message, "the document could not be written");
+    EXPECT_EQ(console.Text(), "Compile Document failed\n");
+}
