@@ -32,7 +32,6 @@ void FillTable(JsonTable& table, const TableData& data) {
 class TableReader : public JsonDocumentSchema {
   public:
     TableReader() { _root = BuildSchema(); }
-    bool Read(std::istream& in) { return ProcessDocumentStream(in, nullptr); }
     JsonSchemaList* BuildSchema() override {
         auto* root = new JsonSchemaList("");
         root->AddNew(new JsonSchemaInt("iTotalRecords", 0));
@@ -75,8 +74,7 @@ class TableReader : public JsonDocumentSchema {
 
 // ----- scene request
 
-// The request document, with pairs added for writing and read through the document root (the
-// pairs are not sent anywhere).
+// The request document, with pairs added for writing.
 class Request : public JsonSceneRequestVsysCtrl {
   public:
     void Fill(const RequestData& data) {
@@ -87,7 +85,20 @@ class Request : public JsonSceneRequestVsysCtrl {
             _attributes->AddNew(item);
         }
     }
-    bool Read(std::istream& in) { return JsonDocumentSchema::ProcessDocumentStream(in, nullptr); }
+};
+
+// The request read through a plain document (its own prototype), as an HTTP handler of the
+// program's would; the scene request's own read also parses each pair for the control server.
+class RequestReader : public JsonDocumentSchema {
+  public:
+    RequestReader() { _root = BuildSchema(); }
+    JsonSchemaList* BuildSchema() override {
+        auto pair = std::make_unique<JsonSchemaList>("");
+        pair->AddNew(new JsonSchemaString("name", ""));
+        pair->AddNew(new JsonSchemaString("value", ""));
+        _attributes = new JsonSchemaArray<JsonSchemaList>("attributes", std::move(pair));
+        return With(_attributes);
+    }
     void Walk(RequestData& out) {
         out.pairs.resize(_attributes->Size());
         for (unsigned int i = 0; i < _attributes->Size(); ++i) {
@@ -96,6 +107,15 @@ class Request : public JsonSceneRequestVsysCtrl {
             out.pairs[i].second = item->GetObject(1u)->GetValueString();
         }
     }
+    JsonSchemaArray<JsonSchemaList>* Pairs() { return _attributes; }
+
+  private:
+    static JsonSchemaList* With(JsonSchema* member) {
+        auto* root = new JsonSchemaList("");
+        root->AddNew(member);
+        return root;
+    }
+    JsonSchemaArray<JsonSchemaList>* _attributes = nullptr;
 };
 
 // ----- records
@@ -103,7 +123,6 @@ class Request : public JsonSceneRequestVsysCtrl {
 class Records : public JsonDocumentSchema {
   public:
     explicit Records(bool reading = true) : _reading(reading) { _root = BuildSchema(); }
-    bool Read(std::istream& in) { return ProcessDocumentStream(in, nullptr); }
     JsonSchemaList* BuildSchema() override {
         // Prototypes of the arrays' own, of the library's node classes.
         std::unique_ptr<JsonSchemaList> prototype;
@@ -211,29 +230,132 @@ class FillWrite : public Case {
     std::ostringstream _out;
 };
 
-// Document reads into plain data of type Data: D has Read(istream&) and Walk(Data&).
+// Document reads into plain data of type Data (D has Walk(Data&)), from an istringstream or from
+// the text in memory. Each run reads into the tree of the last one, as a program that reads the
+// views' posts again and again does.
 template <typename D, typename Data>
 class ReadWalk : public Case {
   public:
-    ReadWalk(Doc d, const Data& source)
-        : Case(d, Op::kReadStream, "webjson", "ProcessDocumentStream(istringstream) + walk"),
-          _source(source) {}
+    ReadWalk(Doc d, const Data& source, bool buffer)
+        : Case(d, buffer ? Op::kReadBuffer : Op::kReadStream, "webjson",
+               buffer ? "ProcessDocumentBuffer + walk"
+                      : "ProcessDocumentStream(istringstream) + walk"),
+          _source(source),
+          _buffer(buffer) {}
     void Prepare() override { _in.str(DocText(doc)); }
     void Run() override {
-        _in.clear();
-        _in.seekg(0);
-        _ok = _document.Read(_in);
+        if (_buffer) {
+            const std::string& text = DocText(doc);
+            _ok = _document.ProcessDocumentBuffer(text.data(), text.size(), nullptr);
+        } else {
+            _in.clear();
+            _in.seekg(0);
+            _ok = _document.ProcessDocumentStream(_in, nullptr);
+        }
         _document.Walk(_out);
     }
     bool Matches() override { return _ok && _out == _source; }
-    void Release() override { _document._reset_schema(nullptr); }
 
   private:
     const Data& _source;
+    const bool _buffer;
     std::istringstream _in;
     D _document;
     Data _out;
     bool _ok = false;
+};
+
+// The plain data written with no tree: the table's rows from its row source, the request's pairs
+// and the records from a source on their array, into an ostream or a std::string.
+class StreamWrite : public Case {
+  public:
+    StreamWrite(Doc d, bool string)
+        : Case(d, string ? Op::kStreamString : Op::kStreamWrite, "webjson",
+               string ? "sources -> GenerateDocumentString" : "sources -> GenerateDocumentStream"),
+          _string(string) {}
+    void Prepare() override {
+        const Corpus& c = TheCorpus();
+        if (doc == Doc::kTable) {
+            auto table = std::make_unique<JsonTable>();
+            for (const std::string& title : c.table.columns)
+                table->AddTableColumn(title.c_str());
+            for (const auto& order : c.table.sorting)
+                table->SetColumnDefaultSorting(std::stoi(order.first), order.second == "asc");
+            const TableData& data = c.table;
+            table->SetTableRowSource(
+                static_cast<std::uint32_t>(data.rows.size()),
+                [&data](std::uint32_t row, const char** cells) {
+                    for (int k = 0; k < kTableColumns; ++k)
+                        cells[k] = data.rows[row][static_cast<std::size_t>(k)].c_str();
+                });
+            _document = std::move(table);
+        } else if (doc == Doc::kRequest) {
+            auto request = std::make_unique<RequestReader>();
+            JsonSchemaArray<JsonSchemaList>* pairs = request->Pairs();
+            const RequestData& data = c.request;
+            pairs->SetSource([&data](JsonSchemaList& item, std::uint32_t i) {
+                if (i >= data.pairs.size()) return false;
+                item.GetObject(0u)->SetValue(data.pairs[i].first.c_str());
+                item.GetObject(1u)->SetValue(data.pairs[i].second.c_str());
+                return true;
+            });
+            _document = std::move(request);
+        } else {
+            // The tags from a source of their own, which reads the record the outer source is at.
+            auto record = std::make_unique<JsonSchemaList>("");
+            record->AddNew(new JsonSchemaInt("id", 0));
+            record->AddNew(new JsonSchemaString("name", ""));
+            record->AddNew(new JsonSchemaBool("ok", false));
+            record->AddNew(new JsonSchemaDouble("level", 0.0, 3));
+            record->AddNew(new JsonSchemaArray<JsonSchemaInt>(
+                "tags", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 0))));
+            auto* records = new JsonSchemaArray<JsonSchemaList>("records", std::move(record));
+            const RecordsData& data = c.records;
+            records->SetSource([&data, this](JsonSchemaList& item, std::uint32_t i) {
+                if (i >= data.records.size()) return false;
+                const Record& r = data.records[i];
+                _record = &r;
+                item.GetObject(0u)->SetValue(r.id);
+                item.GetObject(1u)->SetValue(r.name.c_str());
+                item.GetObject(2u)->SetValue(r.ok);
+                item.GetObject(3u)->SetValue(r.level);
+                if (i == 0) {  // a new element: its tags array gets its source
+                    static_cast<JsonSchemaArray<JsonSchemaInt>*>(item.GetObject(4u))
+                        ->SetSource([this](JsonSchemaInt& tag, std::uint32_t t) {
+                            if (t >= 3) return false;
+                            tag.SetValue(_record->tags[t]);
+                            return true;
+                        });
+                }
+                return true;
+            });
+            auto root = std::make_unique<Plain>();
+            root->Root()->AddNew(records);
+            _document = std::move(root);
+        }
+    }
+    void Run() override {
+        if (_string) {
+            _document->GenerateDocumentString(_text, nullptr);
+        } else {
+            _out.str(std::string());
+            _document->GenerateDocumentStream(_out, nullptr);
+        }
+    }
+    std::string Output() override { return _string ? _text : _out.str(); }
+
+  private:
+    // A document of an empty object, filled by the case.
+    struct Plain : JsonDocumentSchema {
+        Plain() { _root = BuildSchema(); }
+        JsonSchemaList* BuildSchema() override { return new JsonSchemaList(""); }
+        JsonSchemaList* Root() { return _root; }
+    };
+    const bool _string;
+    const Record* _record = nullptr;  // the record being written
+    std::unique_ptr<JsonDocumentSchema> _document;
+    std::ostringstream _out;
+    std::string _text;
 };
 
 }  // namespace
@@ -250,9 +372,16 @@ void AddWebjsonCases(CaseList& cases) {
         cases.push_back(std::make_unique<FillWrite>(doc));
     }
     const Corpus& c = TheCorpus();
-    cases.push_back(std::make_unique<ReadWalk<TableReader, TableData>>(Doc::kTable, c.table));
-    cases.push_back(std::make_unique<ReadWalk<Request, RequestData>>(Doc::kRequest, c.request));
-    cases.push_back(std::make_unique<ReadWalk<Records, RecordsData>>(Doc::kRecords, c.records));
+    for (bool in_memory : {false, true}) {
+        for (Doc doc : {Doc::kTable, Doc::kRequest, Doc::kRecords})
+            cases.push_back(std::make_unique<StreamWrite>(doc, in_memory));
+        cases.push_back(
+            std::make_unique<ReadWalk<TableReader, TableData>>(Doc::kTable, c.table, in_memory));
+        cases.push_back(std::make_unique<ReadWalk<RequestReader, RequestData>>(
+            Doc::kRequest, c.request, in_memory));
+        cases.push_back(
+            std::make_unique<ReadWalk<Records, RecordsData>>(Doc::kRecords, c.records, in_memory));
+    }
 }
 
 }  // namespace bench

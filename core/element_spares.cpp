@@ -261,8 +261,11 @@ struct ElementSpares::Store {
     std::vector<ArrayPlace> arrays;
     bool nested = false;                                     // proto has members that are lists
     std::function<bool(JsonSchema&, std::uint32_t)> source;  // an array's source, if any
-    ReadScope* scope = nullptr;                              // the read holding this store's spares
-    Store* prev = nullptr;                                   // its other stores
+    JsonSchema* made = nullptr;  // the element the source fills, a clone of made_from
+    JsonSchema* made_from = nullptr;
+    const std::type_info* made_type = nullptr;
+    ReadScope* scope = nullptr;  // the read holding this store's spares
+    Store* prev = nullptr;       // its other stores
     Store* next = nullptr;
 
     // The arrays of a spare count as live again.
@@ -280,6 +283,12 @@ struct ElementSpares::Store {
         }
     }
     bool Empty() const { return taken == nodes.size(); }
+    void Unmake() {
+        delete made;
+        made = nullptr;
+        made_from = nullptr;
+        made_type = nullptr;
+    }
     // Deletes the spares not read into, and leaves the read.
     void Drop() {
         while (!Empty()) {
@@ -404,12 +413,28 @@ void ElementSpares::SetSource(std::function<bool(JsonSchema&, std::uint32_t)> so
         _store = new Store();
     }
     _store->source = std::move(source);
+    if (!_store->source) _store->Unmake();
 }
 
 bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
-                                    JsonSchema* element) {
-    bool result = writer.Serialize(JSON_ARRAY_BEGIN, key, nullptr) && element != nullptr;
-    const auto& source = _store->source;
+                                    JsonSchema* prototype, bool (*fits)(JsonSchema*)) {
+    bool result = writer.Serialize(JSON_ARRAY_BEGIN, key, nullptr);
+    Store& store = *_store;
+    if (result && prototype != nullptr &&
+        (store.made_from != prototype || store.made_type != &typeid(*prototype))) {
+        store.Unmake();
+        JsonSchema* made = prototype->Clone();
+        if (made != nullptr && !fits(made)) {
+            delete made;
+            made = nullptr;
+        }
+        store.made = made;
+        store.made_from = made != nullptr ? prototype : nullptr;
+        store.made_type = made != nullptr ? &typeid(*prototype) : nullptr;
+    }
+    JsonSchema* element = prototype != nullptr ? store.made : nullptr;
+    result = result && element != nullptr;
+    const auto& source = store.source;
     for (std::uint32_t i = 0; result; ++i) {
         element->Reset();
         if (!source(*element, i)) break;
@@ -420,7 +445,7 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
 }
 
 ElementSpares::~ElementSpares() {
-    if (_store != nullptr) _store->Drop();
+    if (_store != nullptr) _store->Drop(), _store->Unmake();
     delete _store;
 }
 

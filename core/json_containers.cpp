@@ -88,12 +88,18 @@ JsonSchema* JsonSchemaList::Clone() {
 bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName, unsigned int begin,
                                        unsigned int end, bool named) {
     if (!_enable) return true;
-    bool result = writer.Serialize(begin, _key(withName), nullptr);
     // In a list that starts with a plain string node (a row of text cells, say), runs of them
-    // go to the writer at once; every other child compiles itself.
+    // go to the writer at once, with the brackets when the whole list is of them; every other
+    // child compiles itself.
     auto plain = [](const JsonSchema* child) {
         return child != nullptr && &typeid(*child) == &typeid(JsonSchemaString);
     };
+    if (!_children.empty() && plain(_children.front()) &&
+        writer._serialize_list(begin, _key(withName), _children.data(), _children.size(), named,
+                               end)) {
+        return true;
+    }
+    bool result = writer.Serialize(begin, _key(withName), nullptr);
     if (result && !_children.empty() && plain(_children.front())) {
         const std::size_t count = _children.size();
         for (std::size_t i = 0; i < count;) {

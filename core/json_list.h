@@ -164,9 +164,12 @@ class WEBJSON_API ElementSpares {
 
     // The source an array writes from instead of its elements (null: none).
     void SetSource(std::function<bool(JsonSchema& element, std::uint32_t index)> source);
-    // "[", then element reset, filled by the source and written for index 0, 1, ... until the
-    // source returns false, then "]". False when element is null or a write fails.
-    bool WriteFromSource(JsonWriteDocument& writer, std::string& key, JsonSchema* element);
+    // "[", then one element reset, filled by the source and written for index 0, 1, ... until
+    // the source returns false, then "]". The element is made from prototype (and must pass
+    // fits) at the first write, and kept for the next ones while the prototype stays the same.
+    // False when no element can be made or a write fails.
+    bool WriteFromSource(JsonWriteDocument& writer, std::string& key, JsonSchema* prototype,
+                         bool (*fits)(JsonSchema* element));
 
     // A read appended an element at the end of children, now of the given size.
     void Appended(std::size_t size) {
@@ -330,9 +333,10 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     ///
     /// Writing makes one element from the prototype (the array's own or the class-wide one),
     /// then for index 0, 1, ... resets it to its defaults, calls `source(element, index)` and
-    /// writes the element when the call returns true, until a call returns false. The elements
-    /// stored in the array are kept but not written; reading is not affected. The element is
-    /// deleted when the write ends, so a write of any length holds one element's memory.
+    /// writes the element when the call returns true, until a call returns false. The element
+    /// is kept with the array for its next writes while the prototype stays the same, so a write
+    /// of any length, and a source array inside a source's element, holds one element's memory.
+    /// The elements stored in the array are kept but not written; reading is not affected.
     /// Without a prototype (or when its clone is not a T) the write fails. An exception from the
     /// source ends the document's write as a failure, like one from a node.
     void SetSource(std::function<bool(T& element, std::uint32_t index)> source) {
@@ -390,14 +394,12 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     // The prototype this array reads with.
     JsonSchema* _prototype() { return _owned ? _own : _registered(); }
 
-    // The source's elements, in one element made from the prototype (none when its clone is not
-    // a T).
+    // The source's elements, in one element made from the prototype, which must be a T.
     bool _compile_source(JsonWriteDocument& writer, bool withName) {
         if (!_enable) return true;
-        JsonSchema* prototype = _prototype();
-        std::unique_ptr<JsonSchema> made(prototype != nullptr ? prototype->Clone() : nullptr);
-        if (dynamic_cast<T*>(made.get()) == nullptr) made.reset();
-        return _spares.WriteFromSource(writer, _key(withName), made.get());
+        return _spares.WriteFromSource(writer, _key(withName), _prototype(), [](JsonSchema* e) {
+            return dynamic_cast<T*>(e) != nullptr;
+        });
     }
 
     // Adds step to _ref, atomically, when the count is at least least; false when it is below.

@@ -85,6 +85,13 @@ class WEBJSON_API JsonWriteDocument {
     /// node is not such a node or the buffer cannot be written directly.
     std::size_t _serialize_texts(JsonSchema* const* nodes, std::size_t count, bool named);
 
+    /// Writes a whole list of plain string nodes (of the class JsonSchemaString itself) as their
+    /// list's Compile would: the bracket open under name, the nodes (under their names when
+    /// named), the bracket close. Stores all of it at once in the stream buffer's area and returns
+    /// true, or stores nothing and returns false (a node of another class, no room), leaving the
+    /// list to be written item by item.
+    bool _serialize_list(unsigned int open, std::string& name, JsonSchema* const* nodes,
+                         std::size_t count, bool named, unsigned int close);
     /// Writes an array of count texts (null as "") as string values, for tables written from a
     /// source; returns false when the stream failed.
     bool _serialize_text_array(const char* const* texts, std::size_t count);

@@ -140,29 +140,72 @@ inline char* put_key(char* p, bool comma, const std::string& name, std::size_t k
     return p;
 }
 
-// Whether none of the first size (at most 16) of the 16 bytes at p needs an escape in a string
-// value: a quote, a backslash or a control byte. The bytes past size are not looked at.
-inline bool plain_16(const char* p, std::size_t size) {
-#if defined(__SSE2__)
-    return (detail::stop_bits<true>(p) & ((1u << size) - 1)) == 0;
+// Whether every std::string holds at least 16 bytes (its capacity, at least 15, and the zero after
+// it), so that the first 16 of a short one can be read at once: so in libstdc++, whose strings keep
+// up to 15 characters in place; other libraries' strings are asked their capacity.
+#if defined(__GLIBCXX__)
+constexpr bool kShortTextsReadable = true;
 #else
-    // The first k bytes of a word as read from memory, as a mask (little-endian), for k up to 8.
-    static constexpr std::uint64_t kLowBytes[9] = {0,
-                                                   0xFF,
-                                                   0xFFFF,
-                                                   0xFFFFFF,
-                                                   0xFFFFFFFF,
-                                                   0xFFFFFFFFFF,
-                                                   0xFFFFFFFFFFFF,
-                                                   0xFFFFFFFFFFFFFF,
-                                                   0xFFFFFFFFFFFFFFFF};
-    std::uint64_t a, b;
-    std::memcpy(&a, p, 8);
-    std::memcpy(&b, p + 8, 8);
-    const std::size_t in_a = size < 8 ? size : 8;
-    return ((detail::stop_marks<true>(a) & kLowBytes[in_a]) |
-            (detail::stop_marks<true>(b) & kLowBytes[size - in_a])) == 0;
+constexpr bool kShortTextsReadable = false;
 #endif
+
+// Copies a string value of size (at most 16) bytes from s, whose storage holds 16 bytes, to p,
+// which has room for 16, and returns the end of the copy; null when a byte of the value needs an
+// escape in a string (a quote, a backslash or a control byte). Bytes past size are copied but not
+// looked at.
+inline char* copy_short(char* p, const char* s, std::size_t size) {
+#if defined(__SSE2__)
+    // One test and one copy of 16 bytes, whatever the length: on a large document a branch on
+    // each value's length is mispredicted about once in two.
+    if ((detail::stop_bits<true>(s) & ((1u << size) - 1)) != 0) return nullptr;
+    std::memcpy(p, s, 16);
+    return p + size;
+#else
+    // A register at a time, as many as the value needs: without SIMD a fixed 16 bytes cost more
+    // than the branches saved. The test takes every byte not below 0x80 for one that needs an
+    // escape: cheaper, and exact for the rest; such values go the exact way.
+    using detail::Word;
+    constexpr Word kOnes = static_cast<Word>(0x0101010101010101u);
+    auto suspect = [](Word w) {
+        return ((w ^ (kOnes * '"')) - kOnes) | ((w ^ (kOnes * '\\')) - kOnes) | (w - kOnes * 0x20) |
+               w;
+    };
+    Word found = 0;
+    std::size_t i = 0;
+    for (; i + sizeof(Word) <= size; i += sizeof(Word)) {
+        Word w;
+        std::memcpy(&w, s + i, sizeof w);
+        found |= suspect(w);
+        std::memcpy(p + i, &w, sizeof w);
+    }
+    if (i != size) {  // the last bytes, those past the value masked off
+        Word w;
+        std::memcpy(&w, s + i, sizeof w);
+        found |= suspect(w) & ((Word{1} << (8 * (size - i))) - 1);
+        std::memcpy(p + i, &w, sizeof w);
+    }
+    return (found & (kOnes * 0x80)) == 0 ? p + size : nullptr;
+#endif
+}
+
+// Stores a string value of size (at most 16) bytes from s, whose storage holds 16 bytes, escaped, at
+// p, which has room for 16 * 6 + 8 bytes, and returns its end: every byte goes as its form from the
+// table, with no branch on where the escapes are (with SSE2 sixteen steps whatever the length, so
+// that no branch depends on it either).
+inline char* put_escaped(char* p, const char* s, std::size_t size) {
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(s);
+#if defined(__SSE2__)
+    const std::size_t steps = 16;
+#else
+    const std::size_t steps = size;
+#endif
+    for (std::size_t i = 0; i < steps; ++i) {
+        const unsigned int keep = i < size ? 0xFFu : 0u;  // bytes past the value as 0
+        const std::uint64_t form = kForms.of[text[i] & keep];
+        std::memcpy(p, &form, 8);
+        p += static_cast<std::size_t>(form >> 56) & (0 - std::size_t{keep & 1});
+    }
+    return p;
 }
 
 // Copies the n bytes of a string value to p and returns the end of the copy, or returns null
@@ -281,25 +324,16 @@ put_text(char* p, const char* end, bool comma, const std::string& name, const st
     p = put_key(p, comma, name, key);
     *p++ = '"';
 #if WEBJSON_SCAN_LITTLE_ENDIAN
-    // A short value is checked (plain_16) and copied as 16 bytes, whatever its length: a branch on
-    // the length of each value of a large document is mispredicted about once in two. The value's
-    // storage (its capacity and the terminating zero) holds the 16 bytes read; the bytes past the
-    // value are masked off before the check, and those copied past it are not committed.
+    // A short value is checked and copied at once (copy_short). The value's storage (its capacity
+    // and the terminating zero) holds the 16 bytes read; the bytes past the value are masked off
+    // before the check, and those copied past it are not committed.
     if (size <= 16 && value.capacity() >= 15 && static_cast<std::size_t>(end - p) >= 17) {
-        if (plain_16(value.data(), size)) {
-            std::memcpy(p, value.data(), 16);
-            p += size;
+        if (char* q = copy_short(p, value.data(), size)) {
+            p = q;
         } else {
-            // Some byte needs an escape: every byte goes as its form from the table, sixteen
-            // steps whatever the length, so that no branch depends on where the escapes are.
+            // Some byte needs an escape.
             if (static_cast<std::size_t>(end - p) < 16 * 6 + 8 + 1) return nullptr;
-            const unsigned char* text = reinterpret_cast<const unsigned char*>(value.data());
-            for (std::size_t i = 0; i < 16; ++i) {
-                const unsigned int keep = i < size ? 0xFFu : 0u;  // bytes past the value as 0
-                const std::uint64_t form = kForms.of[text[i] & keep];
-                std::memcpy(p, &form, 8);
-                p += static_cast<std::size_t>(form >> 56) & (0 - std::size_t{keep & 1});
-            }
+            p = put_escaped(p, value.data(), size);
         }
     } else
 #endif
@@ -501,6 +535,38 @@ struct TextFields : JsonSchemaString {
     }
 };
 
+inline bool plain_text_node(const JsonSchema* node) {
+    return node != nullptr && &typeid(*node) == &typeid(JsonSchemaString);
+}
+
+// The cells of a row: stores the enabled plain text nodes from *at on, without keys, while their
+// values are short, need no escape and the area has room, and returns the end of what it stored;
+// *at is left at the first node it did not take. Kept apart from the general loop, so that it keeps
+// its few values in registers.
+#if defined(__GNUC__)
+[[gnu::noinline]]
+#endif
+char* put_cells(char* p, const char* end, JsonSchema* const*& at, JsonSchema* const* stop,
+                bool& first) {
+    JsonSchema* const* node = at;
+    std::size_t comma = first ? 0 : 1;
+    for (; node != stop && plain_text_node(*node); ++node) {
+        if (!TextFields::Enabled(**node)) continue;
+        const std::string& value = TextFields::Value(**node);
+        if (value.size() > 16 || !kShortTextsReadable || end - p < 16 * 6 + 8 + 3) break;
+        *p = ',';
+        p[comma] = '"';
+        char* q = copy_short(p + comma + 1, value.data(), value.size());
+        if (q == nullptr) q = put_escaped(p + comma + 1, value.data(), value.size());
+        *q = '"';
+        p = q + 1;
+        comma = 1;
+    }
+    first = comma == 0;
+    at = node;
+    return p;
+}
+
 }  // namespace
 
 // The stream is looked at once for the whole run: nothing but this loop uses it meanwhile, since
@@ -510,26 +576,68 @@ std::size_t JsonWriteDocument::_serialize_texts(JsonSchema* const* nodes, std::s
     std::streambuf* buffer;
     char* start;
     const char* end;
-    auto plain = [](const JsonSchema* node) {
-        return node != nullptr && &typeid(*node) == &typeid(JsonSchemaString);
-    };
+    auto plain = plain_text_node;
     if (count == 0 || !plain(nodes[0]) || !put_area(_stream, buffer, start, end)) return 0;
     char* p = start;
     bool first = _first;
     std::size_t taken = 0;
-    for (; taken < count; ++taken) {
+    while (taken < count) {
+        if (!named) {  // as many cells as the fast loop takes
+            JsonSchema* const* at = nodes + taken;
+            p = put_cells(p, end, at, nodes + count, first);
+            taken = static_cast<std::size_t>(at - nodes);
+            if (taken == count) break;
+        }
         const JsonSchema* node = nodes[taken];
         if (!plain(node)) break;
-        if (!TextFields::Enabled(*node)) continue;  // a disabled node writes nothing
-        char* q = put_text(p, end, !first, named ? TextFields::Name(*node) : JsonSchema::_nullstr,
-                           TextFields::Value(*node));
-        if (q == nullptr) break;
-        p = q;
-        first = false;
+        if (TextFields::Enabled(*node)) {  // a disabled node writes nothing
+            char* q = put_text(p, end, !first,
+                               named ? TextFields::Name(*node) : JsonSchema::_nullstr,
+                               TextFields::Value(*node));
+            if (q == nullptr) break;
+            p = q;
+            first = false;
+        }
+        ++taken;
     }
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
     _first = first;
     return taken;
+}
+
+// The list goes whole into the put area, or nothing of it does.
+bool JsonWriteDocument::_serialize_list(unsigned int open, std::string& name,
+                                        JsonSchema* const* nodes, std::size_t count, bool named,
+                                        unsigned int close) {
+    std::streambuf* buffer;
+    char* start;
+    const char* end;
+    if (!put_area(_stream, buffer, start, end)) return false;
+    const std::size_t key = name.empty() ? 0 : name.size() + 3;
+    if (static_cast<std::size_t>(end - start) < key + 4) return false;
+    char* p = put_key(start, !_first, name, key);
+    *p++ = "{}[]"[open - JSON_OBJECT_BEGIN];
+    bool first = true;
+    JsonSchema* const* at = nodes;
+    JsonSchema* const* stop = nodes + count;
+    while (at != stop) {
+        if (!named) {
+            p = put_cells(p, end, at, stop, first);
+            if (at == stop) break;
+        }
+        const JsonSchema* node = *at++;
+        if (!plain_text_node(node)) return false;
+        if (!TextFields::Enabled(*node)) continue;
+        p = put_text(p, end, !first, named ? TextFields::Name(*node) : JsonSchema::_nullstr,
+                     TextFields::Value(*node));
+        if (p == nullptr) return false;
+        first = false;
+    }
+    if (p == end) return false;
+    *p++ = "{}[]"[close - JSON_OBJECT_BEGIN];
+    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+    _first = false;
+    return true;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // Internal: finding the end of a plain run of string bytes, sixteen bytes at a time with SSE2,
-// eight otherwise.
+// a machine word at a time otherwise (four bytes on 32-bit ARM, where eight-byte words would be
+// pairs of registers).
 #ifndef WEBJSON_DETAIL_BYTE_SCAN_H
 #define WEBJSON_DETAIL_BYTE_SCAN_H
 
@@ -21,6 +22,16 @@
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
 namespace detail {
+
+// The word the scans without SSE2 take at a time: one register of the target.
+using Word = std::uintptr_t;
+
+// The place of the lowest marked byte of a word (little-endian).
+inline std::size_t lowest_byte(Word marks) {
+    return static_cast<std::size_t>(sizeof(Word) == 8 ? __builtin_ctzll(marks)
+                                                      : __builtin_ctz(static_cast<unsigned>(marks))) /
+           8;
+}
 
 // Whether a byte ends a plain run: a double quote, a backslash and, with Controls (the writer,
 // which escapes them), a byte below 0x20.
@@ -79,29 +90,30 @@ inline std::size_t plain_run(const char* p, std::size_t n, char* copy = nullptr)
         return n;
     }
 #endif
-    std::uint64_t w;
-    for (; i + 8 <= n; i += 8) {
-        std::memcpy(&w, p + i, 8);
-        const std::uint64_t found = stop_marks<Controls>(w);
+    constexpr std::size_t kWord = sizeof(Word);
+    Word w;
+    for (; i + kWord <= n; i += kWord) {
+        std::memcpy(&w, p + i, kWord);
+        const Word found = stop_marks<Controls>(w);
         if (found != 0) {
 #if WEBJSON_SCAN_LITTLE_ENDIAN
-            return i + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+            return i + lowest_byte(found);
 #else
             break;
 #endif
         }
-        if (copy != nullptr) std::memcpy(copy + i, &w, 8);
+        if (copy != nullptr) std::memcpy(copy + i, &w, kWord);
     }
-    if (i != n && n >= 8) {  // the last word overlaps the one before it
-        const std::size_t last = n - 8;
-        std::memcpy(&w, p + last, 8);
-        const std::uint64_t found = stop_marks<Controls>(w);
+    if (i != n && n >= kWord) {  // the last word overlaps the one before it
+        const std::size_t last = n - kWord;
+        std::memcpy(&w, p + last, kWord);
+        const Word found = stop_marks<Controls>(w);
         if (found == 0) {
-            if (copy != nullptr) std::memcpy(copy + last, &w, 8);
+            if (copy != nullptr) std::memcpy(copy + last, &w, kWord);
             return n;
         }
 #if WEBJSON_SCAN_LITTLE_ENDIAN
-        return last + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+        return last + lowest_byte(found);
 #endif
     }
     for (; i < n && !stops_run<Controls>(static_cast<unsigned char>(p[i])); ++i) {
