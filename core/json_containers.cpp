@@ -5,6 +5,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "core/detail/leaf.h"
 #include "json_list.h"
 #include "json_schema.h"
 #include "json_stream.h"
@@ -88,35 +89,36 @@ JsonSchema* JsonSchemaList::Clone() {
 bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName, unsigned int begin,
                                        unsigned int end, bool named) {
     if (!_enable) return true;
-    // In a list that starts with a plain string node (a row of text cells, say), runs of them
-    // go to the writer at once, with the brackets when the whole list is of them; every other
-    // child compiles itself.
-    auto plain = [](const JsonSchema* child) {
-        return child != nullptr && &typeid(*child) == &typeid(JsonSchemaString);
-    };
-    if (!_children.empty() && plain(_children.front()) &&
-        writer._serialize_list(begin, _key(withName), _children.data(), _children.size(), named,
-                               end)) {
-        return true;
+    // Runs of leaves (integer, bool, double and string nodes of those very classes: a row of
+    // text cells, a record's fields) go to the writer at once, with the brackets when the whole
+    // list is of them; every other child compiles itself.
+    const std::size_t count = _children.size();
+    const bool leaves = count != 0 && detail::leaf_of(_children[0]) != detail::Leaf::kNone;
+    std::size_t i = JsonWriteDocument::kNothing;
+    if (leaves) {
+        i = writer._serialize_leaves(begin | end << 8, _key(withName), _children.data(), count,
+                                     named);
+        if (i != JsonWriteDocument::kNothing) {
+            if (i & 1) return true;  // the whole list
+            i >>= 1;
+        }
     }
-    bool result = writer.Serialize(begin, _key(withName), nullptr);
-    if (result && !_children.empty() && plain(_children.front())) {
-        const std::size_t count = _children.size();
-        for (std::size_t i = 0; i < count;) {
-            if (result) {  // taken: none when the child is not a plain string node
-                const std::size_t taken = writer._serialize_texts(&_children[i], count - i, named);
-                i += taken;
-                if (taken != 0) continue;
+    bool result = true;
+    if (i == JsonWriteDocument::kNothing) {
+        i = 0;
+        result = writer.Serialize(begin, _key(withName), nullptr);
+    }
+    // A list that does not start with a leaf (an array of objects, say) is looked at no further.
+    for (; result && i < count; ++i) {
+        if (leaves && detail::leaf_of(_children[i]) != detail::Leaf::kNone) {
+            const std::size_t taken =
+                writer._serialize_leaves(0, _nullstr, &_children[i], count - i, named);
+            if (taken != JsonWriteDocument::kNothing && taken >= 2) {
+                i += (taken >> 1) - 1;
+                continue;
             }
-            result = _children[i]->Compile(writer, named) && result;
-            if (!result) break;
-            ++i;
         }
-    } else {
-        for (JsonSchema* child : _children) {
-            result = child->Compile(writer, named) && result;
-            if (!result) break;
-        }
+        result = _children[i]->Compile(writer, named) && result;
     }
     return writer.Serialize(end, _nullstr, nullptr) && result;
 }

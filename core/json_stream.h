@@ -77,21 +77,20 @@ class WEBJSON_API JsonWriteDocument {
     /// Quotes, backslashes and control characters are escaped; every other byte is copied.
     void _string_to_json(std::string& in, std::string& out);
 
-    /// Writes a run of plain string nodes at once; lists use it for rows of text cells.
+    /// The leading leaves of a list in one pass over the stream buffer's area.
     ///
-    /// Takes the leading nodes of [nodes, nodes + count) that are of the class JsonSchemaString
-    /// itself, writing each as its Compile(*this, named) would (a disabled one writes nothing),
-    /// while the stream's buffer has room for them. Returns how many it took: 0 when the first
-    /// node is not such a node or the buffer cannot be written directly.
-    std::size_t _serialize_texts(JsonSchema* const* nodes, std::size_t count, bool named);
+    /// After the bracket open (brackets' low byte: a bracket token, with name as key; 0: none),
+    /// writes the leading nodes of [nodes, nodes + count) that are integer, boolean, double or
+    /// string nodes of those very classes, as their Compile would (under their names when named),
+    /// then the bracket close (brackets' second byte; 0: none) when every node was taken. Returns
+    /// twice the number of nodes taken, plus 1 when it wrote the bracket close, or kNothing when it
+    /// wrote nothing at all, not even the bracket (the stream not good, no room). Lists use it for
+    /// rows of cells and the fields of records.
+    std::size_t _serialize_leaves(unsigned int brackets, std::string& name,
+                                  JsonSchema* const* nodes, std::size_t count, bool named);
+    /// What _serialize_leaves returns when it wrote nothing.
+    static constexpr std::size_t kNothing = ~std::size_t{0};
 
-    /// Writes a whole list of plain string nodes (of the class JsonSchemaString itself) as their
-    /// list's Compile would: the bracket open under name, the nodes (under their names when
-    /// named), the bracket close. Stores all of it at once in the stream buffer's area and returns
-    /// true, or stores nothing and returns false (a node of another class, no room), leaving the
-    /// list to be written item by item.
-    bool _serialize_list(unsigned int open, std::string& name, JsonSchema* const* nodes,
-                         std::size_t count, bool named, unsigned int close);
     /// Writes an array of count texts (null as "") as string values, for tables written from a
     /// source; returns false when the stream failed.
     bool _serialize_text_array(const char* const* texts, std::size_t count);

@@ -12,6 +12,7 @@
 #include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
 #include "core/detail/json_guard.h"
+#include "core/detail/leaf.h"
 #include "core/detail/number_text.h"
 #include "core/detail/stream_area.h"
 #include "json_schema.h"
@@ -188,10 +189,10 @@ inline char* copy_short(char* p, const char* s, std::size_t size) {
 #endif
 }
 
-// Stores a string value of size (at most 16) bytes from s, whose storage holds 16 bytes, escaped, at
-// p, which has room for 16 * 6 + 8 bytes, and returns its end: every byte goes as its form from the
-// table, with no branch on where the escapes are (with SSE2 sixteen steps whatever the length, so
-// that no branch depends on it either).
+// Stores a string value of size (at most 16) bytes from s, whose storage holds 16 bytes, escaped,
+// at p, which has room for 16 * 6 + 8 bytes, and returns its end: every byte goes as its form from
+// the table, with no branch on where the escapes are (with SSE2 sixteen steps whatever the length,
+// so that no branch depends on it either).
 inline char* put_escaped(char* p, const char* s, std::size_t size) {
     const unsigned char* text = reinterpret_cast<const unsigned char*>(s);
 #if defined(__SSE2__)
@@ -525,8 +526,8 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
 
 namespace {
 
-// The fields of a string node that its Compile hands to the writer, reached through pointers to
-// the protected members (the node itself is a JsonSchemaString, never one of this class).
+// The fields of the leaf nodes that their Compile hands to the writer, reached through pointers
+// to the protected members (each node is of the class named, never one of these).
 struct TextFields : JsonSchemaString {
     static bool Enabled(const JsonSchema& node) { return node.*(&TextFields::_enable); }
     static const std::string& Name(const JsonSchema& node) { return node.*(&TextFields::_name); }
@@ -534,36 +535,102 @@ struct TextFields : JsonSchemaString {
         return static_cast<const JsonSchemaString&>(node).*(&TextFields::_value);
     }
 };
+struct IntFields : JsonSchemaInt {
+    static int Value(const JsonSchema& node) {
+        return static_cast<const JsonSchemaInt&>(node).*(&IntFields::_value);
+    }
+};
+struct BoolFields : JsonSchemaBool {
+    static bool Value(const JsonSchema& node) {
+        return static_cast<const JsonSchemaBool&>(node).*(&BoolFields::_value);
+    }
+};
+struct DoubleFields : JsonSchemaDouble {
+    static double Value(const JsonSchema& node) {
+        return static_cast<const JsonSchemaDouble&>(node).*(&DoubleFields::_value);
+    }
+    static unsigned int Decimal(const JsonSchema& node) {
+        return static_cast<const JsonSchemaDouble&>(node).*(&DoubleFields::_decimal);
+    }
+};
 
-inline bool plain_text_node(const JsonSchema* node) {
-    return node != nullptr && &typeid(*node) == &typeid(JsonSchemaString);
-}
+// What a run of leaves leaves set, as their own Compile would: the writer's precision (a double
+// node sets its own), and on the stream boolalpha (after a bool) and the precision (after a
+// double).
+struct RunState {
+    unsigned int decimal;
+    bool boolalpha;
+    bool precision;
+};
 
-// The cells of a row: stores the enabled plain text nodes from *at on, without keys, while their
-// values are short, need no escape and the area has room, and returns the end of what it stored;
-// *at is left at the first node it did not take. Kept apart from the general loop, so that it keeps
-// its few values in registers.
+// Stores the leaves from *at on (see detail::leaf_of), under their names when named, while the area
+// has room, and returns the end of what it stored; *at is left at the first node it did not take.
+// Kept apart from the callers' loops, so that it keeps its few values in registers.
 #if defined(__GNUC__)
 [[gnu::noinline]]
 #endif
-char* put_cells(char* p, const char* end, JsonSchema* const*& at, JsonSchema* const* stop,
-                bool& first) {
-    JsonSchema* const* node = at;
+char* put_leaves(char* p, const char* end, JsonSchema* const*& at, JsonSchema* const* stop,
+                 bool& first, bool named, RunState& state) {
+    JsonSchema* const* node_at = at;
     std::size_t comma = first ? 0 : 1;
-    for (; node != stop && plain_text_node(*node); ++node) {
-        if (!TextFields::Enabled(**node)) continue;
-        const std::string& value = TextFields::Value(**node);
-        if (value.size() > 16 || !kShortTextsReadable || end - p < 16 * 6 + 8 + 3) break;
-        *p = ',';
-        p[comma] = '"';
-        char* q = copy_short(p + comma + 1, value.data(), value.size());
-        if (q == nullptr) q = put_escaped(p + comma + 1, value.data(), value.size());
-        *q = '"';
-        p = q + 1;
+    for (; node_at != stop; ++node_at) {
+        const JsonSchema* node = *node_at;
+        const detail::Leaf leaf = detail::leaf_of(node);
+        if (leaf == detail::Leaf::kNone) break;
+        if (!TextFields::Enabled(*node)) continue;  // a disabled node writes nothing
+        if (leaf == detail::Leaf::kString) {
+            const std::string& value = TextFields::Value(*node);
+            if (!named && value.size() <= 16 && kShortTextsReadable && end - p >= 16 * 6 + 8 + 3) {
+                // A cell of a row, the most common item: the comma and quote stored whatever they
+                // turn out to be, the value checked and copied at once.
+                *p = ',';
+                p[comma] = '"';
+                char* q = copy_short(p + comma + 1, value.data(), value.size());
+                if (q == nullptr) q = put_escaped(p + comma + 1, value.data(), value.size());
+                *q = '"';
+                p = q + 1;
+            } else {
+                char* q = put_text(p, end, comma != 0,
+                                   named ? TextFields::Name(*node) : JsonSchema::_nullstr, value);
+                if (q == nullptr) break;
+                p = q;
+            }
+            comma = 1;
+            continue;
+        }
+        const std::string& name = named ? TextFields::Name(*node) : JsonSchema::_nullstr;
+        const std::size_t key = name.empty() ? 0 : name.size() + 3;
+        if (key > kMaxPiece || static_cast<std::size_t>(end - p) < key + 40) break;
+        char* q = put_key(p, comma != 0, name, key);
+        char buf[32];
+        const char* text = buf;
+        std::size_t size;
+        if (leaf == detail::Leaf::kInt) {
+            text = detail::format_int(IntFields::Value(*node), buf + sizeof buf);
+            size = static_cast<std::size_t>(buf + sizeof buf - text);
+        } else if (leaf == detail::Leaf::kBool) {
+            const bool b = BoolFields::Value(*node);
+            text = b ? "true" : "false";
+            size = b ? 4 : 5;
+            state.boolalpha = true;
+        } else {
+            const unsigned int decimal = DoubleFields::Decimal(*node);
+            if (decimal < 16) state.decimal = decimal;
+            state.precision = true;
+            const double d = DoubleFields::Value(*node);
+            if (!std::isfinite(d)) {  // JSON has no NaN or infinity
+                text = "null";
+                size = 4;
+            } else {
+                size = detail::format_general(d, state.decimal, buf);
+                if (size == 0) size = detail::format_general_slow(d, state.decimal, buf);
+            }
+        }
+        p = copy_bytes(q, text, size);
         comma = 1;
     }
     first = comma == 0;
-    at = node;
+    at = node_at;
     return p;
 }
 
@@ -571,73 +638,38 @@ char* put_cells(char* p, const char* end, JsonSchema* const*& at, JsonSchema* co
 
 // The stream is looked at once for the whole run: nothing but this loop uses it meanwhile, since
 // only nodes whose Compile is the library's own are taken.
-std::size_t JsonWriteDocument::_serialize_texts(JsonSchema* const* nodes, std::size_t count,
-                                                bool named) {
+std::size_t JsonWriteDocument::_serialize_leaves(unsigned int brackets, std::string& name,
+                                                 JsonSchema* const* nodes, std::size_t count,
+                                                 bool named) {
+    const unsigned int open = brackets & 0xFF, close = brackets >> 8;
     std::streambuf* buffer;
     char* start;
     const char* end;
-    auto plain = plain_text_node;
-    if (count == 0 || !plain(nodes[0]) || !put_area(_stream, buffer, start, end)) return 0;
+    if (!put_area(_stream, buffer, start, end)) return kNothing;
     char* p = start;
     bool first = _first;
-    std::size_t taken = 0;
-    while (taken < count) {
-        if (!named) {  // as many cells as the fast loop takes
-            JsonSchema* const* at = nodes + taken;
-            p = put_cells(p, end, at, nodes + count, first);
-            taken = static_cast<std::size_t>(at - nodes);
-            if (taken == count) break;
-        }
-        const JsonSchema* node = nodes[taken];
-        if (!plain(node)) break;
-        if (TextFields::Enabled(*node)) {  // a disabled node writes nothing
-            char* q = put_text(p, end, !first,
-                               named ? TextFields::Name(*node) : JsonSchema::_nullstr,
-                               TextFields::Value(*node));
-            if (q == nullptr) break;
-            p = q;
-            first = false;
-        }
-        ++taken;
+    if (open != 0) {
+        const std::size_t key = name.empty() ? 0 : name.size() + 3;
+        if (key > kMaxPiece || static_cast<std::size_t>(end - p) < key + 4) return kNothing;
+        p = put_key(p, !first, name, key);
+        *p++ = "{}[]"[open - JSON_OBJECT_BEGIN];
+        first = true;
+    }
+    RunState state{_decimal, false, false};
+    JsonSchema* const* at = nodes;
+    p = put_leaves(p, end, at, nodes + count, first, named, state);
+    std::size_t taken = static_cast<std::size_t>(at - nodes) << 1;
+    if (close != 0 && at == nodes + count && p != end) {
+        *p++ = "{}[]"[close - JSON_OBJECT_BEGIN];
+        first = false;
+        taken |= 1;
     }
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
     _first = first;
+    _decimal = state.decimal;
+    if (state.boolalpha) _stream.setf(std::ios::boolalpha);
+    if (state.precision) _stream.precision(static_cast<std::streamsize>(_decimal));
     return taken;
-}
-
-// The list goes whole into the put area, or nothing of it does.
-bool JsonWriteDocument::_serialize_list(unsigned int open, std::string& name,
-                                        JsonSchema* const* nodes, std::size_t count, bool named,
-                                        unsigned int close) {
-    std::streambuf* buffer;
-    char* start;
-    const char* end;
-    if (!put_area(_stream, buffer, start, end)) return false;
-    const std::size_t key = name.empty() ? 0 : name.size() + 3;
-    if (static_cast<std::size_t>(end - start) < key + 4) return false;
-    char* p = put_key(start, !_first, name, key);
-    *p++ = "{}[]"[open - JSON_OBJECT_BEGIN];
-    bool first = true;
-    JsonSchema* const* at = nodes;
-    JsonSchema* const* stop = nodes + count;
-    while (at != stop) {
-        if (!named) {
-            p = put_cells(p, end, at, stop, first);
-            if (at == stop) break;
-        }
-        const JsonSchema* node = *at++;
-        if (!plain_text_node(node)) return false;
-        if (!TextFields::Enabled(*node)) continue;
-        p = put_text(p, end, !first, named ? TextFields::Name(*node) : JsonSchema::_nullstr,
-                     TextFields::Value(*node));
-        if (p == nullptr) return false;
-        first = false;
-    }
-    if (p == end) return false;
-    *p++ = "{}[]"[close - JSON_OBJECT_BEGIN];
-    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
-    _first = false;
-    return true;
 }
 
 namespace {

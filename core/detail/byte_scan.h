@@ -28,8 +28,9 @@ using Word = std::uintptr_t;
 
 // The place of the lowest marked byte of a word (little-endian).
 inline std::size_t lowest_byte(Word marks) {
-    return static_cast<std::size_t>(sizeof(Word) == 8 ? __builtin_ctzll(marks)
-                                                      : __builtin_ctz(static_cast<unsigned>(marks))) /
+    return static_cast<std::size_t>(sizeof(Word) == 8
+                                        ? __builtin_ctzll(marks)
+                                        : __builtin_ctz(static_cast<unsigned>(marks))) /
            8;
 }
 
