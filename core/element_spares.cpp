@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/detail/cold.h"
+#include "core/detail/leaf.h"
 #include "core/detail/node_reuse.h"
 #include "json_list.h"
 #include "json_schema.h"
@@ -435,10 +436,12 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
     JsonSchema* element = prototype != nullptr ? store.made : nullptr;
     result = result && element != nullptr;
     const auto& source = store.source;
+    // A leaf of the library's own class goes straight to the writer, as its Compile would.
+    const bool leaf = element != nullptr && detail::leaf_of(element) != detail::Leaf::kNone;
     for (std::uint32_t i = 0; result; ++i) {
         element->Reset();
         if (!source(*element, i)) break;
-        result = element->Compile(writer, false);
+        if (!leaf || !writer._serialize_leaf(*element)) result = element->Compile(writer, false);
         if (i == UINT32_MAX) break;
     }
     return writer.Serialize(JSON_ARRAY_END, JsonSchema::_nullstr, nullptr) && result;

@@ -33,10 +33,6 @@ void JsonSchemaList::AddNew(JsonSchema* child) {
     }
 }
 
-JsonSchema* JsonSchemaList::GetObject(unsigned int index) {
-    return index < _children.size() ? _children[index] : nullptr;
-}
-
 JsonSchema* JsonSchemaList::GetObject(const char* name) {
     if (!name) return nullptr;
     for (JsonSchema* child : _children) {

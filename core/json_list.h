@@ -44,7 +44,9 @@ class WEBJSON_API JsonSchemaList : public JsonSchema {
     /// on. A null child is ignored.
     void AddNew(JsonSchema* child);
     /// The child at index, or null when index is not below Size(). Borrowed.
-    JsonSchema* GetObject(unsigned int index);
+    JsonSchema* GetObject(unsigned int index) {
+        return index < _children.size() ? _children[index] : nullptr;
+    }
     /// The first child named exactly name, or null (also for a null name). Borrowed.
     JsonSchema* GetObject(const char* name);
     /// The number of children.
@@ -171,6 +173,8 @@ class WEBJSON_API ElementSpares {
     bool WriteFromSource(JsonWriteDocument& writer, std::string& key, JsonSchema* prototype,
                          bool (*fits)(JsonSchema* element));
 
+    // The array is empty: no element read is left to keep.
+    void Forget() { _begin = _end = 0; }
     // A read appended an element at the end of children, now of the given size.
     void Appended(std::size_t size) {
         if (_end + 1 != size) _begin = static_cast<std::uint32_t>(size - 1);
@@ -303,6 +307,11 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     /// Empties the array: every element is deleted, last one first (within a document's read, the
     /// elements it read last are kept for that read instead, see the class).
     void Reset() override {
+        if (_children.empty()) {  // nothing to keep or delete (an array written from a source)
+            _cleared = false;
+            _spares.Forget();
+            return;
+        }
         _spares.Keep(*this, _prototype());
         _delete_children();
     }

@@ -162,7 +162,11 @@ JsonSchemaString::JsonSchemaString(const char* name, int value) : JsonSchema(nam
     _default = _value;
 }
 void JsonSchemaString::Reset() {
-    _value = _default;
+    if (_default.empty()) {  // the usual default: no call
+        _value.clear();
+    } else {
+        _value = _default;
+    }
 }
 JsonSchema* JsonSchemaString::Clone() {
     return new JsonSchemaString(_name.c_str(), _default.c_str());

@@ -88,6 +88,10 @@ class WEBJSON_API JsonWriteDocument {
     /// rows of cells and the fields of records.
     std::size_t _serialize_leaves(unsigned int brackets, std::string& name,
                                   JsonSchema* const* nodes, std::size_t count, bool named);
+    /// One leaf (see _serialize_leaves), without a key, as its Compile would write it; false, with
+    /// nothing written, when node is not such a leaf or the area cannot take it. Arrays written
+    /// from a source use it for elements of those classes.
+    bool _serialize_leaf(const JsonSchema& node);
     /// What _serialize_leaves returns when it wrote nothing.
     static constexpr std::size_t kNothing = ~std::size_t{0};
 

@@ -150,6 +150,18 @@ constexpr bool kShortTextsReadable = true;
 constexpr bool kShortTextsReadable = false;
 #endif
 
+#if !defined(__SSE2__)
+constexpr detail::Word kOnes = static_cast<detail::Word>(0x0101010101010101u);
+constexpr detail::Word kHighBits = kOnes * 0x80;
+
+// The bytes of w that may need an escape in a string value, marked in their high bit (kHighBits):
+// cheaper than detail::stop_marks, exact for bytes below 0x80, and taking every byte from 0x80 on
+// for one; values with such bytes go the exact way.
+inline detail::Word suspect_bytes(detail::Word w) {
+    return ((w ^ (kOnes * '"')) - kOnes) | ((w ^ (kOnes * '\\')) - kOnes) | (w - kOnes * 0x20) | w;
+}
+#endif
+
 // Copies a string value of size (at most 16) bytes from s, whose storage holds 16 bytes, to p,
 // which has room for 16, and returns the end of the copy; null when a byte of the value needs an
 // escape in a string (a quote, a backslash or a control byte). Bytes past size are copied but not
@@ -163,29 +175,23 @@ inline char* copy_short(char* p, const char* s, std::size_t size) {
     return p + size;
 #else
     // A register at a time, as many as the value needs: without SIMD a fixed 16 bytes cost more
-    // than the branches saved. The test takes every byte not below 0x80 for one that needs an
-    // escape: cheaper, and exact for the rest; such values go the exact way.
+    // than the branches saved.
     using detail::Word;
-    constexpr Word kOnes = static_cast<Word>(0x0101010101010101u);
-    auto suspect = [](Word w) {
-        return ((w ^ (kOnes * '"')) - kOnes) | ((w ^ (kOnes * '\\')) - kOnes) | (w - kOnes * 0x20) |
-               w;
-    };
     Word found = 0;
     std::size_t i = 0;
     for (; i + sizeof(Word) <= size; i += sizeof(Word)) {
         Word w;
         std::memcpy(&w, s + i, sizeof w);
-        found |= suspect(w);
+        found |= suspect_bytes(w);
         std::memcpy(p + i, &w, sizeof w);
     }
     if (i != size) {  // the last bytes, those past the value masked off
         Word w;
         std::memcpy(&w, s + i, sizeof w);
-        found |= suspect(w) & ((Word{1} << (8 * (size - i))) - 1);
+        found |= suspect_bytes(w) & ((Word{1} << (8 * (size - i))) - 1);
         std::memcpy(p + i, &w, sizeof w);
     }
-    return (found & (kOnes * 0x80)) == 0 ? p + size : nullptr;
+    return (found & kHighBits) == 0 ? p + size : nullptr;
 #endif
 }
 
@@ -212,6 +218,7 @@ inline char* put_escaped(char* p, const char* s, std::size_t size) {
 // Copies the n bytes of a string value to p and returns the end of the copy, or returns null
 // when one of them needs an escape (some bytes may then have been stored).
 inline char* copy_plain(char* p, const char* s, std::size_t n) {
+#if defined(__SSE2__)
     if (n >= 8) return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
     if (n >= 4) {  // two words of four bytes, overlapping
         std::uint32_t a, b;
@@ -223,6 +230,27 @@ inline char* copy_plain(char* p, const char* s, std::size_t n) {
         return p + n;
     }
     return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
+#else
+    // A register at a time with the cheap test, the last one overlapping those before it; values
+    // with bytes from 0x80 on go the exact way, as those that need an escape.
+    using detail::Word;
+    if (n < sizeof(Word)) return detail::plain_run<true>(s, n, p) == n ? p + n : nullptr;
+    Word found = 0;
+    std::size_t i = 0;
+    for (; i + sizeof(Word) <= n; i += sizeof(Word)) {
+        Word w;
+        std::memcpy(&w, s + i, sizeof w);
+        found |= suspect_bytes(w);
+        std::memcpy(p + i, &w, sizeof w);
+    }
+    if (i != n) {
+        Word w;
+        std::memcpy(&w, s + n - sizeof w, sizeof w);
+        found |= suspect_bytes(w);
+        std::memcpy(p + n - sizeof w, &w, sizeof w);
+    }
+    return (found & kHighBits) == 0 ? p + n : nullptr;
+#endif
 }
 
 // Stores the whole item (separator, key, value) into the put area and returns true, when the
@@ -406,6 +434,24 @@ inline bool put_bracket(std::ostream& stream, bool& first, unsigned int token) {
     return true;
 }
 
+// An opening bracket under a key ("tags":[), when the put area has room; false, with nothing stored
+// and first unchanged, otherwise.
+inline bool put_keyed_bracket(std::ostream& stream, bool& first, const std::string& name,
+                              unsigned int token) {
+    std::streambuf* buffer;
+    char* p;
+    const char* end;
+    const std::size_t key = name.size() + 3;
+    if (!put_area(stream, buffer, p, end) || static_cast<std::size_t>(end - p) < key + 2) {
+        return false;
+    }
+    char* q = put_key(p, !first, name, key);
+    *q++ = "{}[]"[token - JSON_OBJECT_BEGIN];
+    BufferAccess::Pbump(buffer, static_cast<int>(q - p));
+    first = true;
+    return true;
+}
+
 // Every item but a plain string or a bracket in the put area. The common case touches only memory:
 // the item goes whole into the put area, with no call on the stream and nothing that can throw. The
 // stream's own functions, which may throw (an exception mask, a throwing buffer), run guarded.
@@ -503,7 +549,12 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
             return true;
         }
     } else if (token - JSON_OBJECT_BEGIN <= JSON_ARRAY_END - JSON_OBJECT_BEGIN) {
-        if (name.empty() && put_bracket(_stream, _first, token)) return true;
+        if (name.empty()
+                ? put_bracket(_stream, _first, token)
+                : (token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN) &&
+                      name.size() <= kMaxPiece && put_keyed_bracket(_stream, _first, name, token)) {
+            return true;
+        }
     } else if (token == JSON_INT) {
         if (value != nullptr) {
             char buf[16];
@@ -563,6 +614,85 @@ struct RunState {
     bool precision;
 };
 
+// Stores the separator (when comma) and the key (name, when not empty) at p, which has room for
+// them and 16 bytes more, and returns their end: a key of up to 15 bytes (never escaped) moved as
+// 16 bytes, which its storage holds, as a short value's.
+inline char* put_short_key(char* p, bool comma, const std::string& name) {
+    *p = ',';
+    p += comma ? 1 : 0;
+    if (!name.empty()) {
+        *p = '"';
+        if (kShortTextsReadable && name.size() <= 15) {
+            std::memcpy(p + 1, name.data(), 16);
+        } else {
+            std::memcpy(p + 1, name.data(), name.size());
+        }
+        p += name.size() + 1;
+        std::memcpy(p, "\":", 2);
+        p += 2;
+    }
+    return p;
+}
+
+// Stores one leaf of kind leaf (not kNone; enabled) at p, with its separator and key, and returns
+// its end; null, with nothing committed, when the area up to end is too small or a long value needs
+// an escape (the general way writes it then).
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline char*
+put_leaf(char* p, const char* end, const JsonSchema& node, detail::Leaf leaf, bool comma,
+         bool named, RunState& state) {
+    const std::string& name = named ? TextFields::Name(node) : JsonSchema::_nullstr;
+    const std::size_t room = static_cast<std::size_t>(end - p);
+    if (name.size() > kMaxPiece || room < name.size() + 24 + 16 * 6) return nullptr;
+    if (leaf == detail::Leaf::kString) {
+        // The most common item: the comma, quotes and key stored whatever they turn out to be,
+        // the value checked and copied at once.
+        const std::string& value = TextFields::Value(node);
+        const std::size_t size = value.size();
+        if (size > kMaxPiece || room < name.size() + size + 24 + 16 * 6) return nullptr;
+        char* q = put_short_key(p, comma, name);
+        *q++ = '"';
+        char* r = nullptr;
+        if (size <= 16 && kShortTextsReadable) {
+            r = copy_short(q, value.data(), size);
+            if (r == nullptr) r = put_escaped(q, value.data(), size);
+        } else {
+            r = copy_plain(q, value.data(), size);
+            if (r == nullptr) return nullptr;
+        }
+        *r = '"';
+        return r + 1;
+    }
+    char* q = put_short_key(p, comma, name);
+    char buf[32];
+    const char* text = buf;
+    std::size_t size;
+    if (leaf == detail::Leaf::kInt) {
+        text = detail::format_int(IntFields::Value(node), buf + sizeof buf);
+        size = static_cast<std::size_t>(buf + sizeof buf - text);
+    } else if (leaf == detail::Leaf::kBool) {
+        const bool b = BoolFields::Value(node);
+        text = b ? "true" : "false";
+        size = b ? 4 : 5;
+        state.boolalpha = true;
+    } else {
+        const unsigned int decimal = DoubleFields::Decimal(node);
+        if (decimal < 16) state.decimal = decimal;
+        state.precision = true;
+        const double d = DoubleFields::Value(node);
+        if (!std::isfinite(d)) {  // JSON has no NaN or infinity
+            text = "null";
+            size = 4;
+        } else {
+            size = detail::format_general(d, state.decimal, buf);
+            if (size == 0) size = detail::format_general_slow(d, state.decimal, buf);
+        }
+    }
+    return copy_bytes(q, text, size);
+}
+
 // Stores the leaves from *at on (see detail::leaf_of), under their names when named, while the area
 // has room, and returns the end of what it stored; *at is left at the first node it did not take.
 // Kept apart from the callers' loops, so that it keeps its few values in registers.
@@ -578,55 +708,24 @@ char* put_leaves(char* p, const char* end, JsonSchema* const*& at, JsonSchema* c
         const detail::Leaf leaf = detail::leaf_of(node);
         if (leaf == detail::Leaf::kNone) break;
         if (!TextFields::Enabled(*node)) continue;  // a disabled node writes nothing
-        if (leaf == detail::Leaf::kString) {
+        if (leaf == detail::Leaf::kString && !named) {
+            // A cell of a row, the most common item of all: the comma and quote stored whatever
+            // they turn out to be, the value checked and copied at once.
             const std::string& value = TextFields::Value(*node);
-            if (!named && value.size() <= 16 && kShortTextsReadable && end - p >= 16 * 6 + 8 + 3) {
-                // A cell of a row, the most common item: the comma and quote stored whatever they
-                // turn out to be, the value checked and copied at once.
+            if (value.size() <= 16 && kShortTextsReadable && end - p >= 16 * 6 + 8 + 3) {
                 *p = ',';
                 p[comma] = '"';
                 char* q = copy_short(p + comma + 1, value.data(), value.size());
                 if (q == nullptr) q = put_escaped(p + comma + 1, value.data(), value.size());
                 *q = '"';
                 p = q + 1;
-            } else {
-                char* q = put_text(p, end, comma != 0,
-                                   named ? TextFields::Name(*node) : JsonSchema::_nullstr, value);
-                if (q == nullptr) break;
-                p = q;
-            }
-            comma = 1;
-            continue;
-        }
-        const std::string& name = named ? TextFields::Name(*node) : JsonSchema::_nullstr;
-        const std::size_t key = name.empty() ? 0 : name.size() + 3;
-        if (key > kMaxPiece || static_cast<std::size_t>(end - p) < key + 40) break;
-        char* q = put_key(p, comma != 0, name, key);
-        char buf[32];
-        const char* text = buf;
-        std::size_t size;
-        if (leaf == detail::Leaf::kInt) {
-            text = detail::format_int(IntFields::Value(*node), buf + sizeof buf);
-            size = static_cast<std::size_t>(buf + sizeof buf - text);
-        } else if (leaf == detail::Leaf::kBool) {
-            const bool b = BoolFields::Value(*node);
-            text = b ? "true" : "false";
-            size = b ? 4 : 5;
-            state.boolalpha = true;
-        } else {
-            const unsigned int decimal = DoubleFields::Decimal(*node);
-            if (decimal < 16) state.decimal = decimal;
-            state.precision = true;
-            const double d = DoubleFields::Value(*node);
-            if (!std::isfinite(d)) {  // JSON has no NaN or infinity
-                text = "null";
-                size = 4;
-            } else {
-                size = detail::format_general(d, state.decimal, buf);
-                if (size == 0) size = detail::format_general_slow(d, state.decimal, buf);
+                comma = 1;
+                continue;
             }
         }
-        p = copy_bytes(q, text, size);
+        char* q = put_leaf(p, end, *node, leaf, comma != 0, named, state);
+        if (q == nullptr) break;
+        p = q;
         comma = 1;
     }
     first = comma == 0;
@@ -670,6 +769,24 @@ std::size_t JsonWriteDocument::_serialize_leaves(unsigned int brackets, std::str
     if (state.boolalpha) _stream.setf(std::ios::boolalpha);
     if (state.precision) _stream.precision(static_cast<std::streamsize>(_decimal));
     return taken;
+}
+
+bool JsonWriteDocument::_serialize_leaf(const JsonSchema& node) {
+    const detail::Leaf leaf = detail::leaf_of(&node);
+    std::streambuf* buffer;
+    char* start;
+    const char* end;
+    if (leaf == detail::Leaf::kNone || !put_area(_stream, buffer, start, end)) return false;
+    if (!TextFields::Enabled(node)) return true;
+    RunState state{_decimal, false, false};
+    char* p = put_leaf(start, end, node, leaf, !_first, false, state);
+    if (p == nullptr) return false;
+    BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+    _first = false;
+    _decimal = state.decimal;
+    if (state.boolalpha) _stream.setf(std::ios::boolalpha);
+    if (state.precision) _stream.precision(static_cast<std::streamsize>(_decimal));
+    return true;
 }
 
 namespace {
