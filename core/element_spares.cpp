@@ -572,7 +572,14 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
 
 bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchema*>& children,
                                  JsonSchema* prototype, bool result) {
-    for (std::size_t i = 0; result && !reader.Peek(JSON_ARRAY_END); ++i) {
+    // Clones of a leaf prototype of the library's classes are leaves: read in place when the area
+    // holds them.
+    const detail::Leaf leaf = detail::leaf_of(prototype);
+    for (std::size_t i = 0; result; ++i) {
+        const int next = reader._next_element();
+        if (next == JsonReadDocument::kNextEnd || (next == 0 && reader.Peek(JSON_ARRAY_END))) {
+            break;
+        }
         // Without a prototype (or a clone of it) the element is skipped.
         JsonSchema* element = prototype != nullptr ? Take(prototype) : nullptr;
         if (element == nullptr) {
@@ -587,6 +594,10 @@ bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchem
             throw;
         }
         Appended(children.size());
+        if (leaf != detail::Leaf::kNone &&
+            reader._read_leaf(*element, static_cast<unsigned int>(leaf))) {
+            continue;
+        }
         result = element->Format(reader, false) && result;
         if (!result) reader.Within(i);
     }

@@ -1,6 +1,7 @@
 // Containers: objects, ordered lists, open lists and the library's array instantiations.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -12,6 +13,26 @@
 
 namespace DocumentAPI {
 namespace JsonDocumentAPI {
+
+namespace {
+
+// Whether node's name is the size bytes at text.
+inline bool Named(JsonSchema& node, const char* text, std::size_t size) {
+    const std::string& name = node.GetName();
+    return name.size() == size && std::memcmp(name.data(), text, size) == 0;
+}
+
+// A child's value: a leaf of the library's classes read in place when the area holds it, any
+// other node (and the rest) through its Format.
+inline bool ReadChild(JsonReadDocument& reader, JsonSchema& child) {
+    const detail::Leaf leaf = detail::leaf_of(&child);
+    if (leaf != detail::Leaf::kNone && reader._read_leaf(child, static_cast<unsigned int>(leaf))) {
+        return true;
+    }
+    return child.Format(reader, false);
+}
+
+}  // namespace
 
 JsonSchemaList::JsonSchemaList(const char* name) : JsonSchema(name) {
     _cleared = false;
@@ -140,14 +161,27 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     std::size_t first = 0;
     std::size_t left = count;
     std::string key;
-    while (result && !reader.Peek(JSON_OBJECT_END)) {
-        result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
-        const bool named = result;
+    while (result) {
+        // The key in place when the area holds it plainly (compared where it lies), else read.
+        const char* text = nullptr;
+        std::size_t size = 0;
+        const int next = reader._next_key(text, size);
+        if (next == JsonReadDocument::kNextEnd) break;
         std::size_t i = first;
-        while (i < count && (matched(i) || _children[i]->GetName() != key))
-            ++i;
+        bool named = true;
+        if (next == JsonReadDocument::kNextItem) {
+            while (i < count && (matched(i) || !Named(*_children[i], text, size)))
+                ++i;
+            if (i == count) key.assign(text, size);
+        } else {
+            if (reader.Peek(JSON_OBJECT_END)) break;
+            result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
+            named = result;
+            while (i < count && (matched(i) || _children[i]->GetName() != key))
+                ++i;
+        }
         if (i < count) {
-            result = _children[i]->Format(reader, false) && result;
+            result = ReadChild(reader, *_children[i]) && result;
             marks[i / 64] |= std::uint64_t{1} << (i % 64);
             --left;
             while (first < count && matched(first))
@@ -155,7 +189,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
         } else {
             result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
         }
-        if (named && !result) reader.Within(key);
+        if (named && !result) reader.Within(i < count ? _children[i]->GetName() : key);
     }
     // the first child left without a member, reported at the closing brace
     if (result && left != 0) {
@@ -185,8 +219,11 @@ bool JsonSchemaOrderedList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
     for (std::size_t i = 0; i < _children.size(); ++i) {
-        if (reader.Peek(JSON_ARRAY_END)) break;
-        result = _children[i]->Format(reader, false) && result;
+        const int next = reader._next_element();
+        if (next == JsonReadDocument::kNextEnd || (next == 0 && reader.Peek(JSON_ARRAY_END))) {
+            break;
+        }
+        result = ReadChild(reader, *_children[i]) && result;
         if (!result) {
             reader.Within(i);
             break;
@@ -203,18 +240,30 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
     std::string key;
-    while (result && !reader.Peek(JSON_OBJECT_END)) {
-        result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
-        const bool named = result;
+    while (result) {
+        const char* text = nullptr;
+        std::size_t size = 0;
+        const int next = reader._next_key(text, size);
+        if (next == JsonReadDocument::kNextEnd) break;
         auto it = _children.begin();
-        while (it != _children.end() && (*it)->GetName() != key)
-            ++it;
+        bool named = true;
+        if (next == JsonReadDocument::kNextItem) {
+            while (it != _children.end() && !Named(**it, text, size))
+                ++it;
+            if (it == _children.end()) key.assign(text, size);
+        } else {
+            if (reader.Peek(JSON_OBJECT_END)) break;
+            result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
+            named = result;
+            while (it != _children.end() && (*it)->GetName() != key)
+                ++it;
+        }
         if (it != _children.end()) {
-            result = (*it)->Format(reader, false) && result;
+            result = ReadChild(reader, **it) && result;
         } else {
             result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
         }
-        if (named && !result) reader.Within(key);
+        if (named && !result) reader.Within(it != _children.end() ? (*it)->GetName() : key);
     }
     return reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
 }

@@ -12,6 +12,7 @@
 #include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
 #include "core/detail/json_guard.h"
+#include "core/detail/leaf.h"
 #include "core/detail/locale_probe.h"
 #include "core/detail/number_text.h"
 #include "core/detail/stream_area.h"
@@ -39,31 +40,16 @@ const char* skip_space(const char* p, const char* end) {
     return p;
 }
 
-// The length of the plain run at text, at most end - text. The first 16 bytes are looked at all
-// at once (SSE2 compares, or two words) rather than in a loop whose end depends on the string's
-// length, a branch that is mispredicted about once in two over the strings of a large document.
+// The length of the plain run at text, at most end - text. With SSE2 the first 16 bytes are looked
+// at all at once rather than in a loop whose end depends on the string's length, a branch that is
+// mispredicted about once in two over the strings of a large document; without it a register at a
+// time.
 std::size_t short_run(const char* text, const char* end) {
     const std::size_t left = static_cast<std::size_t>(end - text);
 #if defined(__SSE2__)
     if (left >= 16) {  // one test of 16 bytes; plain_run's loop costs more for short strings
         const unsigned int stops = detail::stop_bits<false>(text);
         if (stops != 0) return static_cast<std::size_t>(__builtin_ctz(stops));
-        return 16 + detail::plain_run<false>(text + 16, left - 16);
-    }
-#elif WEBJSON_SCAN_LITTLE_ENDIAN
-    if (left >= 16) {
-        std::uint64_t a, b;
-        std::memcpy(&a, text, 8);
-        std::memcpy(&b, text + 8, 8);
-        const std::uint64_t in_a = detail::stop_marks<false>(a);
-        const std::uint64_t in_b = detail::stop_marks<false>(b);
-        // Either word may hold the first stop.
-        const std::size_t at_a =
-            in_a != 0 ? static_cast<std::size_t>(__builtin_ctzll(in_a)) / 8 : 8;
-        const std::size_t at_b =
-            in_b != 0 ? static_cast<std::size_t>(__builtin_ctzll(in_b)) / 8 : 8;
-        const std::size_t n = at_a < 8 ? at_a : 8 + at_b;
-        if (n < 16) return n;
         return 16 + detail::plain_run<false>(text + 16, left - 16);
     }
 #endif
@@ -827,6 +813,155 @@ bool JsonReadDocument::Peek(unsigned int token) {
         }
     }
     return _peek(token);
+}
+
+namespace {
+
+// The fields a leaf node's Format reads into, reached through pointers to the protected members
+// (each node is of the class named, never one of these).
+struct IntValue : JsonSchemaInt {
+    static int& Of(JsonSchema& node) {
+        return static_cast<JsonSchemaInt&>(node).*(&IntValue::_value);
+    }
+};
+struct BoolValue : JsonSchemaBool {
+    static bool& Of(JsonSchema& node) {
+        return static_cast<JsonSchemaBool&>(node).*(&BoolValue::_value);
+    }
+};
+struct DoubleValue : JsonSchemaDouble {
+    static double& Of(JsonSchema& node) {
+        return static_cast<JsonSchemaDouble&>(node).*(&DoubleValue::_value);
+    }
+};
+struct TextValue : JsonSchemaString {
+    static std::string& Of(JsonSchema& node) {
+        return static_cast<JsonSchemaString&>(node).*(&TextValue::_value);
+    }
+    static bool Enabled(const JsonSchema& node) { return node.*(&TextValue::_enable); }
+};
+
+}  // namespace
+
+// The separator and the key in place, as Deserialize(JSON_KEY) takes them.
+int JsonReadDocument::_next_key(const char*& key, std::size_t& size) {
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
+    const char* p = skip_space(begin, end);
+    if (p == end) return 0;
+    if (*p == '}') {
+        if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+        return kNextEnd;
+    }
+    if (!_first) {
+        if (*p != ',') return 0;
+        p = skip_space(p + 1, end);
+    }
+    if (p == end || *p != '"') return 0;
+    const char* text = p + 1;
+    const std::size_t n = short_run(text, end);
+    if (text + n == end || text[n] != '"') return 0;  // the area ends, or an escape
+    p = skip_space(text + n + 1, end);
+    if (p == end || *p != ':') return 0;
+    BufferAccess::Gbump(buffer, static_cast<int>(p + 1 - begin));
+    _first = true;
+    key = text;
+    size = n;
+    return kNextItem;
+}
+
+// The separator of an element in place, as the element's Deserialize takes it.
+int JsonReadDocument::_next_element() {
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
+    const char* p = skip_space(begin, end);
+    if (p == end) return 0;
+    if (*p == ']') {
+        if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+        return kNextEnd;
+    }
+    if (!_first) {
+        if (*p != ',') return 0;
+        p = skip_space(p + 1, end);
+        if (p == end) return 0;
+        _first = true;
+    }
+    if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+    return kNextItem;
+}
+
+// A leaf's value in place, stored as its Format would store it; the same conditions as
+// Deserialize's own in-place reading, and no separator (one is taken before, or none is due).
+bool JsonReadDocument::_read_leaf(JsonSchema& node, unsigned int kind) {
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (!_first || !TextValue::Enabled(node) ||
+        !area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) {
+        return false;
+    }
+    const char* p = skip_space(begin, end);
+    if (p == end) return false;
+    const char* taken = nullptr;
+    switch (static_cast<detail::Leaf>(kind)) {
+        case detail::Leaf::kString: {
+            if (*p != '"') return false;
+            const char* text = p + 1;
+            std::size_t n = short_run(text, end);
+            if (text + n == end) return false;
+            const char* after = text + n + 1;
+            char decoded[kShortDecoded];
+            if (text[n] != '"') {  // a backslash
+                after = decode_in_place(text, n, end, decoded, n);
+                if (after == nullptr) return false;
+                text = decoded;
+            }
+            std::string& out = TextValue::Of(node);
+            return GuardStep(_stream, [&] {
+                out.assign(text, n);
+                BufferAccess::Gbump(buffer, static_cast<int>(after - begin));
+                _first = false;
+                return true;
+            });
+        }
+        case detail::Leaf::kInt:
+        case detail::Leaf::kDouble: {
+            const char* q = number_end(p, end);
+            if (q == p || q == end) return false;
+            if (static_cast<detail::Leaf>(kind) == detail::Leaf::kInt) {
+                IntValue::Of(node) = detail::decimal_to_int32(p, q);
+            } else {
+                char text[64];
+                const std::size_t n = static_cast<std::size_t>(q - p);
+                if (n >= sizeof text) return false;
+                std::memcpy(text, p, n);
+                text[n] = '\0';
+                DoubleValue::Of(node) = detail::text_to_double(text, n);
+            }
+            taken = q;
+            break;
+        }
+        case detail::Leaf::kBool: {
+            const bool word = *p == 't';
+            const std::size_t n = word ? 4 : 5;
+            if (static_cast<std::size_t>(end - p) < n ||
+                std::memcmp(p, word ? "true" : "false", n) != 0) {
+                return false;
+            }
+            BoolValue::Of(node) = word;
+            taken = p + n;
+            break;
+        }
+        default:
+            return false;
+    }
+    BufferAccess::Gbump(buffer, static_cast<int>(taken - begin));
+    _first = false;
+    return true;
 }
 
 // Through the stream's functions; no exception leaves it.

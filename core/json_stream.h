@@ -136,6 +136,21 @@ class WEBJSON_API JsonReadDocument {
     /// Consumes nothing else; false for any other token and when the stream is not good.
     bool Peek(unsigned int token);
 
+    /// In-place steps of the containers' reading, each taking nothing when the stream buffer's
+    /// area does not hold what it looks for in its plainest form (the containers then read as
+    /// with Deserialize and Peek): _next_key takes the separator due, a member's key (a string
+    /// without escapes, its bytes left at key and size until the next call) and ":"; _next_element
+    /// takes an element's separator; both return kNextEnd, taking only white space, when the
+    /// container's closing bracket comes next. _read_leaf reads the value of a leaf (see
+    /// JsonWriteDocument::_serialize_leaves; kind as the library's leaf test gives it) when no
+    /// separator is due.
+    int _next_key(const char*& key, std::size_t& size);
+    int _next_element();
+    bool _read_leaf(JsonSchema& node, unsigned int kind);
+    /// What _next_key and _next_element return (0: nothing taken).
+    static constexpr int kNextEnd = 1;
+    static constexpr int kNextItem = 2;
+
     /// The first failure of this read; `failed` is false while there was none.
     const JsonError& Error() const { return _progress.error; }
     /// \name Failure path
