@@ -185,7 +185,8 @@ struct ArrayPlace {
 // Makes list like a clone of proto (both pure, of the same shape): each child renewed, or replaced
 // by a clone where its kind differs; the children at the places of arrays are renewed by the
 // caller. False when the children do not match.
-bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<ArrayPlace>* arrays) {
+bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<ArrayPlace>* arrays,
+               const std::vector<Kind>* kinds) {
     std::vector<JsonSchema*>& children = ListFields::Children(list);
     std::vector<JsonSchema*>& model = ListFields::Children(proto);
     if (children.size() != model.size()) return false;
@@ -196,14 +197,14 @@ bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<Ar
             ++next;
             continue;
         }
-        const Kind kind = CloneKind(*model[i]);
+        const Kind kind = kinds != nullptr ? (*kinds)[i] : CloneKind(*model[i]);
         if (child != nullptr && KindOf(*child) == kind) {
             if (kind != Kind::kList) {
                 RenewLeaf(kind, *child, *model[i]);
                 continue;
             }
             if (RenewList(static_cast<JsonSchemaList&>(*child),
-                          static_cast<JsonSchemaList&>(*model[i]), nullptr)) {
+                          static_cast<JsonSchemaList&>(*model[i]), nullptr, nullptr)) {
                 continue;
             }
         }
@@ -260,7 +261,8 @@ struct ElementSpares::Store {
     JsonSchemaList* list = nullptr;      // proto as an object, for kind kList
     const ArrayClassOps* ops = nullptr;  // for kind kArray
     std::vector<ArrayPlace> arrays;
-    bool nested = false;                                     // proto has members that are lists
+    std::vector<Kind> kinds;  // of the clones of proto's members, for kind kList
+    bool nested = false;      // proto has members that are lists
     std::function<bool(JsonSchema&, std::uint32_t)> source;  // an array's source, if any
     JsonSchema* made = nullptr;  // the element the source fills, a clone of made_from
     JsonSchema* made_from = nullptr;
@@ -332,7 +334,7 @@ struct ElementSpares::Store {
             ListFields::Children(static_cast<JsonSchemaList&>(element));
         for (const ArrayPlace& place : arrays)
             RenewNode(*members[place.index], *ListFields::Children(*list)[place.index]);
-        return RenewList(static_cast<JsonSchemaList&>(element), *list, &arrays);
+        return RenewList(static_cast<JsonSchemaList&>(element), *list, &arrays, &kinds);
     }
     // Learns what prototype's clones are like, from its classes; kind stays kOther when they are
     // not made of the library's nodes alone.
@@ -344,6 +346,7 @@ struct ElementSpares::Store {
         list = nullptr;
         ops = nullptr;
         arrays.clear();
+        kinds.clear();
         nested = false;
         if (!Pure(*prototype, 0)) return;
         kind = CloneKind(*prototype);
@@ -358,6 +361,7 @@ struct ElementSpares::Store {
                 if (member == Kind::kOther)
                     arrays.push_back(ArrayPlace{i, &typeid(*model[i]), ArrayOps(*model[i])});
                 nested = nested || member == Kind::kList;
+                kinds.push_back(member);
             }
         }
     }
@@ -367,10 +371,12 @@ struct ElementSpares::Store {
         if (proto != prototype || type != &typeid(*prototype)) return false;
         if (kind != Kind::kList) return kind != Kind::kArray || PureArray(*prototype) != nullptr;
         std::vector<JsonSchema*>& model = ListFields::Children(*list);
+        if (model.size() != kinds.size()) return false;
         std::size_t place = 0;
         for (std::size_t i = 0; i < model.size(); ++i) {
             const bool array = place < arrays.size() && arrays[place].index == i;
-            if (array != (CloneKind(*model[i]) == Kind::kOther)) return false;
+            if (CloneKind(*model[i]) != kinds[i]) return false;
+            if (array != (kinds[i] == Kind::kOther)) return false;
             if (array && (&typeid(*model[i]) != arrays[place++].type || !PureArray(*model[i])))
                 return false;
             if (!array && !Pure(*model[i], 1)) return false;
@@ -570,33 +576,63 @@ JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
     return prototype->Clone();
 }
 
+namespace {
+
+// What the reader's in-place loop needs to make an element: a spare or a clone, appended (of a
+// leaf prototype of the library's classes, whose clones are never null).
+struct Making {
+    ElementSpares* spares;
+    std::vector<JsonSchema*>* children;
+    JsonSchema* prototype;
+};
+
+}  // namespace
+
+JsonSchema* ElementSpares::MakeElement(void* context) {
+    Making& m = *static_cast<Making*>(context);
+    JsonSchema* element = m.spares->Take(m.prototype);
+    try {  // as AddNew, without its call: an element that cannot be kept is deleted
+        m.children->push_back(element);
+    } catch (...) {
+        delete element;
+        throw;
+    }
+    m.spares->Appended(m.children->size());
+    return element;
+}
+
 bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchema*>& children,
                                  JsonSchema* prototype, bool result) {
-    // Clones of a leaf prototype of the library's classes are leaves: read in place when the area
-    // holds them.
+    // Clones of a leaf prototype of the library's classes are leaves: runs of them read in place.
     const detail::Leaf leaf = detail::leaf_of(prototype);
+    Making making{this, &children, prototype};
     for (std::size_t i = 0; result; ++i) {
-        const int next = reader._next_element();
-        if (next == JsonReadDocument::kNextEnd || (next == 0 && reader.Peek(JSON_ARRAY_END))) {
-            break;
+        JsonSchema* element = nullptr;
+        if (leaf != detail::Leaf::kNone) {
+            bool ended = false;
+            i += reader._read_leaf_elements(static_cast<unsigned int>(leaf), &MakeElement, &making,
+                                            ended, element);
+            if (ended) break;
         }
-        // Without a prototype (or a clone of it) the element is skipped.
-        JsonSchema* element = prototype != nullptr ? Take(prototype) : nullptr;
         if (element == nullptr) {
-            result = reader.Deserialize(JSON_SKIP, JsonSchema::_nullstr, nullptr) && result;
-            if (!result) reader.Within(i);
-            continue;
-        }
-        try {  // as AddNew, without its call: an element that cannot be kept is deleted
-            children.push_back(element);
-        } catch (...) {
-            delete element;
-            throw;
-        }
-        Appended(children.size());
-        if (leaf != detail::Leaf::kNone &&
-            reader._read_leaf(*element, static_cast<unsigned int>(leaf))) {
-            continue;
+            const int next = reader._next_element();
+            if (next == JsonReadDocument::kNextEnd || (next == 0 && reader.Peek(JSON_ARRAY_END))) {
+                break;
+            }
+            // Without a prototype (or a clone of it) the element is skipped.
+            element = prototype != nullptr ? Take(prototype) : nullptr;
+            if (element == nullptr) {
+                result = reader.Deserialize(JSON_SKIP, JsonSchema::_nullstr, nullptr) && result;
+                if (!result) reader.Within(i);
+                continue;
+            }
+            try {  // as AddNew, without its call: an element that cannot be kept is deleted
+                children.push_back(element);
+            } catch (...) {
+                delete element;
+                throw;
+            }
+            Appended(children.size());
         }
         result = element->Format(reader, false) && result;
         if (!result) reader.Within(i);

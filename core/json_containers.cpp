@@ -145,58 +145,98 @@ bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {
 }
 
 // object: "{" (key value)* "}" with every child matched once, in any order.
+namespace {
+
+// Which children of a strict list got their member: marked in one register-sized word, or in an
+// array of them for longer lists.
+struct Matching {
+    using Word = std::uintptr_t;
+    static constexpr std::size_t kBits = sizeof(Word) * 8;
+
+    std::vector<JsonSchema*>& children;
+    Word* marks;
+    std::size_t count;
+    std::size_t first;  // the first child not matched yet
+    std::size_t left;   // children not matched yet
+    std::size_t found;  // the child the last key named
+
+    bool Matched(std::size_t i) const { return ((marks[i / kBits] >> (i % kBits)) & 1) != 0; }
+    void Mark(std::size_t i) {
+        marks[i / kBits] |= Word{1} << (i % kBits);
+        --left;
+        while (first < count && Matched(first))
+            ++first;
+    }
+    // The first child not matched yet whose name is the size bytes at key (count: none).
+    std::size_t Find(const char* key, std::size_t size) const {
+        std::size_t i = first;
+        while (i < count && (Matched(i) || !Named(*children[i], key, size)))
+            ++i;
+        return i;
+    }
+    static JsonSchema* FindLeaf(void* self, const char* key, std::size_t size) {
+        Matching& m = *static_cast<Matching*>(self);
+        m.found = m.Find(key, size);
+        return m.found < m.count ? m.children[m.found] : nullptr;
+    }
+    static void Took(void* self) {
+        Matching& m = *static_cast<Matching*>(self);
+        m.Mark(m.found);
+    }
+};
+
+}  // namespace
+
 bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
-    // A member goes to the first child of its name not matched yet. Matched children are
-    // marked in one word, or in an array of words for lists of more than 64 children; the
-    // search starts at the first unmatched child, which for members in the children's order is
-    // the one.
+    // A member goes to the first child of its name not matched yet; the search starts at the
+    // first unmatched child, which for members in the children's order is the one.
     const std::size_t count = _children.size();
-    std::uint64_t word = 0;
-    std::unique_ptr<std::uint64_t[]> words;
-    if (count > 64) words.reset(new std::uint64_t[(count + 63) / 64]());
-    std::uint64_t* marks = words ? words.get() : &word;
-    auto matched = [marks](std::size_t i) { return ((marks[i / 64] >> (i % 64)) & 1) != 0; };
-    std::size_t first = 0;
-    std::size_t left = count;
+    Matching::Word word = 0;
+    std::unique_ptr<Matching::Word[]> words;
+    if (count > Matching::kBits) {
+        words.reset(new Matching::Word[(count + Matching::kBits - 1) / Matching::kBits]());
+    }
+    Matching m{_children, words ? words.get() : &word, count, 0, count, 0};
     std::string key;
     while (result) {
-        // The key in place when the area holds it plainly (compared where it lies), else read.
+        // Members whose keys and leaf values the area holds plainly, in one go; then one member
+        // the general way: its key compared where it lies when it can be, else read.
+        bool ended = false;
+        reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, ended);
+        if (ended) break;
         const char* text = nullptr;
         std::size_t size = 0;
         const int next = reader._next_key(text, size);
         if (next == JsonReadDocument::kNextEnd) break;
-        std::size_t i = first;
+        std::size_t i = count;
         bool named = true;
         if (next == JsonReadDocument::kNextItem) {
-            while (i < count && (matched(i) || !Named(*_children[i], text, size)))
-                ++i;
+            i = m.Find(text, size);
             if (i == count) key.assign(text, size);
         } else {
             if (reader.Peek(JSON_OBJECT_END)) break;
             result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
             named = result;
-            while (i < count && (matched(i) || _children[i]->GetName() != key))
+            i = m.first;
+            while (i < count && (m.Matched(i) || _children[i]->GetName() != key))
                 ++i;
         }
         if (i < count) {
             result = ReadChild(reader, *_children[i]) && result;
-            marks[i / 64] |= std::uint64_t{1} << (i % 64);
-            --left;
-            while (first < count && matched(first))
-                ++first;
+            m.Mark(i);
         } else {
             result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
         }
         if (named && !result) reader.Within(i < count ? _children[i]->GetName() : key);
     }
     // the first child left without a member, reported at the closing brace
-    if (result && left != 0) {
-        reader.Refuse("member \"" + _children[first]->GetName() + "\" is missing");
+    if (result && m.left != 0) {
+        reader.Refuse("member \"" + _children[m.first]->GetName() + "\" is missing");
     }
     result = reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
-    return result && left == 0;
+    return result && m.left == 0;
 }
 
 const char* JsonSchemaList::GetString(const char* name) {
@@ -240,7 +280,17 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
     std::string key;
+    auto find = [](void* self, const char* text, std::size_t size) -> JsonSchema* {
+        for (JsonSchema* child : *static_cast<std::vector<JsonSchema*>*>(self)) {
+            if (Named(*child, text, size)) return child;
+        }
+        return nullptr;
+    };
     while (result) {
+        bool ended = false;
+        reader._read_leaf_members(
+            find, [](void*) {}, &_children, ended);
+        if (ended) break;
         const char* text = nullptr;
         std::size_t size = 0;
         const int next = reader._next_key(text, size);

@@ -194,6 +194,8 @@ class WEBJSON_API ElementSpares {
   private:
     friend class ReadScope;
     struct Store;
+    // Makes the next element for the reader (a spare or a clone) and appends it.
+    static JsonSchema* MakeElement(void* context);
     Store* _store = nullptr;   // made at the first reset that keeps an element
     std::uint32_t _begin = 0;  // the elements read, as places in the array
     std::uint32_t _end = 0;

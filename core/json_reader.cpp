@@ -843,6 +843,163 @@ struct TextValue : JsonSchemaString {
 
 }  // namespace
 
+namespace {
+
+// A leaf's value at p, when [p, end) holds it in its plainest form (as Deserialize takes in place):
+// stored into node, as its Format would store it, and the end of the value returned; null, with
+// nothing stored, otherwise. Storing a string may throw (memory running out).
+const char* take_leaf(JsonSchema& node, detail::Leaf kind, const char* p, const char* end) {
+    switch (kind) {
+        case detail::Leaf::kString: {
+            if (*p != '"') return nullptr;
+            const char* text = p + 1;
+            std::size_t n = short_run(text, end);
+            if (text + n == end) return nullptr;
+            const char* after = text + n + 1;
+            char decoded[kShortDecoded];
+            if (text[n] != '"') {  // a backslash
+                after = decode_in_place(text, n, end, decoded, n);
+                if (after == nullptr) return nullptr;
+                text = decoded;
+            }
+            TextValue::Of(node).assign(text, n);
+            return after;
+        }
+        case detail::Leaf::kInt: {
+            const char* q = number_end(p, end);
+            if (q == p || q == end) return nullptr;
+            IntValue::Of(node) = detail::decimal_to_int32(p, q);
+            return q;
+        }
+        case detail::Leaf::kDouble: {
+            const char* q = number_end(p, end);
+            char text[64];
+            const std::size_t n = static_cast<std::size_t>(q - p);
+            if (q == p || q == end || n >= sizeof text) return nullptr;
+            std::memcpy(text, p, n);
+            text[n] = '\0';
+            DoubleValue::Of(node) = detail::text_to_double(text, n);
+            return q;
+        }
+        case detail::Leaf::kBool: {
+            const bool word = *p == 't';
+            const std::size_t n = word ? 4 : 5;
+            if (static_cast<std::size_t>(end - p) < n ||
+                std::memcmp(p, word ? "true" : "false", n) != 0) {
+                return nullptr;
+            }
+            BoolValue::Of(node) = word;
+            return p + n;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+// Elements in place, the area held from one to the next.
+std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*),
+                                                  void* context, bool& ended,
+                                                  JsonSchema*& pending) {
+    ended = false;
+    pending = nullptr;
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
+    const detail::Leaf leaf = static_cast<detail::Leaf>(kind);
+    const char* p = begin;  // the end of what is taken
+    std::size_t count = 0;
+    bool first = _first;
+    for (;;) {
+        const char* q = skip_space(p, end);
+        if (q == end) break;
+        if (*q == ']') {
+            p = q;
+            ended = true;
+            break;
+        }
+        if (!first) {
+            if (*q != ',') break;
+            q = skip_space(q + 1, end);
+            if (q == end) break;
+        }
+        JsonSchema* element = make(context);
+        const char* after = nullptr;
+        if (!Contain([&] { after = take_leaf(*element, leaf, q, end); })) {
+            BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+            _first = first;
+            _stream.setstate(std::ios::badbit);
+            return count;
+        }
+        if (after == nullptr) {  // made, to be read the general way from its separator on
+            pending = element;
+            break;
+        }
+        p = after;
+        first = false;
+        ++count;
+    }
+    BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+    _first = first;
+    return count;
+}
+
+// Members in place, the area held from one to the next.
+std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, const char*,
+                                                                     std::size_t),
+                                                 void (*taken)(void*), void* context, bool& ended) {
+    ended = false;
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
+    const char* p = begin;  // the end of what is taken
+    std::size_t count = 0;
+    bool first = _first;
+    for (;;) {
+        const char* q = skip_space(p, end);
+        if (q == end) break;
+        if (*q == '}') {
+            p = q;
+            ended = true;
+            break;
+        }
+        if (!first) {
+            if (*q != ',') break;
+            q = skip_space(q + 1, end);
+        }
+        if (q == end || *q != '"') break;
+        const char* key = q + 1;
+        const std::size_t size = short_run(key, end);
+        if (key + size == end || key[size] != '"') break;
+        q = skip_space(key + size + 1, end);
+        if (q == end || *q != ':') break;
+        q = skip_space(q + 1, end);
+        if (q == end) break;
+        JsonSchema* child = find(context, key, size);
+        if (child == nullptr || !TextValue::Enabled(*child)) break;
+        const detail::Leaf leaf = detail::leaf_of(child);
+        if (leaf == detail::Leaf::kNone) break;
+        const char* after = nullptr;
+        if (!Contain([&] { after = take_leaf(*child, leaf, q, end); })) {
+            BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+            _first = first;
+            _stream.setstate(std::ios::badbit);
+            return count;
+        }
+        if (after == nullptr) break;
+        taken(context);
+        p = after;
+        first = false;
+        ++count;
+    }
+    BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+    _first = first;
+    return count;
+}
+
 // The separator and the key in place, as Deserialize(JSON_KEY) takes them.
 int JsonReadDocument::_next_key(const char*& key, std::size_t& size) {
     std::streambuf* buffer;

@@ -147,6 +147,16 @@ class WEBJSON_API JsonReadDocument {
     int _next_key(const char*& key, std::size_t& size);
     int _next_element();
     bool _read_leaf(JsonSchema& node, unsigned int kind);
+    /// The same for many items at once, the area held from one to the next: elements of leaves of
+    /// kind (make gives, and appends, the element for each), or members whose key find turns
+    /// into a leaf child (taken is told when its value is stored). Each stops, taking nothing of
+    /// it, at the first item it cannot take so, setting ended when the closing bracket comes
+    /// next (not taken); returns how many it took. An element made for an item not taken is left
+    /// in pending, to be read the general way.
+    std::size_t _read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*), void* context,
+                                    bool& ended, JsonSchema*& pending);
+    std::size_t _read_leaf_members(JsonSchema* (*find)(void*, const char*, std::size_t),
+                                   void (*taken)(void*), void* context, bool& ended);
     /// What _next_key and _next_element return (0: nothing taken).
     static constexpr int kNextEnd = 1;
     static constexpr int kNextItem = 2;

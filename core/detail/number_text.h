@@ -233,9 +233,13 @@ WEBJSON_COLD inline std::int32_t decimal_to_int32(const char* p, const char* end
     if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
     while (p != end && *p == '0')
         ++p;
-    // Ten digits at most fit below 2^40; more saturate alike.
-    std::uint64_t magnitude = 0;
+    // Nine digits fit a 32-bit word, the common case of a register on the device; ten digits at
+    // most fit below 2^40; more saturate alike.
+    std::uint32_t low = 0;
     int count = 0;
+    for (; p != end && count < 9 && *p >= '0' && *p <= '9'; ++p, ++count)
+        low = low * 10 + static_cast<unsigned int>(*p - '0');
+    std::uint64_t magnitude = low;
     for (; p != end && *p >= '0' && *p <= '9'; ++p) {
         if (++count <= 10) magnitude = magnitude * 10 + static_cast<unsigned int>(*p - '0');
     }
