@@ -19,7 +19,8 @@ namespace {
 // Whether node's name is the size bytes at text.
 inline bool Named(JsonSchema& node, const char* text, std::size_t size) {
     const std::string& name = node.GetName();
-    return name.size() == size && std::memcmp(name.data(), text, size) == 0;
+    return name.size() == size &&
+           (size == 0 || (name[0] == text[0] && std::memcmp(name.data(), text, size) == 0));
 }
 
 // A child's value: a leaf of the library's classes read in place when the area holds it, any
