@@ -862,7 +862,9 @@ const char* take_leaf(JsonSchema& node, detail::Leaf kind, const char* p, const 
                 if (after == nullptr) return nullptr;
                 text = decoded;
             }
-            TextValue::Of(node).assign(text, n);
+            std::string& out = TextValue::Of(node);
+            out.clear();
+            out.append(text, n);
             return after;
         }
         case detail::Leaf::kInt: {
@@ -1091,7 +1093,8 @@ bool JsonReadDocument::_read_leaf(JsonSchema& node, unsigned int kind) {
             }
             std::string& out = TextValue::Of(node);
             return GuardStep(_stream, [&] {
-                out.assign(text, n);
+                out.clear();
+                out.append(text, n);
                 BufferAccess::Gbump(buffer, static_cast<int>(after - begin));
                 _first = false;
                 return true;
