@@ -136,30 +136,40 @@ class WEBJSON_API JsonReadDocument {
     /// Consumes nothing else; false for any other token and when the stream is not good.
     bool Peek(unsigned int token);
 
-    /// In-place steps of the containers' reading, each taking nothing when the stream buffer's
-    /// area does not hold what it looks for in its plainest form (the containers then read as
-    /// with Deserialize and Peek): _next_key takes the separator due, a member's key (a string
-    /// without escapes, its bytes left at key and size until the next call) and ":"; _next_element
-    /// takes an element's separator; both return kNextEnd, taking only white space, when the
-    /// container's closing bracket comes next. _read_leaf reads the value of a leaf (see
-    /// JsonWriteDocument::_serialize_leaves; kind as the library's leaf test gives it) when no
-    /// separator is due.
+    /// \name In-place steps of the containers' reading
+    /// Each takes nothing when the stream buffer's area does not hold what it looks for in its
+    /// plainest form; the containers then read as with Deserialize and Peek. The library's own
+    /// containers use them; a node of a program's needs none of them.
+    ///@{
+
+    /// Takes the separator due, a member's key (a string without escapes) and ":"; the key's
+    /// bytes are left at key and size until the next call. Returns kNextItem, kNextEnd (only
+    /// white space taken) when "}" comes next, or 0 (nothing taken).
     int _next_key(const char*& key, std::size_t& size);
+    /// Takes an element's separator when one is due; returns kNextItem, kNextEnd (only white
+    /// space taken) when "]" comes next, or 0 (nothing taken).
     int _next_element();
+    /// Reads the value of a leaf node (see JsonWriteDocument::_serialize_leaves; kind as the
+    /// library's leaf test gives it) when no separator is due, as its Format would; false when
+    /// nothing was taken.
     bool _read_leaf(JsonSchema& node, unsigned int kind);
-    /// The same for many items at once, the area held from one to the next: elements of leaves of
-    /// kind (make gives, and appends, the element for each), or members whose key find turns
-    /// into a leaf child (taken is told when its value is stored). Each stops, taking nothing of
-    /// it, at the first item it cannot take so, setting ended when the closing bracket comes
-    /// next (not taken); returns how many it took. An element made for an item not taken is left
-    /// in pending, to be read the general way.
+    /// Reads elements that are leaves of kind, the area held from one to the next: make gives,
+    /// and appends, the element for each. Stops, taking nothing of it, at the first element it
+    /// cannot take so (an element made for it is left in pending, to be read the general way),
+    /// setting ended when "]" comes next (not taken). Returns how many it took.
     std::size_t _read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*), void* context,
                                     bool& ended, JsonSchema*& pending);
+    /// Reads members whose key find turns into a leaf child, the area held from one to the
+    /// next; taken is told when a value is stored. Stops, taking nothing of it, at the first
+    /// member it cannot take so, setting ended when "}" comes next (not taken). Returns how
+    /// many it took.
     std::size_t _read_leaf_members(JsonSchema* (*find)(void*, const char*, std::size_t),
                                    void (*taken)(void*), void* context, bool& ended);
-    /// What _next_key and _next_element return (0: nothing taken).
+    /// _next_key or _next_element found the container's closing bracket next.
     static constexpr int kNextEnd = 1;
+    /// _next_key or _next_element took what comes before an item.
     static constexpr int kNextItem = 2;
+    ///@}
 
     /// The first failure of this read; `failed` is false while there was none.
     const JsonError& Error() const { return _progress.error; }

@@ -64,7 +64,7 @@ cat >"$work/consumer/CMakeLists.txt" <<'CMAKE'
 cmake_minimum_required(VERSION 3.20)
 project(simserver_consumer LANGUAGES CXX)
 set(CMAKE_CXX_STANDARD 17)
-find_package(webjson 1 CONFIG REQUIRED)
+find_package(webjson 2 CONFIG REQUIRED)
 add_executable(consumer main.cpp)
 target_link_libraries(consumer PRIVATE webjson::webjson webjson::simserver)
 CMAKE
