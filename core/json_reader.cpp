@@ -910,7 +910,37 @@ const char* take_leaf(JsonSchema& node, detail::Leaf kind, const char* p, const 
     }
 }
 
+// take_leaf with no exception leaving it: false, with the stream failed (badbit, whatever its
+// exception mask), when one came (memory running out).
+bool take_guarded(std::istream& stream, JsonSchema& node, detail::Leaf kind, const char* p,
+                  const char* end, const char*& after) {
+    if (Contain([&] { after = take_leaf(node, kind, p, end); })) return true;
+    Contain([&] { stream.setstate(std::ios::badbit); });
+    return false;
+}
+
 }  // namespace
+
+// A leaf's value in place, stored as its Format would store it; the same conditions as
+// Deserialize's own in-place reading, and no separator (one is taken before, or none is due).
+bool JsonReadDocument::_read_leaf(JsonSchema& node, unsigned int kind) {
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (!_first || !TextValue::Enabled(node) ||
+        !area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) {
+        return false;
+    }
+    const char* p = skip_space(begin, end);
+    const char* after = nullptr;
+    if (p == end || !take_guarded(_stream, node, static_cast<detail::Leaf>(kind), p, end, after) ||
+        after == nullptr) {
+        return false;
+    }
+    BufferAccess::Gbump(buffer, static_cast<int>(after - begin));
+    _first = false;
+    return true;
+}
 
 // Elements in place, the area held from one to the next.
 std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*),
@@ -941,12 +971,7 @@ std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema*
         }
         JsonSchema* element = make(context);
         const char* after = nullptr;
-        if (!Contain([&] { after = take_leaf(*element, leaf, q, end); })) {
-            BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
-            _first = first;
-            _stream.setstate(std::ios::badbit);
-            return count;
-        }
+        if (!take_guarded(_stream, *element, leaf, q, end, after)) break;
         if (after == nullptr) {  // made, to be read the general way from its separator on
             pending = element;
             break;
@@ -997,13 +1022,7 @@ std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, cons
         const detail::Leaf leaf = detail::leaf_of(child);
         if (leaf == detail::Leaf::kNone) break;
         const char* after = nullptr;
-        if (!Contain([&] { after = take_leaf(*child, leaf, q, end); })) {
-            BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
-            _first = first;
-            _stream.setstate(std::ios::badbit);
-            return count;
-        }
-        if (after == nullptr) break;
+        if (!take_guarded(_stream, *child, leaf, q, end, after) || after == nullptr) break;
         taken(context);
         p = after;
         first = false;
@@ -1063,77 +1082,6 @@ int JsonReadDocument::_next_element() {
     }
     if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
     return kNextItem;
-}
-
-// A leaf's value in place, stored as its Format would store it; the same conditions as
-// Deserialize's own in-place reading, and no separator (one is taken before, or none is due).
-bool JsonReadDocument::_read_leaf(JsonSchema& node, unsigned int kind) {
-    std::streambuf* buffer;
-    const char* begin;
-    const char* end;
-    if (!_first || !TextValue::Enabled(node) ||
-        !area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) {
-        return false;
-    }
-    const char* p = skip_space(begin, end);
-    if (p == end) return false;
-    const char* taken = nullptr;
-    switch (static_cast<detail::Leaf>(kind)) {
-        case detail::Leaf::kString: {
-            if (*p != '"') return false;
-            const char* text = p + 1;
-            std::size_t n = short_run(text, end);
-            if (text + n == end) return false;
-            const char* after = text + n + 1;
-            char decoded[kShortDecoded];
-            if (text[n] != '"') {  // a backslash
-                after = decode_in_place(text, n, end, decoded, n);
-                if (after == nullptr) return false;
-                text = decoded;
-            }
-            std::string& out = TextValue::Of(node);
-            return GuardStep(_stream, [&] {
-                out.clear();
-                out.append(text, n);
-                BufferAccess::Gbump(buffer, static_cast<int>(after - begin));
-                _first = false;
-                return true;
-            });
-        }
-        case detail::Leaf::kInt:
-        case detail::Leaf::kDouble: {
-            const char* q = number_end(p, end);
-            if (q == p || q == end) return false;
-            if (static_cast<detail::Leaf>(kind) == detail::Leaf::kInt) {
-                IntValue::Of(node) = detail::decimal_to_int32(p, q);
-            } else {
-                char text[64];
-                const std::size_t n = static_cast<std::size_t>(q - p);
-                if (n >= sizeof text) return false;
-                std::memcpy(text, p, n);
-                text[n] = '\0';
-                DoubleValue::Of(node) = detail::text_to_double(text, n);
-            }
-            taken = q;
-            break;
-        }
-        case detail::Leaf::kBool: {
-            const bool word = *p == 't';
-            const std::size_t n = word ? 4 : 5;
-            if (static_cast<std::size_t>(end - p) < n ||
-                std::memcmp(p, word ? "true" : "false", n) != 0) {
-                return false;
-            }
-            BoolValue::Of(node) = word;
-            taken = p + n;
-            break;
-        }
-        default:
-            return false;
-    }
-    BufferAccess::Gbump(buffer, static_cast<int>(taken - begin));
-    _first = false;
-    return true;
 }
 
 // Through the stream's functions; no exception leaves it.

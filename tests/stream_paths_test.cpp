@@ -321,3 +321,97 @@ TEST(JsonSchemaList, LongListsMatchMembersToTheFirstUnmatchedChild) {
         EXPECT_FALSE(Read(list, text.substr(0, text.rfind(',')) + "}"));  // one member short
     }
 }
+
+namespace {
+
+// {"s","i","b","d","o":{"x","y"} (open),"q":[int,string]
+// (ordered),"a":[int..],"rows":[{"n","v"}..], "t":[string..]}: every container kind, with leaves of
+// every kind, all of the library's classes.
+JsonSchemaList* Containers() {
+    auto row = std::make_unique<JsonSchemaList>("");
+    row->AddNew(new JsonSchemaString("n", "-"));
+    row->AddNew(new JsonSchemaInt("v", 0));
+    return With(new JsonSchemaList(""),
+                {new JsonSchemaString("s", ""), new JsonSchemaInt("i", 0),
+                 new JsonSchemaBool("b", false), new JsonSchemaDouble("d", 0.0, 6),
+                 With(new JsonSchemaOpenList("o"),
+                      {new JsonSchemaInt("x", 1), new JsonSchemaString("y", "y")}),
+                 With(new JsonSchemaOrderedList("q"),
+                      {new JsonSchemaInt("", 0), new JsonSchemaString("", "")}),
+                 new JsonSchemaArray<JsonSchemaInt>(
+                     "a", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 0))),
+                 new JsonSchemaArray<JsonSchemaList>("rows", std::move(row)),
+                 new JsonSchemaArray<JsonSchemaString>(
+                     "t", std::unique_ptr<JsonSchemaString>(new JsonSchemaString("", "")))});
+}
+
+std::string RandomContainersText(Random& rng) {
+    const char* texts[] = {"\"\"", "\"ab\"", "\"a\\nb\\u0041\\\"\"", "\"0123456789abcdefghij\""};
+    const char* numbers[] = {"0", "-12", "007", "2147483648", "3.5", "-0.25", "12345678901"};
+    auto text = [&] { return std::string(texts[rng() % 4]); };
+    auto number = [&] { return std::string(numbers[rng() % 7]); };
+    auto list = [&](int n, const std::function<std::string()>& item) {
+        std::string out = "[";
+        for (int k = 0; k < n; ++k)
+            out += (k ? "," : "") + item();
+        return out + "]";
+    };
+    std::vector<std::string> members = {
+        "\"s\":" + text(),
+        (rng() % 4 ? "\"i\":" : "\"\\u0069\":") + number(),
+        std::string("\"b\":") + (rng() % 2 ? "true" : "false"),
+        "\"d\":" + number(),
+        "\"o\":{" + std::string(rng() % 2 ? "\"y\":" + text() + "," : "") + "\"x\":" + number() +
+            "}",
+        "\"q\":" + list(static_cast<int>(rng() % 3), [&] { return number(); }),
+        "\"a\":" + list(static_cast<int>(rng() % 4), number),
+        "\"rows\":" + list(static_cast<int>(rng() % 4),
+                           [&] { return "{\"v\":" + number() + ",\"n\":" + text() + "}"; }),
+        "\"t\":" + list(static_cast<int>(rng() % 4), text)};
+    if (rng() % 3 == 0) members.push_back("\"zz\":[1,{\"k\":\"v\"}]");
+    for (std::size_t k = members.size(); k > 1; --k)
+        std::swap(members[k - 1], members[rng() % k]);
+    std::string out = "{";
+    for (std::size_t k = 0; k < members.size(); ++k)
+        out += (k ? "," : "") + members[k];
+    return out + "}";
+}
+
+}  // namespace
+
+// Whole documents read the same through the buffer's area (where containers take keys,
+// separators and leaf values in place) and through the stream's functions, from every source:
+// the result, the tree and where and why a read failed.
+TEST(JsonSchemaList, ContainersReadTheSameThroughTheAreaAndTheStreamFunctions) {
+    Random rng(11);
+    CoutCapture quiet;
+    for (int n = 0; n < 150; ++n) {
+        std::string text = RandomContainersText(rng), spaced;
+        for (char c : text)
+            spaced += std::string(1, c) + (std::strchr(",:[{", c) ? " \n" : "");
+        std::string changed = text;
+        changed[rng() % changed.size()] = "{}[],:\"\\ 9.-tx"[rng() % 15];
+        for (const std::string& variant :
+             {text, spaced, changed, text.substr(0, rng() % text.size())}) {
+            std::string expected;
+            for (std::size_t chunk : {std::size_t{0}, std::size_t{9}, std::size_t{1},
+                                      std::size_t{2}, std::size_t{3}, std::size_t{7}}) {
+                TreeDocument doc(Containers());
+                std::stringbuf whole(variant);
+                ChunkBuf chunks(variant, chunk, 1, false);
+                std::istream in(chunk == 0 ? static_cast<std::streambuf*>(&whole) : &chunks);
+                std::ostringstream sink;
+                if (chunk == 9) in.tie(&sink);
+                const bool ok = chunk == 0 && n % 2 ? doc.ProcessDocumentBuffer(
+                                                          variant.data(), variant.size(), nullptr)
+                                                    : doc.ProcessDocumentStream(in, nullptr);
+                const JsonError& e = doc.LastError();
+                const std::string seen = std::to_string(ok) + WriteDoc(doc) +
+                                         std::to_string(e.offset) + ":" + std::to_string(e.line) +
+                                         ":" + std::to_string(e.column) + e.path + e.message;
+                if (expected.empty()) expected = seen;
+                ASSERT_EQ(seen, expected) << "chunk " << chunk << ": " << variant;
+            }
+        }
+    }
+}
