@@ -264,6 +264,7 @@ struct ElementSpares::Store {
     std::vector<Kind> kinds;  // of the clones of proto's members, for kind kList
     bool nested = false;      // proto has members that are lists
     std::function<bool(JsonSchema&, std::uint32_t)> source;  // an array's source, if any
+    bool (*fits)(JsonSchema*) = nullptr;                     // whether made suits the source
     JsonSchema* made = nullptr;  // the element the source fills, a clone of made_from
     JsonSchema* made_from = nullptr;
     const std::type_info* made_type = nullptr;
@@ -414,24 +415,27 @@ struct ElementSpares::Store {
     }
 };
 
-void ElementSpares::SetSource(std::function<bool(JsonSchema&, std::uint32_t)> source) {
+void ElementSpares::SetSource(std::function<bool(JsonSchema&, std::uint32_t)> source,
+                              bool (*fits)(JsonSchema*)) {
     if (_store == nullptr) {
         if (!source) return;
         _store = new Store();
     }
+    // Another element type may come with the new source: the element is made again.
+    if (!source || fits != _store->fits) _store->Unmake();
     _store->source = std::move(source);
-    if (!_store->source) _store->Unmake();
+    _store->fits = fits;
 }
 
 bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
-                                    JsonSchema* prototype, bool (*fits)(JsonSchema*)) {
+                                    JsonSchema* prototype) {
     bool result = writer.Serialize(JSON_ARRAY_BEGIN, key, nullptr);
     Store& store = *_store;
     if (result && prototype != nullptr &&
         (store.made_from != prototype || store.made_type != &typeid(*prototype))) {
         store.Unmake();
         JsonSchema* made = prototype->Clone();
-        if (made != nullptr && !fits(made)) {
+        if (made != nullptr && store.fits != nullptr && !store.fits(made)) {
             delete made;
             made = nullptr;
         }

@@ -1,8 +1,11 @@
 // Containers: objects, ordered lists, open lists and the library's array instantiations.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <typeinfo>
 
@@ -318,6 +321,116 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     }
     return reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
 }
+
+JsonSchemaArrayBase::JsonSchemaArrayBase(const char* name, std::unique_ptr<JsonSchema> own,
+                                         bool counted)
+    : JsonSchemaList(name), _counted(counted), _own(own.release()), _owned(!counted) {}
+
+JsonSchemaArrayBase::~JsonSchemaArrayBase() {
+    delete _own;
+}
+
+void JsonSchemaArrayBase::Reset() {
+    if (_children.empty()) {  // nothing to keep or delete (an array written from a source)
+        _cleared = false;
+        _spares.Forget();
+        return;
+    }
+    _spares.Keep(*this, _prototype());
+    _delete_children();
+}
+
+bool JsonSchemaArrayBase::Compile(JsonWriteDocument& writer, bool withName) {
+    if (!_sourced)
+        return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
+    if (!_enable) return true;
+    return _spares.WriteFromSource(writer, _key(withName), _prototype());
+}
+
+void JsonSchemaArrayBase::ClearSource() {
+    _spares.SetSource(nullptr, nullptr);
+    _sourced = false;
+}
+
+void JsonSchemaArrayBase::_set_source(
+    std::function<bool(JsonSchema& element, std::uint32_t index)> source,
+    bool (*fits)(JsonSchema* element)) {
+    _spares.SetSource(std::move(source), fits);
+    _sourced = true;
+}
+
+void JsonSchemaArrayBase::_read_with(JsonSchema* prototype) {
+    delete _own;
+    _own = prototype;
+    _owned = true;
+}
+
+JsonSchema* JsonSchemaArrayBase::_copy_to(JsonSchemaArrayBase* copy) {
+    std::unique_ptr<JsonSchemaArrayBase> made(copy);
+    if (_owned) made->_read_with(_own != nullptr ? _own->Clone() : nullptr);
+    made->_children.reserve(_children.size());
+    for (JsonSchema* child : _children)
+        made->AddNew(child->Clone());
+    return made.release();
+}
+
+bool JsonSchemaArrayBase::_format(JsonReadDocument& reader, bool withName,
+                                  const std::type_info& type, const detail::ArrayClassOps& ops,
+                                  std::atomic<bool>& known) {
+    if (!_enable) return true;
+    if (!known.load(std::memory_order_relaxed)) {
+        detail::RegisterArrayClass(type, ops);
+        known.store(true, std::memory_order_relaxed);
+    }
+    bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
+    result = _spares.ReadElements(reader, _children, _prototype(), result);
+    return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+}
+
+bool JsonSchemaArrayBase::_count(std::int32_t& ref, std::int32_t step, std::int32_t least) {
+    std::int32_t n = __atomic_load_n(&ref, __ATOMIC_ACQUIRE);
+    while (n >= least) {
+        if (__atomic_compare_exchange_n(&ref, &n, n + step, true, __ATOMIC_ACQ_REL,
+                                        __ATOMIC_ACQUIRE)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::unique_lock<std::mutex> JsonSchemaArrayBase::_join(std::int32_t& ref, std::mutex& lock,
+                                                        bool offering) {
+    if (!offering && _count(ref, +1, 1)) return {};
+    return std::unique_lock<std::mutex>(lock);
+}
+
+std::unique_lock<std::mutex> JsonSchemaArrayBase::_leave(std::int32_t& ref, std::mutex& lock) {
+    if (!_counted || _count(ref, -1, 2)) return {};  // not the last one
+    std::unique_lock<std::mutex> held(lock);
+    _count(ref, -1, 1);
+    if (__atomic_load_n(&ref, __ATOMIC_ACQUIRE) != 0) held.unlock();
+    return held;
+}
+
+namespace detail {
+
+bool ArrayClassOps::count(JsonSchema& array, std::int32_t delta) const {
+    if (!static_cast<JsonSchemaArrayBase&>(array)._counted) return false;
+    if (delta == 0 || JsonSchemaArrayBase::_count(*ref, delta, delta > 0 ? 1 : 1 - delta)) {
+        return true;
+    }
+    std::lock_guard<std::mutex> hold(*lock);
+    __atomic_add_fetch(ref, delta, __ATOMIC_ACQ_REL);
+    return true;
+}
+
+JsonSchema* ArrayClassOps::own(JsonSchema& array, bool& owned) const {
+    auto& self = static_cast<JsonSchemaArrayBase&>(array);
+    owned = self._owned;
+    return self._own;
+}
+
+}  // namespace detail
 
 template class JsonSchemaArray<JsonSchema>;
 template class JsonSchemaArray<JsonSchemaInt>;

@@ -138,18 +138,32 @@ class WEBJSON_API JsonSchemaOpenList : public JsonSchemaList {
 
 namespace detail {
 
-// What the library may do with an array of a registered class without knowing its element type.
+// Where the library finds the class-wide data of an array class without knowing its element
+// type.
 struct ArrayClassOps {
-    // Whether array counts in _ref; when it does, adds delta there.
-    bool (*count)(JsonSchema& array, std::int32_t delta);
+    std::int32_t* ref;  // the class's _ref
+    std::mutex* lock;   // the lock its count leaves and reaches zero under
+    // Whether array counts in _ref; when it does, adds delta there (several arrays may be counted
+    // at once; the count leaves and reaches zero only under the lock, as everywhere).
+    bool count(JsonSchema& array, std::int32_t delta) const;
     // The prototype array reads with when it is its own (owned set), else null.
-    JsonSchema* (*own)(JsonSchema& array, bool& owned);
+    JsonSchema* own(JsonSchema& array, bool& owned) const;
 };
 // Array classes are known by their type: each registers itself the first time one of its arrays
 // reads.
 WEBJSON_API void RegisterArrayClass(const std::type_info& type, const ArrayClassOps& ops);
 
 class ReadScope;
+
+// The source of an array of T as the spares call it; Fits tells the elements it can fill.
+template <typename T>
+struct WEBJSON_INTERNAL SourceCall {
+    std::function<bool(T& element, std::uint32_t index)> source;
+    bool operator()(JsonSchema& element, std::uint32_t index) const {
+        return source(static_cast<T&>(element), index);
+    }
+    static bool Fits(JsonSchema* element) { return dynamic_cast<T*>(element) != nullptr; }
+};
 
 // The spare elements of one array: the elements it read, kept at the reset that starts a
 // document's next read (ReadScope) and made like new clones again for that read; those it does
@@ -164,14 +178,15 @@ class WEBJSON_API ElementSpares {
     // Deletes the spares.
     ~ElementSpares();
 
-    // The source an array writes from instead of its elements (null: none).
-    void SetSource(std::function<bool(JsonSchema& element, std::uint32_t index)> source);
+    // The source an array writes from instead of its elements (null: none), and the test its
+    // element must pass (the source's element type).
+    void SetSource(std::function<bool(JsonSchema& element, std::uint32_t index)> source,
+                   bool (*fits)(JsonSchema* element));
     // "[", then one element reset, filled by the source and written for index 0, 1, ... until
     // the source returns false, then "]". The element is made from prototype (and must pass
     // fits) at the first write, and kept for the next ones while the prototype stays the same.
     // False when no element can be made or a write fails.
-    bool WriteFromSource(JsonWriteDocument& writer, std::string& key, JsonSchema* prototype,
-                         bool (*fits)(JsonSchema* element));
+    bool WriteFromSource(JsonWriteDocument& writer, std::string& key, JsonSchema* prototype);
 
     // The array is empty: no element read is left to keep.
     void Forget() { _begin = _end = 0; }
@@ -222,6 +237,80 @@ class WEBJSON_API ReadScope {
 
 }  // namespace detail
 
+/// What every JsonSchemaArray<T> does whatever its element type T: writing, resetting, copying
+/// and reading its elements, its own prototype and its source. Only JsonSchemaArray<T> makes
+/// one; see there.
+/// \ingroup nodes
+class WEBJSON_API JsonSchemaArrayBase : public JsonSchemaList {
+  public:
+    /// Deletes the elements and an own prototype.
+    ~JsonSchemaArrayBase() override;
+
+    /// Empties the array: every element is deleted, last one first (within a document's read, the
+    /// elements it read last are kept for that read instead, see JsonSchemaArray).
+    void Reset() override;
+
+    /// Writes "[", each element without a key, and "]"; with a source, the elements it gives.
+    bool Compile(JsonWriteDocument& writer, bool withName) override;
+
+    /// The array writes its stored elements again (see JsonSchemaArray::SetSource).
+    void ClearSource();
+
+  protected:
+    /// An empty array named name (copied): counted, it reads with the class-wide prototype of
+    /// its element type; otherwise with own (which it deletes; null skips every element).
+    JsonSchemaArrayBase(const char* name, std::unique_ptr<JsonSchema> own, bool counted);
+
+    /// The class-wide prototype of the element type, null when none is registered.
+    virtual JsonSchema* _class_prototype() = 0;
+
+    /// From now on the array reads with prototype (owned; null skips every element) instead of
+    /// the class-wide one; it still counts in _ref.
+    ///
+    /// For documents that offer a prototype class-wide, as their arrays always have, and yet
+    /// read with one of their own.
+    void _read_with(JsonSchema* prototype);
+
+    /// Fills copy, a new empty array of the same class, with a copy of the own prototype and of
+    /// every element; returns it (deleted when a copy fails).
+    JsonSchema* _copy_to(JsonSchemaArrayBase* copy);
+
+    /// Reads the array (see JsonSchemaArray::Format); type is the array's class, whose
+    /// class-wide data ops names.
+    bool _format(JsonReadDocument& reader, bool withName, const std::type_info& type,
+                 const detail::ArrayClassOps& ops, std::atomic<bool>& known);
+
+    /// Writes the array from source, whose elements must pass fits (see
+    /// JsonSchemaArray::SetSource).
+    void _set_source(std::function<bool(JsonSchema& element, std::uint32_t index)> source,
+                     bool (*fits)(JsonSchema* element));
+
+    /// Adds step to ref, atomically, when the count is at least least; false when it is below.
+    static bool _count(std::int32_t& ref, std::int32_t step, std::int32_t least);
+    /// A new class-wide array joins the count ref: returns lock held when the caller must offer
+    /// its prototype and add itself under it (a prototype is offered, or ref is zero); else
+    /// ref has been counted up already and nothing is held.
+    static std::unique_lock<std::mutex> _join(std::int32_t& ref, std::mutex& lock, bool offering);
+    /// A class-wide array leaves the count ref (others do nothing): returns lock held when it
+    /// was the last one, for the caller to take the class-wide prototype away.
+    std::unique_lock<std::mutex> _leave(std::int32_t& ref, std::mutex& lock);
+
+    /// Built with the class-wide constructor: counts in _ref.
+    const bool _counted;
+
+  private:
+    friend struct detail::ArrayClassOps;
+
+    // The prototype this array reads with.
+    JsonSchema* _prototype() { return _owned ? _own : _class_prototype(); }
+
+    JsonSchema* _own;       // owned; the prototype of an array that reads with its own
+    bool _owned;            // reads with _own, not with the class-wide prototype
+    bool _sourced = false;  // written from the source its spares keep
+
+    detail::ElementSpares _spares;
+};
+
 /// A JSON array of like elements, grown from a prototype when read.
 ///
 /// Elements are the list's children: the owner appends them for writing; reading appends one
@@ -264,38 +353,31 @@ class WEBJSON_API ReadScope {
 /// and count with it.
 /// \ingroup nodes
 template <typename T>
-class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
+class WEBJSON_API JsonSchemaArray : public JsonSchemaArrayBase {
   public:
     /// An array whose prototype is its own (null: every element read is skipped).
     JsonSchemaArray(const char* name, std::unique_ptr<T> prototype)
-        : JsonSchemaList(name), _own(prototype.release()), _owned(true), _counted(false) {}
+        : JsonSchemaArrayBase(name, std::move(prototype), false) {}
 
     /// An array that reads with the class-wide prototype of T; prototype (may be null) is
     /// offered there.
-    JsonSchemaArray(const char* name, T* prototype)
-        : JsonSchemaList(name), _own(nullptr), _owned(false), _counted(true) {
-        // Without a prototype to offer and while other arrays of T live, only the count changes.
-        if (prototype == nullptr && _count(+1, 1)) return;
-        std::lock_guard<std::mutex> lock(_lock);
-        if (prototype != nullptr && _element == nullptr) {
-            __atomic_store_n(&_element, prototype, __ATOMIC_RELEASE);
+    JsonSchemaArray(const char* name, T* prototype) : JsonSchemaArrayBase(name, nullptr, true) {
+        // Held only when the count may leave zero or a prototype is offered.
+        if (std::unique_lock<std::mutex> held = _join(_ref, _lock, prototype != nullptr)) {
+            if (prototype != nullptr && _element == nullptr) {
+                __atomic_store_n(&_element, prototype, __ATOMIC_RELEASE);
+            }
+            __atomic_add_fetch(&_ref, 1, __ATOMIC_ACQ_REL);
         }
-        __atomic_add_fetch(&_ref, 1, __ATOMIC_ACQ_REL);
     }
 
     /// Deletes the elements and an own prototype; the last class-wide array of T deletes the
     /// class-wide prototype.
     ~JsonSchemaArray() override {
-        delete _own;
-        if (!_counted || _count(-1, 2)) return;  // not the last one
         T* unused = nullptr;
-        {
-            // A count that reaches zero here stays there until the lock is let go.
-            std::lock_guard<std::mutex> lock(_lock);
-            _count(-1, 1);
-            if (__atomic_load_n(&_ref, __ATOMIC_ACQUIRE) == 0) {
-                unused = __atomic_exchange_n(&_element, nullptr, __ATOMIC_ACQ_REL);
-            }
+        // Held when this was the last one: the count stays at zero until the lock is let go.
+        if (std::unique_lock<std::mutex> last = _leave(_ref, _lock)) {
+            unused = __atomic_exchange_n(&_element, nullptr, __ATOMIC_ACQ_REL);
         }
         // Outside the lock: the prototype may hold arrays of its own.
         delete unused;
@@ -306,38 +388,14 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     /// Not checked: the element must be a T.
     T* GetArray(unsigned int index) { return static_cast<T*>(GetObject(index)); }
 
-    /// Empties the array: every element is deleted, last one first (within a document's read, the
-    /// elements it read last are kept for that read instead, see the class).
-    void Reset() override {
-        if (_children.empty()) {  // nothing to keep or delete (an array written from a source)
-            _cleared = false;
-            _spares.Forget();
-            return;
-        }
-        _spares.Keep(*this, _prototype());
-        _delete_children();
-    }
-
     /// A new array with the same name and a copy of every element (not the source); owned by
     /// the caller.
     ///
     /// A class-wide array's copy reads with the class-wide prototype (which is unchanged),
     /// another's with a copy of its own.
     JsonSchema* Clone() override {
-        std::unique_ptr<JsonSchemaArray<T>> copy(
-            _counted ? new JsonSchemaArray<T>(_name.c_str(), nullptr)
-                     : new JsonSchemaArray<T>(_name.c_str(), std::unique_ptr<T>()));
-        if (_owned) copy->_read_with(_own != nullptr ? _own->Clone() : nullptr);
-        copy->_children.reserve(_children.size());
-        for (JsonSchema* child : _children)
-            copy->AddNew(child->Clone());
-        return copy.release();
-    }
-
-    /// Writes "[", each element without a key, and "]"; with a source, the elements it gives.
-    bool Compile(JsonWriteDocument& writer, bool withName) override {
-        if (_sourced) return _compile_source(writer, withName);
-        return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
+        return _copy_to(_counted ? new JsonSchemaArray<T>(_name.c_str(), nullptr)
+                                 : new JsonSchemaArray<T>(_name.c_str(), std::unique_ptr<T>()));
     }
 
     /// Writes the array from source instead of its elements, until ClearSource.
@@ -352,15 +410,7 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     /// source ends the document's write as a failure, like one from a node.
     void SetSource(std::function<bool(T& element, std::uint32_t index)> source) {
         if (!source) return ClearSource();
-        _spares.SetSource([source](JsonSchema& element, std::uint32_t index) {
-            return source(static_cast<T&>(element), index);
-        });
-        _sourced = true;
-    }
-    /// The array writes its stored elements again.
-    void ClearSource() {
-        _spares.SetSource(nullptr);
-        _sourced = false;
+        _set_source(detail::SourceCall<T>{std::move(source)}, &detail::SourceCall<T>::Fits);
     }
 
     /// Appends the elements read after those already present.
@@ -368,16 +418,8 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     /// Fails at the first element that does not fit the prototype (the failure's path names its
     /// index).
     bool Format(JsonReadDocument& reader, bool withName) override {
-        if (!_enable) return true;
-        if (!_class_known.load(std::memory_order_relaxed)) {
-            detail::RegisterArrayClass(typeid(JsonSchemaArray<T>),
-                                       detail::ArrayClassOps{&JsonSchemaArray<T>::_count_spare,
-                                                             &JsonSchemaArray<T>::_own_of});
-            _class_known.store(true, std::memory_order_relaxed);
-        }
-        bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
-        result = _spares.ReadElements(reader, _children, _prototype(), result);
-        return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+        return _format(reader, withName, typeid(JsonSchemaArray<T>),
+                       detail::ArrayClassOps{&_ref, &_lock}, _class_known);
     }
 
     /// Prototype shared by the class-wide arrays of element type T; null when none is
@@ -387,73 +429,17 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaList {
     static int32_t _ref;
 
   protected:
-    /// From now on the array reads with prototype (owned; null skips every element) instead of
-    /// the class-wide one; it still counts in _ref.
-    ///
-    /// For documents that offer a prototype class-wide, as their arrays always have, and yet
-    /// read with one of their own.
-    void _read_with(JsonSchema* prototype) {
-        delete _own;
-        _own = prototype;
-        _owned = true;
-    }
     /// The class-wide prototype in force, loaded atomically, for use beside other threads'
     /// arrays of T.
     static T* _registered() { return __atomic_load_n(&_element, __ATOMIC_ACQUIRE); }
+    /// The class-wide prototype of T in force.
+    JsonSchema* _class_prototype() override { return _registered(); }
 
   private:
-    // The prototype this array reads with.
-    JsonSchema* _prototype() { return _owned ? _own : _registered(); }
-
-    // The source's elements, in one element made from the prototype, which must be a T.
-    bool _compile_source(JsonWriteDocument& writer, bool withName) {
-        if (!_enable) return true;
-        return _spares.WriteFromSource(writer, _key(withName), _prototype(), [](JsonSchema* e) {
-            return dynamic_cast<T*>(e) != nullptr;
-        });
-    }
-
-    // Adds step to _ref, atomically, when the count is at least least; false when it is below.
-    static bool _count(int32_t step, int32_t least) {
-        int32_t n = __atomic_load_n(&_ref, __ATOMIC_ACQUIRE);
-        while (n >= least) {
-            if (__atomic_compare_exchange_n(&_ref, &n, n + step, true, __ATOMIC_ACQ_REL,
-                                            __ATOMIC_ACQUIRE)) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // Whether array, an array of this class, counts in _ref; when it does, adds delta there (an
-    // array inside a spare element stops counting as live, and counts again when the spare is
-    // read into; several arrays may be counted at once). The count leaves and reaches zero only
-    // under the lock, as everywhere.
-    static bool _count_spare(JsonSchema& array, std::int32_t delta) {
-        if (!static_cast<JsonSchemaArray<T>&>(array)._counted) return false;
-        if (delta == 0 || _count(delta, delta > 0 ? 1 : 1 - delta)) return true;
-        std::lock_guard<std::mutex> lock(_lock);
-        __atomic_add_fetch(&_ref, delta, __ATOMIC_ACQ_REL);
-        return true;
-    }
-
-    static JsonSchema* _own_of(JsonSchema& array, bool& owned) {
-        auto& self = static_cast<JsonSchemaArray<T>&>(array);
-        owned = self._owned;
-        return self._own;
-    }
-
     // Taken where the count leaves or reaches zero and where a prototype is offered.
     static std::mutex _lock;
     // Whether the class is registered for the spares (at its first read).
     static std::atomic<bool> _class_known;
-
-    JsonSchema* _own;       // owned; the prototype of an array that reads with its own
-    bool _owned;            // reads with _own, not with _element
-    bool _counted;          // built with the class-wide constructor: counts in _ref
-    bool _sourced = false;  // written from the source its spares keep
-
-    detail::ElementSpares _spares;
 };
 
 template <typename T>
