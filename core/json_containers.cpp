@@ -9,6 +9,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "core/detail/cold.h"
 #include "core/detail/leaf.h"
 #include "json_list.h"
 #include "json_schema.h"
@@ -322,10 +323,6 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     return reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
 }
 
-JsonSchemaArrayBase::JsonSchemaArrayBase(const char* name, std::unique_ptr<JsonSchema> own,
-                                         bool counted)
-    : JsonSchemaList(name), _counted(counted), _own(own.release()), _owned(!counted) {}
-
 JsonSchemaArrayBase::~JsonSchemaArrayBase() {
     delete _own;
 }
@@ -341,8 +338,11 @@ void JsonSchemaArrayBase::Reset() {
 }
 
 bool JsonSchemaArrayBase::Compile(JsonWriteDocument& writer, bool withName) {
-    if (!_sourced)
-        return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
+    if (_sourced) return _compile_source(writer, withName);
+    return _compile_children(writer, withName, JSON_ARRAY_BEGIN, JSON_ARRAY_END, false);
+}
+
+WEBJSON_COLD bool JsonSchemaArrayBase::_compile_source(JsonWriteDocument& writer, bool withName) {
     if (!_enable) return true;
     return _spares.WriteFromSource(writer, _key(withName), _prototype());
 }
@@ -374,20 +374,23 @@ JsonSchema* JsonSchemaArrayBase::_copy_to(JsonSchemaArrayBase* copy) {
     return made.release();
 }
 
-bool JsonSchemaArrayBase::_format(JsonReadDocument& reader, bool withName,
-                                  const std::type_info& type, const detail::ArrayClassOps& ops,
-                                  std::atomic<bool>& known) {
+bool JsonSchemaArrayBase::_format(JsonReadDocument& reader, bool withName, JsonSchema* shared) {
     if (!_enable) return true;
-    if (!known.load(std::memory_order_relaxed)) {
-        detail::RegisterArrayClass(type, ops);
-        known.store(true, std::memory_order_relaxed);
-    }
     bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
-    result = _spares.ReadElements(reader, _children, _prototype(), result);
+    result = _spares.ReadElements(reader, _children, _owned ? _own : shared, result);
     return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
 }
 
-bool JsonSchemaArrayBase::_count(std::int32_t& ref, std::int32_t step, std::int32_t least) {
+void JsonSchemaArrayBase::_register(const std::type_info& type, const detail::ArrayClassOps& ops,
+                                    std::atomic<bool>& known) {
+    detail::RegisterArrayClass(type, ops);
+    known.store(true, std::memory_order_relaxed);
+}
+
+namespace {
+
+// Adds step to ref, atomically, when the count is at least least; false when it is below.
+inline bool count_from(std::int32_t& ref, std::int32_t step, std::int32_t least) {
     std::int32_t n = __atomic_load_n(&ref, __ATOMIC_ACQUIRE);
     while (n >= least) {
         if (__atomic_compare_exchange_n(&ref, &n, n + step, true, __ATOMIC_ACQ_REL,
@@ -398,27 +401,32 @@ bool JsonSchemaArrayBase::_count(std::int32_t& ref, std::int32_t step, std::int3
     return false;
 }
 
-std::unique_lock<std::mutex> JsonSchemaArrayBase::_join(std::int32_t& ref, std::mutex& lock,
-                                                        bool offering) {
-    if (!offering && _count(ref, +1, 1)) return {};
-    return std::unique_lock<std::mutex>(lock);
+}  // namespace
+
+void JsonSchemaArrayBase::_join(std::int32_t& ref, std::mutex& lock, void* prototype,
+                                void (*offer)(void* prototype)) {
+    std::lock_guard<std::mutex> held(lock);
+    if (prototype != nullptr) offer(prototype);
+    __atomic_add_fetch(&ref, 1, __ATOMIC_ACQ_REL);
 }
 
-std::unique_lock<std::mutex> JsonSchemaArrayBase::_leave(std::int32_t& ref, std::mutex& lock) {
-    if (!_counted || _count(ref, -1, 2)) return {};  // not the last one
-    std::unique_lock<std::mutex> held(lock);
-    _count(ref, -1, 1);
-    if (__atomic_load_n(&ref, __ATOMIC_ACQUIRE) != 0) held.unlock();
-    return held;
+void JsonSchemaArrayBase::_leave(std::int32_t& ref, std::mutex& lock, JsonSchema* (*take)()) {
+    JsonSchema* unused = nullptr;
+    {
+        // A count that reaches zero here stays there until the lock is let go.
+        std::lock_guard<std::mutex> held(lock);
+        count_from(ref, -1, 1);
+        if (__atomic_load_n(&ref, __ATOMIC_ACQUIRE) == 0) unused = take();
+    }
+    // Outside the lock: the prototype may hold arrays of its own.
+    delete unused;
 }
 
 namespace detail {
 
 bool ArrayClassOps::count(JsonSchema& array, std::int32_t delta) const {
     if (!static_cast<JsonSchemaArrayBase&>(array)._counted) return false;
-    if (delta == 0 || JsonSchemaArrayBase::_count(*ref, delta, delta > 0 ? 1 : 1 - delta)) {
-        return true;
-    }
+    if (delta == 0 || count_from(*ref, delta, delta > 0 ? 1 : 1 - delta)) return true;
     std::lock_guard<std::mutex> hold(*lock);
     __atomic_add_fetch(ref, delta, __ATOMIC_ACQ_REL);
     return true;

@@ -151,9 +151,12 @@ struct ArrayClassOps {
 };
 // Array classes are known by their type: each registers itself the first time one of its arrays
 // reads.
-WEBJSON_API void RegisterArrayClass(const std::type_info& type, const ArrayClassOps& ops);
+void RegisterArrayClass(const std::type_info& type, const ArrayClassOps& ops);
 
 class ReadScope;
+
+template <typename T>
+struct ClassPrototype;
 
 // The source of an array of T as the spares call it; Fits tells the elements it can fill.
 template <typename T>
@@ -172,7 +175,7 @@ struct WEBJSON_INTERNAL SourceCall {
 // read as spares of their own), so that nothing a program overrides can tell them from new
 // clones; every other element is deleted at the reset, in the reset's order. Arrays among the
 // spares are not counted as live.
-class WEBJSON_API ElementSpares {
+class ElementSpares {
   public:
     ElementSpares() = default;
     // Deletes the spares.
@@ -221,7 +224,7 @@ class WEBJSON_API ElementSpares {
 
 // While one lives on a thread, the resets of arrays keep the elements they read for the read
 // that follows; at its end, spares no read took are deleted. Made by the document's read.
-class WEBJSON_API ReadScope {
+class ReadScope {
   public:
     ReadScope();
     ~ReadScope();
@@ -259,7 +262,8 @@ class WEBJSON_API JsonSchemaArrayBase : public JsonSchemaList {
   protected:
     /// An empty array named name (copied): counted, it reads with the class-wide prototype of
     /// its element type; otherwise with own (which it deletes; null skips every element).
-    JsonSchemaArrayBase(const char* name, std::unique_ptr<JsonSchema> own, bool counted);
+    JsonSchemaArrayBase(const char* name, std::unique_ptr<JsonSchema> own, bool counted)
+        : JsonSchemaList(name), _counted(counted), _own(own.release()), _owned(!counted) {}
 
     /// The class-wide prototype of the element type, null when none is registered.
     virtual JsonSchema* _class_prototype() = 0;
@@ -275,34 +279,62 @@ class WEBJSON_API JsonSchemaArrayBase : public JsonSchemaList {
     /// every element; returns it (deleted when a copy fails).
     JsonSchema* _copy_to(JsonSchemaArrayBase* copy);
 
-    /// Reads the array (see JsonSchemaArray::Format); type is the array's class, whose
-    /// class-wide data ops names.
-    bool _format(JsonReadDocument& reader, bool withName, const std::type_info& type,
-                 const detail::ArrayClassOps& ops, std::atomic<bool>& known);
+    /// Reads the array (see JsonSchemaArray::Format) with its own prototype, or else with
+    /// shared, the class-wide one.
+    bool _format(JsonReadDocument& reader, bool withName, JsonSchema* shared);
+    /// Makes the array class type, whose class-wide data ops names, known to the reuse of
+    /// elements read; sets known.
+    static void _register(const std::type_info& type, const detail::ArrayClassOps& ops,
+                          std::atomic<bool>& known);
 
     /// Writes the array from source, whose elements must pass fits (see
     /// JsonSchemaArray::SetSource).
     void _set_source(std::function<bool(JsonSchema& element, std::uint32_t index)> source,
                      bool (*fits)(JsonSchema* element));
 
-    /// Adds step to ref, atomically, when the count is at least least; false when it is below.
-    static bool _count(std::int32_t& ref, std::int32_t step, std::int32_t least);
-    /// A new class-wide array joins the count ref: returns lock held when the caller must offer
-    /// its prototype and add itself under it (a prototype is offered, or ref is zero); else
-    /// ref has been counted up already and nothing is held.
-    static std::unique_lock<std::mutex> _join(std::int32_t& ref, std::mutex& lock, bool offering);
-    /// A class-wide array leaves the count ref (others do nothing): returns lock held when it
-    /// was the last one, for the caller to take the class-wide prototype away.
-    std::unique_lock<std::mutex> _leave(std::int32_t& ref, std::mutex& lock);
+    /// Counts one more array in ref, atomically, unless ref is zero (false then: see _join).
+    static bool _count_up(std::int32_t& ref) {
+        std::int32_t n = __atomic_load_n(&ref, __ATOMIC_ACQUIRE);
+        while (n >= 1) {
+            if (__atomic_compare_exchange_n(&ref, &n, n + 1, true, __ATOMIC_ACQ_REL,
+                                            __ATOMIC_ACQUIRE)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    /// Counts one array less in ref, atomically, unless it is the last one (false then: see
+    /// _leave).
+    static bool _count_down(std::int32_t& ref) {
+        std::int32_t n = __atomic_load_n(&ref, __ATOMIC_ACQUIRE);
+        while (n >= 2) {
+            if (__atomic_compare_exchange_n(&ref, &n, n - 1, true, __ATOMIC_ACQ_REL,
+                                            __ATOMIC_ACQUIRE)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    /// A new class-wide array joins the count ref under lock, where the count leaves zero or
+    /// a prototype (not null) is offered through offer.
+    static void _join(std::int32_t& ref, std::mutex& lock, void* prototype,
+                      void (*offer)(void* prototype));
+    /// A class-wide array leaves the count ref under lock, where it may be the last one: the
+    /// last one takes the class-wide prototype away through take and deletes it.
+    static void _leave(std::int32_t& ref, std::mutex& lock, JsonSchema* (*take)());
 
     /// Built with the class-wide constructor: counts in _ref.
     const bool _counted;
 
   private:
     friend struct detail::ArrayClassOps;
+    template <typename>
+    friend struct detail::ClassPrototype;
 
     // The prototype this array reads with.
     JsonSchema* _prototype() { return _owned ? _own : _class_prototype(); }
+    // The elements of the source (kept apart from Compile's common path).
+    WEBJSON_INTERNAL bool _compile_source(JsonWriteDocument& writer, bool withName);
 
     JsonSchema* _own;       // owned; the prototype of an array that reads with its own
     bool _owned;            // reads with _own, not with the class-wide prototype
@@ -362,25 +394,16 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaArrayBase {
     /// An array that reads with the class-wide prototype of T; prototype (may be null) is
     /// offered there.
     JsonSchemaArray(const char* name, T* prototype) : JsonSchemaArrayBase(name, nullptr, true) {
-        // Held only when the count may leave zero or a prototype is offered.
-        if (std::unique_lock<std::mutex> held = _join(_ref, _lock, prototype != nullptr)) {
-            if (prototype != nullptr && _element == nullptr) {
-                __atomic_store_n(&_element, prototype, __ATOMIC_RELEASE);
-            }
-            __atomic_add_fetch(&_ref, 1, __ATOMIC_ACQ_REL);
+        // Without a prototype to offer and while other arrays of T live, only the count changes.
+        if (prototype != nullptr || !_count_up(_ref)) {
+            _join(_ref, _lock, prototype, &detail::ClassPrototype<T>::Offer);
         }
     }
 
     /// Deletes the elements and an own prototype; the last class-wide array of T deletes the
     /// class-wide prototype.
     ~JsonSchemaArray() override {
-        T* unused = nullptr;
-        // Held when this was the last one: the count stays at zero until the lock is let go.
-        if (std::unique_lock<std::mutex> last = _leave(_ref, _lock)) {
-            unused = __atomic_exchange_n(&_element, nullptr, __ATOMIC_ACQ_REL);
-        }
-        // Outside the lock: the prototype may hold arrays of its own.
-        delete unused;
+        if (_counted && !_count_down(_ref)) _leave(_ref, _lock, &detail::ClassPrototype<T>::Take);
     }
 
     /// The element at index as `T*`, or null when index is not below Size(). Borrowed.
@@ -418,8 +441,10 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaArrayBase {
     /// Fails at the first element that does not fit the prototype (the failure's path names its
     /// index).
     bool Format(JsonReadDocument& reader, bool withName) override {
-        return _format(reader, withName, typeid(JsonSchemaArray<T>),
-                       detail::ArrayClassOps{&_ref, &_lock}, _class_known);
+        if (_class_known.load(std::memory_order_relaxed)) {
+            return _format(reader, withName, _registered());
+        }
+        return detail::ClassPrototype<T>::FirstFormat(*this, reader, withName);
     }
 
     /// Prototype shared by the class-wide arrays of element type T; null when none is
@@ -436,6 +461,8 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaArrayBase {
     JsonSchema* _class_prototype() override { return _registered(); }
 
   private:
+    friend struct detail::ClassPrototype<T>;
+
     // Taken where the count leaves or reaches zero and where a prototype is offered.
     static std::mutex _lock;
     // Whether the class is registered for the spares (at its first read).
@@ -450,6 +477,36 @@ template <typename T>
 std::mutex JsonSchemaArray<T>::_lock;
 template <typename T>
 std::atomic<bool> JsonSchemaArray<T>::_class_known{false};
+
+namespace detail {
+
+// The class-wide prototype of JsonSchemaArray<T>, for the arrays' shared code.
+template <typename T>
+struct WEBJSON_INTERNAL ClassPrototype {
+    // Keeps prototype (a T) when none is in force.
+    static void Offer(void* prototype) {
+        if (JsonSchemaArray<T>::_element == nullptr) {
+            __atomic_store_n(&JsonSchemaArray<T>::_element, static_cast<T*>(prototype),
+                             __ATOMIC_RELEASE);
+        }
+    }
+    // Takes the prototype in force away.
+    static JsonSchema* Take() {
+        return __atomic_exchange_n(&JsonSchemaArray<T>::_element, nullptr, __ATOMIC_ACQ_REL);
+    }
+    // The first read of an array of the class, which makes the class known first (out of the
+    // way of the reads that follow).
+    [[gnu::noinline, gnu::cold]] static bool FirstFormat(JsonSchemaArray<T>& array,
+                                                         JsonReadDocument& reader, bool withName) {
+        JsonSchemaArrayBase::_register(
+            typeid(JsonSchemaArray<T>),
+            ArrayClassOps{&JsonSchemaArray<T>::_ref, &JsonSchemaArray<T>::_lock},
+            JsonSchemaArray<T>::_class_known);
+        return array._format(reader, withName, JsonSchemaArray<T>::_registered());
+    }
+};
+
+}  // namespace detail
 
 // The instantiations the library itself uses live in the library, so a program that uses the
 // same element types shares their prototype and count with it.

@@ -86,18 +86,22 @@ class WEBJSON_API JsonWriteDocument {
     /// twice the number of nodes taken, plus 1 when it wrote the bracket close, or kNothing when it
     /// wrote nothing at all, not even the bracket (the stream not good, no room). Lists use it for
     /// rows of cells and the fields of records.
-    std::size_t _serialize_leaves(unsigned int brackets, std::string& name,
-                                  JsonSchema* const* nodes, std::size_t count, bool named);
+    ///
+    /// This and the two functions below serve the library's own nodes; the shared library does
+    /// not export them.
+    WEBJSON_INTERNAL std::size_t _serialize_leaves(unsigned int brackets, std::string& name,
+                                                   JsonSchema* const* nodes, std::size_t count,
+                                                   bool named);
     /// One leaf (see _serialize_leaves), without a key, as its Compile would write it; false, with
     /// nothing written, when node is not such a leaf or the area cannot take it. Arrays written
     /// from a source use it for elements of those classes.
-    bool _serialize_leaf(const JsonSchema& node);
+    WEBJSON_INTERNAL bool _serialize_leaf(const JsonSchema& node);
     /// What _serialize_leaves returns when it wrote nothing.
     static constexpr std::size_t kNothing = ~std::size_t{0};
 
     /// Writes an array of count texts (null as "") as string values, for tables written from a
     /// source; returns false when the stream failed.
-    bool _serialize_text_array(const char* const* texts, std::size_t count);
+    WEBJSON_INTERNAL bool _serialize_text_array(const char* const* texts, std::size_t count);
 
   private:
     std::ostream& _stream;
@@ -139,32 +143,36 @@ class WEBJSON_API JsonReadDocument {
     /// \name In-place steps of the containers' reading
     /// Each takes nothing when the stream buffer's area does not hold what it looks for in its
     /// plainest form; the containers then read as with Deserialize and Peek. The library's own
-    /// containers use them; a node of a program's needs none of them.
+    /// containers use them; a node of a program's needs none of them, and the shared library
+    /// does not export them.
     ///@{
 
     /// Takes the separator due, a member's key (a string without escapes) and ":"; the key's
     /// bytes are left at key and size until the next call. Returns kNextItem, kNextEnd (only
     /// white space taken) when "}" comes next, or 0 (nothing taken).
-    int _next_key(const char*& key, std::size_t& size);
+    WEBJSON_INTERNAL int _next_key(const char*& key, std::size_t& size);
     /// Takes an element's separator when one is due; returns kNextItem, kNextEnd (only white
     /// space taken) when "]" comes next, or 0 (nothing taken).
-    int _next_element();
+    WEBJSON_INTERNAL int _next_element();
     /// Reads the value of a leaf node (see JsonWriteDocument::_serialize_leaves; kind as the
     /// library's leaf test gives it) when no separator is due, as its Format would; false when
     /// nothing was taken.
-    bool _read_leaf(JsonSchema& node, unsigned int kind);
+    WEBJSON_INTERNAL bool _read_leaf(JsonSchema& node, unsigned int kind);
     /// Reads elements that are leaves of kind, the area held from one to the next: make gives,
     /// and appends, the element for each. Stops, taking nothing of it, at the first element it
     /// cannot take so (an element made for it is left in pending, to be read the general way),
     /// setting ended when "]" comes next (not taken). Returns how many it took.
-    std::size_t _read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*), void* context,
-                                    bool& ended, JsonSchema*& pending);
+    WEBJSON_INTERNAL std::size_t _read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*),
+                                                     void* context, bool& ended,
+                                                     JsonSchema*& pending);
     /// Reads members whose key find turns into a leaf child, the area held from one to the
     /// next; taken is told when a value is stored. Stops, taking nothing of it, at the first
     /// member it cannot take so, setting ended when "}" comes next (not taken). Returns how
     /// many it took.
-    std::size_t _read_leaf_members(JsonSchema* (*find)(void*, const char*, std::size_t),
-                                   void (*taken)(void*), void* context, bool& ended);
+    WEBJSON_INTERNAL std::size_t _read_leaf_members(JsonSchema* (*find)(void*, const char*,
+                                                                        std::size_t),
+                                                    void (*taken)(void*), void* context,
+                                                    bool& ended);
     /// _next_key or _next_element found the container's closing bracket next.
     static constexpr int kNextEnd = 1;
     /// _next_key or _next_element took what comes before an item.
@@ -219,8 +227,8 @@ class WEBJSON_API JsonReadDocument {
     ///@}
 
   private:
-    bool _deserialize(unsigned int token, std::string& name, void* value);
-    bool _peek(unsigned int token);
+    WEBJSON_INTERNAL bool _deserialize(unsigned int token, std::string& name, void* value);
+    WEBJSON_INTERNAL bool _peek(unsigned int token);
 
     std::istream& _stream;
     bool _first;

@@ -104,9 +104,9 @@ class WEBJSON_API JsonSceneAttribute : public DocumentAPI::JsonDocumentAPI::Json
 
   private:
     // _value or _action when it is still one of the children, else null.
-    DocumentAPI::JsonDocumentAPI::JsonSchema* _own_child(
+    WEBJSON_INTERNAL DocumentAPI::JsonDocumentAPI::JsonSchema* _own_child(
         DocumentAPI::JsonDocumentAPI::JsonSchema* node);
-    void _mark_checked();
+    WEBJSON_INTERNAL void _mark_checked();
 };
 
 // The library holds this instantiation, so programs share its prototype and count.

@@ -104,7 +104,7 @@ class WEBJSON_API JsonTable : public JsonDocumentSchema {
     int32_t _row_count;
 
   private:
-    void _row_added();
+    WEBJSON_INTERNAL void _row_added();
 
     // The rows a source gives, written after "aaData" (which a source disables); owned by the
     // tree.
