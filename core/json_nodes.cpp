@@ -1,6 +1,7 @@
 // Scalar nodes: the abstract node and its int, bool, double and string leaves.
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "json_schema.h"
@@ -178,7 +179,17 @@ bool JsonSchemaString::Format(JsonReadDocument& reader, bool withName) {
     return !_enable || reader.Deserialize(JSON_STRING, _key(withName), &_value);
 }
 void JsonSchemaString::SetValue(const char* value) {
-    _value = value ? value : "";
+    if (value == nullptr) value = "";
+    const std::size_t size = std::strlen(value);
+    const char* const own = _value.data();
+    if (std::greater_equal<const char*>()(value, own) &&
+        std::less_equal<const char*>()(value, own + _value.size())) {
+        _value.assign(value, size);  // its own text: the copy must allow for the overlap
+        return;
+    }
+    // Appended to the emptied value: a plain copy into the room it has.
+    _value.clear();
+    _value.append(value, size);
 }
 const char* JsonSchemaString::GetValueString() {
     return _value.c_str();

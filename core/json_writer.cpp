@@ -793,6 +793,79 @@ namespace {
 
 // Stores a string item (separator, value) of size bytes at p, which has room up to end, and
 // returns its end; null when there is not room enough (nothing is committed).
+#if !defined(__SSE2__)
+// The bytes that end a C string's plain run: its end and those put_cstring escapes.
+struct CStops {
+    bool of[256];
+};
+constexpr CStops MakeCStops() {
+    CStops stops{};
+    for (unsigned int c = 0; c < 256; ++c)
+        stops.of[c] = c < 0x20 || c == '"' || c == '\\';
+    return stops;
+}
+constexpr CStops kCStops = MakeCStops();
+
+// The rest of a C string from text on, escaped, up to its end (see put_ctext): where a byte
+// needs an escape or the area is nearly full. Returns the end, or null when the area up to end
+// is too small.
+WEBJSON_COLD char* put_ctext_rest(char* p, const char* end, const char* text) {
+    for (;; ++text) {
+        const unsigned char c = static_cast<unsigned char>(*text);
+        if (c == 0) return p;
+        if (end - p < 8) return nullptr;  // a byte's escape and the closing quote
+        if (kCStops.of[c]) {
+            p += escape_byte(c, p);
+        } else {
+            *p++ = static_cast<char>(c);
+        }
+    }
+}
+
+// put_cstring for a C string whose size is not known: its bytes are checked, copied and their
+// end found in one pass, as a word-wide scan cannot without reading past the end. Null when the
+// area up to end is too small (nothing is committed).
+inline char* put_ctext(char* p, const char* end, bool comma, const char* text) {
+    if (end - p < 16) return nullptr;
+    const bool* const stops = kCStops.of;
+    *p = ',';
+    p += comma ? 1 : 0;
+    *p++ = '"';
+    // Four bytes a turn while the area has room for them, a byte's escape and the closing quote.
+    const char* const limit = end - 12;
+    while (p < limit) {
+        unsigned char c = static_cast<unsigned char>(text[0]);
+        if (stops[c]) break;
+        p[0] = static_cast<char>(c);
+        c = static_cast<unsigned char>(text[1]);
+        if (stops[c]) {
+            text += 1, p += 1;
+            break;
+        }
+        p[1] = static_cast<char>(c);
+        c = static_cast<unsigned char>(text[2]);
+        if (stops[c]) {
+            text += 2, p += 2;
+            break;
+        }
+        p[2] = static_cast<char>(c);
+        c = static_cast<unsigned char>(text[3]);
+        if (stops[c]) {
+            text += 3, p += 3;
+            break;
+        }
+        p[3] = static_cast<char>(c);
+        text += 4, p += 4;
+    }
+    if (*text != 0) {  // a byte to escape, or the area's end near
+        p = put_ctext_rest(p, end, text);
+        if (p == nullptr) return nullptr;
+    }
+    *p++ = '"';
+    return p;
+}
+#endif
+
 inline char* put_cstring(char* p, const char* end, bool comma, const char* text, std::size_t size) {
     if (size > kMaxPiece || static_cast<std::size_t>(end - p) < 3 + size) return nullptr;
     *p = ',';
@@ -832,7 +905,11 @@ bool JsonWriteDocument::_serialize_text_array(const char* const* texts, std::siz
         bool first = true;
         for (; i < count; ++i) {
             const char* text = texts[i] != nullptr ? texts[i] : "";
+#if defined(__SSE2__)
             char* q = put_cstring(p, end, !first, text, std::strlen(text));
+#else
+            char* q = put_ctext(p, end, !first, text);
+#endif
             if (q == nullptr) break;
             p = q;
             first = false;

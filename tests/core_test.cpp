@@ -181,6 +181,9 @@ TEST(JsonSchema, ScalarNodesOwnSettersClonesNamesAndDisabling) {
     EXPECT_STREQ(JsonSchemaString("", INT32_MIN).GetValueString(), "2147483648");
     JsonSchemaString sized("cell and more", 4, "v");  // the name's first bytes only
     sized.SetValue("w");
+    s.SetValue("a longer text than any short string holds");
+    s.SetValue(s.GetValueString() + 2);  // part of its own text
+    EXPECT_STREQ(s.GetValueString(), "longer text than any short string holds");
     std::unique_ptr<JsonSchema> fresh(sized.Clone());
     EXPECT_EQ(Write(sized, true) + Write(*fresh, true), R"("cell":"w""cell":"v")");
     JsonSchemaString unnamed(nullptr, 4, "v");  // as a null name

@@ -20,6 +20,23 @@ struct Sink : std::streambuf {
     }
 };
 
+// Passes its text on to `text` whenever its area of `room` bytes is full, or at a flush.
+struct SmallArea : std::streambuf {
+    std::vector<char> area;
+    std::string text;
+    explicit SmallArea(std::size_t room) : area(room) { Drain(); }
+    void Drain() {
+        text.append(pbase(), pptr());
+        setp(area.data(), area.data() + area.size());
+    }
+    int_type overflow(int_type c) override {
+        Drain();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) text += traits_type::to_char_type(c);
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return Drain(), 0; }
+};
+
 std::size_t HeapInUse() {
     return mallinfo2().uordblks + mallinfo2().hblkhd;
 }
@@ -141,6 +158,46 @@ TEST(TableRowSource, RowsWrittenFromTheTextsTheSourceSets) {
     EXPECT_EQ(full.Text().size(), 300u);
     EXPECT_FALSE(table.ProcessDocumentBuffer("{}", 2, nullptr));  // refused, as from a stream
     EXPECT_EQ(table.LastError().message, "a table cannot be read");
+}
+
+// Whatever the texts (escapes anywhere, control bytes, long ones) and wherever the stream
+// buffer's area ends, a row source writes what the same rows stored write.
+TEST(TableRowSource, TheTextOfStoredRowsWhereverTheAreaEnds) {
+    const std::vector<std::string> texts = {"",
+                                            "a",
+                                            "plain text",
+                                            std::string(70, 'x'),
+                                            "q\"",
+                                            "\\b",
+                                            "tab\there",
+                                            "\x01\x1f",
+                                            "caf\xc3\xa9",
+                                            std::string(40, 'y') + "\"" + std::string(9, 'z')};
+    const std::size_t n = texts.size(), shift[] = {0, 3, 7};  // a row's texts
+    JsonTable stored, sourced;
+    for (JsonTable* table : {&stored, &sourced}) {
+        for (const char* column : {"a", "b", "c"})
+            table->AddTableColumn(column);
+    }
+    for (std::size_t row = 0; row < n; ++row) {
+        const char* cells[3];
+        for (std::size_t k = 0; k < 3; ++k)
+            cells[k] = texts[(row + shift[k]) % n].c_str();
+        stored.AddTableRow(cells, 3);
+    }
+    sourced.SetTableRowSource(static_cast<std::uint32_t>(n),
+                              [&](std::uint32_t row, const char** cells) {
+                                  for (std::size_t k = 0; k < 3; ++k)
+                                      cells[k] = texts[(row + shift[k]) % n].c_str();
+                              });
+    const std::string expected = WriteDoc(stored);
+    ASSERT_EQ(WriteDoc(sourced), expected);
+    for (std::size_t room = 1; room <= 96; ++room) {
+        SmallArea buf(room);
+        std::ostream out(&buf);
+        ASSERT_TRUE(sourced.GenerateDocumentStream(out, nullptr) && out.flush());
+        ASSERT_EQ(buf.text, expected) << room;
+    }
 }
 
 // A document written into a string is the text the stream form writes, with its result and
