@@ -942,6 +942,30 @@ bool JsonReadDocument::_read_leaf(JsonSchema& node, unsigned int kind) {
     return true;
 }
 
+namespace {
+
+// The start of a container's next item in place: white space and the separator due (none when
+// first) skipped. Null when the area ends first or another byte comes; null, with p moved to it
+// and ended set, when the bracket close comes next.
+inline const char* next_in_place(const char*& p, const char* end, char close, bool first,
+                                 bool& ended) {
+    const char* q = skip_space(p, end);
+    if (q == end) return nullptr;
+    if (*q == close) {
+        p = q;
+        ended = true;
+        return nullptr;
+    }
+    if (!first) {
+        if (*q != ',') return nullptr;
+        q = skip_space(q + 1, end);
+        if (q == end) return nullptr;
+    }
+    return q;
+}
+
+}  // namespace
+
 // Elements in place, the area held from one to the next.
 std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*),
                                                   void* context, bool& ended,
@@ -957,18 +981,8 @@ std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema*
     std::size_t count = 0;
     bool first = _first;
     for (;;) {
-        const char* q = skip_space(p, end);
-        if (q == end) break;
-        if (*q == ']') {
-            p = q;
-            ended = true;
-            break;
-        }
-        if (!first) {
-            if (*q != ',') break;
-            q = skip_space(q + 1, end);
-            if (q == end) break;
-        }
+        const char* q = next_in_place(p, end, ']', first, ended);
+        if (q == nullptr) break;
         JsonSchema* element = make(context);
         const char* after = nullptr;
         if (!take_guarded(_stream, *element, leaf, q, end, after)) break;
@@ -998,18 +1012,8 @@ std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, cons
     std::size_t count = 0;
     bool first = _first;
     for (;;) {
-        const char* q = skip_space(p, end);
-        if (q == end) break;
-        if (*q == '}') {
-            p = q;
-            ended = true;
-            break;
-        }
-        if (!first) {
-            if (*q != ',') break;
-            q = skip_space(q + 1, end);
-        }
-        if (q == end || *q != '"') break;
+        const char* q = next_in_place(p, end, '}', first, ended);
+        if (q == nullptr || *q != '"') break;
         const char* key = q + 1;
         const std::size_t size = short_run(key, end);
         if (key + size == end || key[size] != '"') break;
@@ -1039,18 +1043,15 @@ int JsonReadDocument::_next_key(const char*& key, std::size_t& size) {
     const char* begin;
     const char* end;
     if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
-    const char* p = skip_space(begin, end);
-    if (p == end) return 0;
-    if (*p == '}') {
+    const char* p = begin;
+    bool ended = false;
+    const char* q = next_in_place(p, end, '}', _first, ended);
+    if (ended) {
         if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
         return kNextEnd;
     }
-    if (!_first) {
-        if (*p != ',') return 0;
-        p = skip_space(p + 1, end);
-    }
-    if (p == end || *p != '"') return 0;
-    const char* text = p + 1;
+    if (q == nullptr || *q != '"') return 0;
+    const char* text = q + 1;
     const std::size_t n = short_run(text, end);
     if (text + n == end || text[n] != '"') return 0;  // the area ends, or an escape
     p = skip_space(text + n + 1, end);
@@ -1068,19 +1069,16 @@ int JsonReadDocument::_next_element() {
     const char* begin;
     const char* end;
     if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
-    const char* p = skip_space(begin, end);
-    if (p == end) return 0;
-    if (*p == ']') {
+    const char* p = begin;
+    bool ended = false;
+    const char* q = next_in_place(p, end, ']', _first, ended);
+    if (ended) {
         if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
         return kNextEnd;
     }
-    if (!_first) {
-        if (*p != ',') return 0;
-        p = skip_space(p + 1, end);
-        if (p == end) return 0;
-        _first = true;
-    }
-    if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+    if (q == nullptr) return 0;
+    _first = true;
+    if (q != begin) BufferAccess::Gbump(buffer, static_cast<int>(q - begin));
     return kNextItem;
 }
 
