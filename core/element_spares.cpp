@@ -358,9 +358,10 @@ struct ElementSpares::Store {
             list = static_cast<JsonSchemaList*>(prototype);
             std::vector<JsonSchema*>& model = ListFields::Children(*list);
             for (std::size_t i = 0; i < model.size(); ++i) {
-                const Kind member = CloneKind(*model[i]);
+                JsonSchema& item = *model[i];
+                const Kind member = CloneKind(item);
                 if (member == Kind::kOther)
-                    arrays.push_back(ArrayPlace{i, &typeid(*model[i]), ArrayOps(*model[i])});
+                    arrays.push_back(ArrayPlace{i, &typeid(item), ArrayOps(item)});
                 nested = nested || member == Kind::kList;
                 kinds.push_back(member);
             }
@@ -375,12 +376,13 @@ struct ElementSpares::Store {
         if (model.size() != kinds.size()) return false;
         std::size_t place = 0;
         for (std::size_t i = 0; i < model.size(); ++i) {
+            JsonSchema& item = *model[i];
             const bool array = place < arrays.size() && arrays[place].index == i;
-            if (CloneKind(*model[i]) != kinds[i]) return false;
+            if (CloneKind(item) != kinds[i]) return false;
             if (array != (kinds[i] == Kind::kOther)) return false;
-            if (array && (&typeid(*model[i]) != arrays[place++].type || !PureArray(*model[i])))
+            if (array && (&typeid(item) != arrays[place++].type || !PureArray(item)))
                 return false;
-            if (!array && !Pure(*model[i], 1)) return false;
+            if (!array && !Pure(item, 1)) return false;
         }
         return place == arrays.size();
     }
