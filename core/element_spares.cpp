@@ -380,8 +380,7 @@ struct ElementSpares::Store {
             const bool array = place < arrays.size() && arrays[place].index == i;
             if (CloneKind(item) != kinds[i]) return false;
             if (array != (kinds[i] == Kind::kOther)) return false;
-            if (array && (&typeid(item) != arrays[place++].type || !PureArray(item)))
-                return false;
+            if (array && (&typeid(item) != arrays[place++].type || !PureArray(item))) return false;
             if (!array && !Pure(item, 1)) return false;
         }
         return place == arrays.size();

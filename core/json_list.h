@@ -430,7 +430,8 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaArrayBase {
     /// of any length, and a source array inside a source's element, holds one element's memory.
     /// The elements stored in the array are kept but not written; reading is not affected.
     /// Without a prototype (or when its clone is not a T) the write fails. An exception from the
-    /// source ends the document's write as a failure, like one from a node.
+    /// source ends the document's write as a failure, like one from a node. When there is no
+    /// memory to hold the source, std::bad_alloc is passed on and the array is left as it was.
     void SetSource(std::function<bool(T& element, std::uint32_t index)> source) {
         if (!source) return ClearSource();
         _set_source(detail::SourceCall<T>{std::move(source)}, &detail::SourceCall<T>::Fits);
