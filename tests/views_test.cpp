@@ -51,6 +51,11 @@ struct GroupingLocale : ::testing::Environment {
         std::locale::global(std::locale(std::locale::classic(), new Grouping));
         std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     }
+    // The classic locale again, so that the grouping one (and what streams cached in it) is freed.
+    void TearDown() override {
+        std::locale::global(std::locale::classic());
+        std::setlocale(LC_NUMERIC, "C");
+    }
 };
 ::testing::Environment* const grouping = ::testing::AddGlobalTestEnvironment(new GroupingLocale);
 
