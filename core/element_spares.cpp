@@ -11,6 +11,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
 #include "core/detail/leaf.h"
 #include "core/detail/node_reuse.h"
@@ -148,8 +149,13 @@ const detail::ArrayClassOps* PureArray(JsonSchema& node) {
     return !owned || own == nullptr || Pure(*own, 0) ? ops : nullptr;
 }
 
-void RenewNode(JsonSchema& node, JsonSchema& proto) {
-    if (node.GetName() != proto.GetName()) node.GetName() = proto.GetName();
+inline void RenewNode(JsonSchema& node, JsonSchema& proto) {
+    std::string& name = node.GetName();
+    const std::string& model = proto.GetName();
+    if (name.size() != model.size() ||
+        (!model.empty() && !detail::same_bytes(name.data(), model.data(), model.size()))) {
+        name = model;
+    }
     node.SetEnable(true);
 }
 

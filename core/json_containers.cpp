@@ -9,6 +9,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "core/detail/byte_scan.h"
 #include "core/detail/cold.h"
 #include "core/detail/leaf.h"
 #include "json_list.h"
@@ -23,8 +24,7 @@ namespace {
 // Whether node's name is the size bytes at text.
 inline bool Named(JsonSchema& node, const char* text, std::size_t size) {
     const std::string& name = node.GetName();
-    return name.size() == size &&
-           (size == 0 || (name[0] == text[0] && std::memcmp(name.data(), text, size) == 0));
+    return name.size() == size && detail::same_bytes(name.data(), text, size);
 }
 
 // A child's value: a leaf of the library's classes read in place when the area holds it, any
@@ -225,7 +225,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
             result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
             named = result;
             i = m.first;
-            while (i < count && (m.Matched(i) || _children[i]->GetName() != key))
+            while (i < count && (m.Matched(i) || !detail::same_text(_children[i]->GetName(), key)))
                 ++i;
         }
         if (i < count) {
@@ -310,7 +310,7 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
             if (reader.Peek(JSON_OBJECT_END)) break;
             result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
             named = result;
-            while (it != _children.end() && (*it)->GetName() != key)
+            while (it != _children.end() && !detail::same_text((*it)->GetName(), key))
                 ++it;
         }
         if (it != _children.end()) {

@@ -715,7 +715,7 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
         if (ready && !name.empty()) {  // the key: name's bytes between quotes, with no escape
             const std::size_t k = name.size();
             ready = static_cast<std::size_t>(end - p) > k + 1 && *p == '"' && p[k + 1] == '"' &&
-                    std::memcmp(p + 1, name.data(), k) == 0 &&
+                    detail::same_bytes(p + 1, name.data(), k) &&
                     detail::plain_run<false>(name.data(), k) == k;
             if (ready) p = skip_space(p + k + 2, end);
             ready = ready && p != end && *p == ':';
@@ -772,7 +772,7 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
                     const bool word = *p == 't';
                     const std::size_t n = word ? 4 : 5;
                     if (static_cast<std::size_t>(end - p) < n ||
-                        std::memcmp(p, word ? "true" : "false", n) != 0) {
+                        !detail::same_bytes(p, word ? "true" : "false", n)) {
                         break;
                     }
                     *static_cast<bool*>(value) = word;
@@ -899,7 +899,7 @@ const char* take_leaf(JsonSchema& node, detail::Leaf kind, const char* p, const 
             const bool word = *p == 't';
             const std::size_t n = word ? 4 : 5;
             if (static_cast<std::size_t>(end - p) < n ||
-                std::memcmp(p, word ? "true" : "false", n) != 0) {
+                !detail::same_bytes(p, word ? "true" : "false", n)) {
                 return nullptr;
             }
             BoolValue::Of(node) = word;
