@@ -81,8 +81,11 @@ WEBJSON_COLD inline std::size_t format_general(double v, unsigned int precision,
     }
     const double a = std::fabs(v);
     const int digits = precision == 0 ? 1 : static_cast<int>(precision);
-    // a lies in [2^(biased-1023), 2^(biased-1022)): its decimal exponent is e or e + 1.
-    int e = static_cast<int>(std::floor((biased - 1023) * 0.30102999566398120));
+    // a lies in [2^(biased-1023), 2^(biased-1022)): its decimal exponent is e or e + 1, e being
+    // floor((biased - 1023) * log10(2)), exact in integers over the whole range (78913 / 2^18 is
+    // log10(2) close enough for every binary exponent of a double; checked for each of them).
+    const int binary = biased - 1023;
+    int e = binary >= 0 ? (binary * 78913) >> 18 : -((-binary * 78913 + (1 << 18) - 1) >> 18);
     double y;
     if (!scale10(a, digits - 1 - e, y)) return 0;
     if (y >= kPow10[digits]) {
@@ -90,14 +93,26 @@ WEBJSON_COLD inline std::size_t format_general(double v, unsigned int precision,
         if (!scale10(a, digits - 1 - e, y)) return 0;
     }
     // y is within a relative 2^-53 of the exact scaled value; round it to an integer only when
-    // its fraction is clearly away from one half.
-    double whole = std::floor(y);
+    // its fraction is clearly away from one half. Up to nine digits y is below 2^31 and is cut to
+    // an integer by one conversion (floor and 64-bit conversions are calls on 32-bit ARM).
+    std::uint64_t n;
+    double whole;
+    if (digits <= 9) {
+        const std::uint32_t cut = static_cast<std::uint32_t>(y);
+        whole = static_cast<double>(cut);
+        n = cut;
+    } else {
+        whole = std::floor(y);
+        n = static_cast<std::uint64_t>(whole);
+    }
     const double fraction = y - whole;
     if (std::fabs(fraction - 0.5) <= y * 0x1p-51) return 0;
-    std::uint64_t n = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-    if (n >= static_cast<std::uint64_t>(kPow10[digits])) {
-        n /= 10;
-        ++e;
+    if (fraction > 0.5) {  // rounded up, to 10^digits at most
+        ++n;
+        if (whole + 1.0 >= kPow10[digits]) {
+            n /= 10;
+            ++e;
+        }
     }
     // The significant digits without the trailing zeros (n has exactly `digits` digits);
     // 32-bit steps for all but the top of a long one.
