@@ -124,20 +124,25 @@ inline std::size_t plain_run(const char* p, std::size_t n, char* copy = nullptr)
     return i;
 }
 
-// Whether the n bytes (more than 8) at a and b are the same: up to 16 in two overlapping loads a
-// side, kept out of the callers' loops.
+// Whether the n bytes at a and b are the same, n being from sizeof(W) to twice that: the first
+// and the last W of each side, overlapping, compared at once.
+template <typename W>
+inline bool same_ends(const char* a, const char* b, std::size_t n) {
+    W a0, a1, b0, b1;
+    std::memcpy(&a0, a, sizeof a0);
+    std::memcpy(&b0, b, sizeof b0);
+    std::memcpy(&a1, a + n - sizeof a1, sizeof a1);
+    std::memcpy(&b1, b + n - sizeof b1, sizeof b1);
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
+// same_bytes for more than 8 bytes, kept out of the callers' loops.
 #if defined(__GNUC__)
 [[gnu::noinline]]
 #endif
 inline bool
 same_long_bytes(const char* a, const char* b, std::size_t n) {
-    if (n > 16) return std::memcmp(a, b, n) == 0;
-    std::uint64_t a0, a1, b0, b1;
-    std::memcpy(&a0, a, 8);
-    std::memcpy(&b0, b, 8);
-    std::memcpy(&a1, a + n - 8, 8);
-    std::memcpy(&b1, b + n - 8, 8);
-    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    return n > 16 ? std::memcmp(a, b, n) == 0 : same_ends<std::uint64_t>(a, b, n);
 }
 
 // Whether the n bytes at a and b are the same. Keys and node names are a few bytes long: up to 8
@@ -145,13 +150,7 @@ same_long_bytes(const char* a, const char* b, std::size_t n) {
 // instructions a call on 32-bit ARM).
 inline bool same_bytes(const char* a, const char* b, std::size_t n) {
     if (n < 4) return n == 0 || (a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1]);
-    if (n > 8) return same_long_bytes(a, b, n);
-    std::uint32_t a0, a1, b0, b1;
-    std::memcpy(&a0, a, 4);
-    std::memcpy(&b0, b, 4);
-    std::memcpy(&a1, a + n - 4, 4);
-    std::memcpy(&b1, b + n - 4, 4);
-    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    return n > 8 ? same_long_bytes(a, b, n) : same_ends<std::uint32_t>(a, b, n);
 }
 
 // Whether two texts are the same (std::string's == calls memcmp).
