@@ -1037,24 +1037,42 @@ std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, cons
     return count;
 }
 
+namespace {
+
+// The area, and where the next item of a container starts in it, after its separator when one is
+// due (not first): JsonReadDocument::kNextEnd when the closing byte close comes first (the white
+// space before it taken), 0 when that cannot be told in place, otherwise kNextItem with item at
+// the item (nothing taken).
+inline int item_in_place(std::istream& stream, bool classic, bool first, char close,
+                         std::streambuf*& buffer, const char*& begin, const char*& end,
+                         const char*& item) {
+    if (!area_in_place(stream, classic, buffer, begin, end)) return 0;
+    const char* p = begin;
+    bool ended = false;
+    item = next_in_place(p, end, close, first, ended);
+    if (ended) {
+        if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
+        return JsonReadDocument::kNextEnd;
+    }
+    return item != nullptr ? JsonReadDocument::kNextItem : 0;
+}
+
+}  // namespace
+
 // The separator and the key in place, as Deserialize(JSON_KEY) takes them.
 int JsonReadDocument::_next_key(const char*& key, std::size_t& size) {
     std::streambuf* buffer;
     const char* begin;
     const char* end;
-    if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
-    const char* p = begin;
-    bool ended = false;
-    const char* q = next_in_place(p, end, '}', _first, ended);
-    if (ended) {
-        if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
-        return kNextEnd;
-    }
-    if (q == nullptr || *q != '"') return 0;
+    const char* q;
+    const int next =
+        item_in_place(_stream, (_flags & kClassicSpaces) != 0, _first, '}', buffer, begin, end, q);
+    if (next != kNextItem) return next;
+    if (*q != '"') return 0;
     const char* text = q + 1;
     const std::size_t n = short_run(text, end);
     if (text + n == end || text[n] != '"') return 0;  // the area ends, or an escape
-    p = skip_space(text + n + 1, end);
+    const char* p = skip_space(text + n + 1, end);
     if (p == end || *p != ':') return 0;
     BufferAccess::Gbump(buffer, static_cast<int>(p + 1 - begin));
     _first = true;
@@ -1068,15 +1086,10 @@ int JsonReadDocument::_next_element() {
     std::streambuf* buffer;
     const char* begin;
     const char* end;
-    if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
-    const char* p = begin;
-    bool ended = false;
-    const char* q = next_in_place(p, end, ']', _first, ended);
-    if (ended) {
-        if (p != begin) BufferAccess::Gbump(buffer, static_cast<int>(p - begin));
-        return kNextEnd;
-    }
-    if (q == nullptr) return 0;
+    const char* q;
+    const int next =
+        item_in_place(_stream, (_flags & kClassicSpaces) != 0, _first, ']', buffer, begin, end, q);
+    if (next != kNextItem) return next;
     _first = true;
     if (q != begin) BufferAccess::Gbump(buffer, static_cast<int>(q - begin));
     return kNextItem;
