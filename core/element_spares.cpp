@@ -436,7 +436,7 @@ void ElementSpares::SetSource(std::function<bool(JsonSchema&, std::uint32_t)> so
 
 bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
                                     JsonSchema* prototype) {
-    bool result = writer.Serialize(JSON_ARRAY_BEGIN, key, nullptr);
+    bool result = writer._serialize_open(JSON_ARRAY_BEGIN, key);
     Store& store = *_store;
     if (result && prototype != nullptr &&
         (store.made_from != prototype || store.made_type != &typeid(*prototype))) {
@@ -461,7 +461,7 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
         if (!leaf || !writer._serialize_leaf(*element)) result = element->Compile(writer, false);
         if (i == UINT32_MAX) break;
     }
-    return writer.Serialize(JSON_ARRAY_END, JsonSchema::_nullstr, nullptr) && result;
+    return writer._serialize_close(JSON_ARRAY_END) && result;
 }
 
 ElementSpares::~ElementSpares() {

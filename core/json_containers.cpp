@@ -115,20 +115,23 @@ bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName,
     // text cells, a record's fields) go to the writer at once, with the brackets when the whole
     // list is of them; every other child compiles itself.
     const std::size_t count = _children.size();
-    const bool leaves = count != 0 && detail::leaf_of(_children[0]) != detail::Leaf::kNone;
     std::size_t i = JsonWriteDocument::kNothing;
-    if (leaves) {
+    bool leaves = false;  // whether the list starts with a leaf
+    if (count != 0) {
         i = writer._serialize_leaves(begin | end << 8, _key(withName), _children.data(), count,
                                      named);
         if (i != JsonWriteDocument::kNothing) {
             if (i & 1) return true;  // the whole list
             i >>= 1;
+            leaves = i != 0;
+        } else {
+            leaves = detail::leaf_of(_children[0]) != detail::Leaf::kNone;
         }
     }
     bool result = true;
     if (i == JsonWriteDocument::kNothing) {
         i = 0;
-        result = writer.Serialize(begin, _key(withName), nullptr);
+        result = writer._serialize_open(begin, _key(withName));
     }
     // A list that does not start with a leaf (an array of objects, say) is looked at no further.
     for (; result && i < count; ++i) {
@@ -142,7 +145,7 @@ bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName,
         }
         result = _children[i]->Compile(writer, named) && result;
     }
-    return writer.Serialize(end, _nullstr, nullptr) && result;
+    return writer._serialize_close(end) && result;
 }
 
 bool JsonSchemaList::Compile(JsonWriteDocument& writer, bool withName) {

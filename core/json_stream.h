@@ -96,6 +96,11 @@ class WEBJSON_API JsonWriteDocument {
     /// nothing written, when node is not such a leaf or the area cannot take it. Arrays written
     /// from a source use it for elements of those classes.
     WEBJSON_INTERNAL bool _serialize_leaf(const JsonSchema& node);
+    /// A bracket open (JSON_OBJECT_BEGIN or JSON_ARRAY_BEGIN) under name (none when empty), and a
+    /// bracket close (JSON_OBJECT_END or JSON_ARRAY_END), as Serialize writes them: containers
+    /// start and end with them.
+    WEBJSON_INTERNAL bool _serialize_open(unsigned int token, std::string& name);
+    WEBJSON_INTERNAL bool _serialize_close(unsigned int token);
     /// What _serialize_leaves returns when it wrote nothing.
     static constexpr std::size_t kNothing = ~std::size_t{0};
 

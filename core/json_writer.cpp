@@ -419,39 +419,6 @@ inline bool put_word(std::ostream& stream, bool& first, const std::string& name,
     return true;
 }
 
-// A bracket without a key (token JSON_OBJECT_BEGIN to JSON_ARRAY_END) in two stores, when the
-// put area has room; false, with nothing stored and first unchanged, otherwise.
-inline bool put_bracket(std::ostream& stream, bool& first, unsigned int token) {
-    std::streambuf* buffer;
-    char* p;
-    const char* end;
-    if (!put_area(stream, buffer, p, end) || end - p < 2) return false;
-    const bool comma = !first && (token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN);
-    p[0] = ',';
-    p[comma ? 1 : 0] = "{}[]"[token - JSON_OBJECT_BEGIN];
-    BufferAccess::Pbump(buffer, comma ? 2 : 1);
-    first = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
-    return true;
-}
-
-// An opening bracket under a key ("tags":[), when the put area has room; false, with nothing stored
-// and first unchanged, otherwise.
-inline bool put_keyed_bracket(std::ostream& stream, bool& first, const std::string& name,
-                              unsigned int token) {
-    std::streambuf* buffer;
-    char* p;
-    const char* end;
-    const std::size_t key = name.size() + 3;
-    if (!put_area(stream, buffer, p, end) || static_cast<std::size_t>(end - p) < key + 2) {
-        return false;
-    }
-    char* q = put_key(p, !first, name, key);
-    *q++ = "{}[]"[token - JSON_OBJECT_BEGIN];
-    BufferAccess::Pbump(buffer, static_cast<int>(q - p));
-    first = true;
-    return true;
-}
-
 // Every item but a plain string or a bracket in the put area. The common case touches only memory:
 // the item goes whole into the put area, with no call on the stream and nothing that can throw. The
 // stream's own functions, which may throw (an exception mask, a throwing buffer), run guarded.
@@ -540,7 +507,7 @@ WEBJSON_COLD bool serialize_item(std::ostream& stream, bool& first, unsigned int
 
 }  // namespace
 
-// Plain strings, integers, booleans and brackets without a key, nearly every item of the
+// Plain strings, integers, booleans and brackets, nearly every item of the
 // library's documents, are stored here; everything else goes through serialize_item.
 bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
     if (token == JSON_STRING) {
@@ -548,13 +515,10 @@ bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* v
             put_plain_string(_stream, _first, name, *static_cast<const std::string*>(value))) {
             return true;
         }
-    } else if (token - JSON_OBJECT_BEGIN <= JSON_ARRAY_END - JSON_OBJECT_BEGIN) {
-        if (name.empty()
-                ? put_bracket(_stream, _first, token)
-                : (token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN) &&
-                      name.size() <= kMaxPiece && put_keyed_bracket(_stream, _first, name, token)) {
-            return true;
-        }
+    } else if (token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN) {
+        return _serialize_open(token, name);
+    } else if ((token == JSON_OBJECT_END || token == JSON_ARRAY_END) && name.empty()) {
+        return _serialize_close(token);  // (a close under a key is not JSON: see serialize_item)
     } else if (token == JSON_INT) {
         if (value != nullptr) {
             char buf[16];
@@ -769,6 +733,35 @@ std::size_t JsonWriteDocument::_serialize_leaves(unsigned int brackets, std::str
     if (state.boolalpha) _stream.setf(std::ios::boolalpha);
     if (state.precision) _stream.precision(static_cast<std::streamsize>(_decimal));
     return taken;
+}
+
+bool JsonWriteDocument::_serialize_open(unsigned int token, std::string& name) {
+    std::streambuf* buffer;
+    char* p;
+    const char* end;
+    const std::size_t key = name.empty() ? 0 : name.size() + 3;
+    if (key > kMaxPiece || !put_area(_stream, buffer, p, end) ||
+        static_cast<std::size_t>(end - p) < key + 2 + 16) {
+        return serialize_item(_stream, _first, _decimal, token, name, nullptr);
+    }
+    char* q = put_short_key(p, !_first, name);
+    *q++ = token == JSON_OBJECT_BEGIN ? '{' : '[';
+    BufferAccess::Pbump(buffer, static_cast<int>(q - p));
+    _first = true;
+    return true;
+}
+
+bool JsonWriteDocument::_serialize_close(unsigned int token) {
+    std::streambuf* buffer;
+    char* p;
+    const char* end;
+    if (!put_area(_stream, buffer, p, end) || p == end) {
+        return serialize_item(_stream, _first, _decimal, token, JsonSchema::_nullstr, nullptr);
+    }
+    *p = token == JSON_OBJECT_END ? '}' : ']';
+    BufferAccess::Pbump(buffer, 1);
+    _first = false;
+    return true;
 }
 
 bool JsonWriteDocument::_serialize_leaf(const JsonSchema& node) {
