@@ -27,6 +27,12 @@ inline bool Named(JsonSchema& node, const char* text, std::size_t size) {
     return name.size() == size && detail::same_bytes(name.data(), text, size);
 }
 
+// A container's bracket open, under its key when it has one.
+inline bool ReadOpen(JsonReadDocument& reader, unsigned int token, std::string& key) {
+    return key.empty() ? reader._deserialize_bracket(token)
+                       : reader.Deserialize(token, key, nullptr);
+}
+
 // A child's value: a leaf of the library's classes read in place when the area holds it, any
 // other node (and the rest) through its Format.
 inline bool ReadChild(JsonReadDocument& reader, JsonSchema& child) {
@@ -197,7 +203,7 @@ struct Matching {
 
 bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
-    bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
+    bool result = ReadOpen(reader, JSON_OBJECT_BEGIN, _key(withName));
     // A member goes to the first child of its name not matched yet; the search starts at the
     // first unmatched child, which for members in the children's order is the one.
     const std::size_t count = _children.size();
@@ -243,7 +249,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     if (result && m.left != 0) {
         reader.Refuse("member \"" + _children[m.first]->GetName() + "\" is missing");
     }
-    result = reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
+    result = reader._deserialize_bracket(JSON_OBJECT_END) && result;
     return result && m.left == 0;
 }
 
@@ -265,7 +271,7 @@ bool JsonSchemaOrderedList::Compile(JsonWriteDocument& writer, bool withName) {
 // array: "[" value* "]", one value per child in order; fewer values leave children untouched.
 bool JsonSchemaOrderedList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
-    bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
+    bool result = ReadOpen(reader, JSON_ARRAY_BEGIN, _key(withName));
     for (std::size_t i = 0; i < _children.size(); ++i) {
         const int next = reader._next_element();
         if (next == JsonReadDocument::kNextEnd || (next == 0 && reader.Peek(JSON_ARRAY_END))) {
@@ -277,7 +283,7 @@ bool JsonSchemaOrderedList::Format(JsonReadDocument& reader, bool withName) {
             break;
         }
     }
-    return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+    return reader._deserialize_bracket(JSON_ARRAY_END) && result;
 }
 
 JsonSchemaOpenList::JsonSchemaOpenList(const char* name) : JsonSchemaList(name) {}
@@ -286,7 +292,7 @@ JsonSchemaOpenList::~JsonSchemaOpenList() {}
 // object: "{" (key value)* "}"; missing members are allowed, repeated ones read again.
 bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
-    bool result = reader.Deserialize(JSON_OBJECT_BEGIN, _key(withName), nullptr);
+    bool result = ReadOpen(reader, JSON_OBJECT_BEGIN, _key(withName));
     std::string key;
     auto find = [](void* self, const char* text, std::size_t size) -> JsonSchema* {
         for (JsonSchema* child : *static_cast<std::vector<JsonSchema*>*>(self)) {
@@ -323,7 +329,7 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
         }
         if (named && !result) reader.Within(it != _children.end() ? (*it)->GetName() : key);
     }
-    return reader.Deserialize(JSON_OBJECT_END, _nullstr, nullptr) && result;
+    return reader._deserialize_bracket(JSON_OBJECT_END) && result;
 }
 
 JsonSchemaArrayBase::~JsonSchemaArrayBase() {
@@ -379,9 +385,9 @@ JsonSchema* JsonSchemaArrayBase::_copy_to(JsonSchemaArrayBase* copy) {
 
 bool JsonSchemaArrayBase::_format(JsonReadDocument& reader, bool withName, JsonSchema* shared) {
     if (!_enable) return true;
-    bool result = reader.Deserialize(JSON_ARRAY_BEGIN, _key(withName), nullptr);
+    bool result = ReadOpen(reader, JSON_ARRAY_BEGIN, _key(withName));
     result = _spares.ReadElements(reader, _children, _owned ? _own : shared, result);
-    return reader.Deserialize(JSON_ARRAY_END, _nullstr, nullptr) && result;
+    return reader._deserialize_bracket(JSON_ARRAY_END) && result;
 }
 
 void JsonSchemaArrayBase::_register(const std::type_info& type, const detail::ArrayClassOps& ops,

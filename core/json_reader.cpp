@@ -798,6 +798,27 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
     return _deserialize(token, name, value);
 }
 
+bool JsonReadDocument::_deserialize_bracket(unsigned int token) {
+    std::streambuf* buffer;
+    const char* begin;
+    const char* end;
+    if (area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) {
+        const bool opening = token == JSON_OBJECT_BEGIN || token == JSON_ARRAY_BEGIN;
+        const char* p = skip_space(begin, end);
+        bool ready = true;
+        if (!_first && opening) {  // a comma first
+            ready = p != end && *p == ',';
+            if (ready) p = skip_space(p + 1, end);
+        }
+        if (ready && p != end && *p == "{}[]"[token - JSON_OBJECT_BEGIN]) {
+            BufferAccess::Gbump(buffer, static_cast<int>(p + 1 - begin));
+            _first = opening;
+            return true;
+        }
+    }
+    return _deserialize(token, JsonSchema::_nullstr, nullptr);
+}
+
 // White space and the next character, when the area holds them, are looked at in place.
 bool JsonReadDocument::Peek(unsigned int token) {
     std::streambuf* buffer;

@@ -178,6 +178,9 @@ class WEBJSON_API JsonReadDocument {
                                                                         std::size_t),
                                                     void (*taken)(void*), void* context,
                                                     bool& ended);
+    /// Deserialize for a bracket (token JSON_OBJECT_BEGIN to JSON_ARRAY_END) without a key, as
+    /// containers read their own.
+    WEBJSON_INTERNAL bool _deserialize_bracket(unsigned int token);
     /// _next_key or _next_element found the container's closing bracket next.
     static constexpr int kNextEnd = 1;
     /// _next_key or _next_element took what comes before an item.
