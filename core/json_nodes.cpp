@@ -63,9 +63,11 @@ NameOf(const char* name, std::size_t size) {
 }  // namespace
 
 JsonSchema::JsonSchema(const char* name)
-    : _name(name != nullptr ? NameOf(name, std::strlen(name)) : std::string()), _enable(true) {}
+    : _name(name != nullptr ? NameOf(name, std::strlen(name)) : std::string()),
+      _enable(true),
+      _cleared(false) {}
 JsonSchema::JsonSchema(const char* name, std::size_t size)
-    : _name(name != nullptr ? NameOf(name, size) : std::string()), _enable(true) {}
+    : _name(name != nullptr ? NameOf(name, size) : std::string()), _enable(true), _cleared(false) {}
 
 void JsonSchema::SetName(const char* name) {
     _name = name ? name : "";

@@ -190,6 +190,34 @@ TEST(JsonSchema, ScalarNodesOwnSettersClonesNamesAndDisabling) {
     EXPECT_EQ(Write(unnamed, true), R"("v")");
 }
 
+// The library writes and reads its own leaf classes straight from their fields: a program's class
+// made from a copy of a leaf already written is still written and read through its own functions,
+// and copies of leaves are nodes of their own.
+TEST(JsonSchema, ProgramClassesCopiedFromWrittenLeavesKeepTheirOwnFunctions) {
+    struct Quoted : JsonSchemaString {
+        explicit Quoted(const JsonSchemaString& from) : JsonSchemaString(from) {}
+        bool Compile(JsonWriteDocument& writer, bool withName) override {
+            std::string text = "<" + std::string(GetValueString()) + ">";
+            return writer.Serialize(JSON_STRING, _key(withName), &text);
+        }
+        bool Format(JsonReadDocument& reader, bool withName) override {
+            return ++reads, JsonSchemaString::Format(reader, withName);
+        }
+        int reads = 0;
+    };
+    auto* plain = new JsonSchemaString("s", "v");
+    TreeDocument doc(With(new JsonSchemaList(""), {plain, new JsonSchemaInt("n", 1)}));
+    EXPECT_EQ(WriteDoc(doc), R"({"s":"v","n":1})");
+    auto* quoted = new Quoted(*plain);
+    JsonSchemaString copy("c", "");
+    copy = *plain;  // a copy takes the name and value only
+    TreeDocument mine(With(new JsonSchemaList(""), {quoted, new JsonSchemaString(copy)}));
+    EXPECT_EQ(WriteDoc(mine), R"({"s":"<v>","s":"v"})");
+    EXPECT_TRUE(ReadDoc(mine, R"({"s":"w","s":"x"})"));
+    EXPECT_EQ(quoted->reads, 1);
+    EXPECT_EQ(WriteDoc(mine), R"({"s":"<w>","s":"x"})");
+}
+
 // Strict lists need every child once and skip unknown members and repeats; open lists take any
 // subset; ordered lists read elements in order up to their children. Nothing is rolled back.
 TEST(JsonSchemaList, TheThreeKinds) {
