@@ -203,7 +203,6 @@ struct Matching {
 
 bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
-    bool result = ReadOpen(reader, JSON_OBJECT_BEGIN, _key(withName));
     // A member goes to the first child of its name not matched yet; the search starts at the
     // first unmatched child, which for members in the children's order is the one.
     const std::size_t count = _children.size();
@@ -213,12 +212,23 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
         words.reset(new Matching::Word[(count + Matching::kBits - 1) / Matching::kBits]());
     }
     Matching m{_children, words ? words.get() : &word, count, 0, count, 0};
+    // The bracket and the members whose keys and leaf values the area holds plainly, in one go;
+    // then one member the general way (its key compared where it lies when it can be, else
+    // read), and again.
+    bool ended = false;
+    bool looked = false;  // whether the members after the bracket were looked at with it
+    if (_key(withName).empty()) {
+        looked = true;
+        reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, ended, looked);
+    }
+    bool result = looked || ReadOpen(reader, JSON_OBJECT_BEGIN, _key(withName));
     std::string key;
     while (result) {
-        // Members whose keys and leaf values the area holds plainly, in one go; then one member
-        // the general way: its key compared where it lies when it can be, else read.
-        bool ended = false;
-        reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, ended);
+        if (!looked) {
+            bool open = false;
+            reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, ended, open);
+        }
+        looked = false;
         if (ended) break;
         const char* text = nullptr;
         std::size_t size = 0;
@@ -302,8 +312,9 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     };
     while (result) {
         bool ended = false;
+        bool open = false;
         reader._read_leaf_members(
-            find, [](void*) {}, &_children, ended);
+            find, [](void*) {}, &_children, ended, open);
         if (ended) break;
         const char* text = nullptr;
         std::size_t size = 0;

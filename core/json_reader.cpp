@@ -1023,8 +1023,11 @@ std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema*
 // Members in place, the area held from one to the next.
 std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, const char*,
                                                                      std::size_t),
-                                                 void (*taken)(void*), void* context, bool& ended) {
+                                                 void (*taken)(void*), void* context, bool& ended,
+                                                 bool& open) {
     ended = false;
+    const bool opening = open;
+    open = false;
     std::streambuf* buffer;
     const char* begin;
     const char* end;
@@ -1032,6 +1035,17 @@ std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, cons
     const char* p = begin;  // the end of what is taken
     std::size_t count = 0;
     bool first = _first;
+    if (opening) {  // the object's "{" first, after the separator due
+        const char* q = skip_space(p, end);
+        if (!first) {
+            if (q == end || *q != ',') return 0;
+            q = skip_space(q + 1, end);
+        }
+        if (q == end || *q != '{') return 0;
+        p = q + 1;
+        first = true;
+        open = true;
+    }
     for (;;) {
         const char* q = next_in_place(p, end, '}', first, ended);
         if (q == nullptr || *q != '"') break;
