@@ -216,19 +216,24 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     // then one member the general way (its key compared where it lies when it can be, else
     // read), and again.
     bool ended = false;
-    bool looked = false;  // whether the members after the bracket were looked at with it
+    unsigned int brackets = 0;  // the brackets the last run took
+    bool looked = false;        // whether the members after the bracket were looked at with it
     if (_key(withName).empty()) {
-        looked = true;
-        reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, ended, looked);
+        brackets = JsonReadDocument::kOpenFirst;
+        reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, &m.left, ended,
+                                  brackets);
+        looked = (brackets & JsonReadDocument::kOpenFirst) != 0;
     }
     bool result = looked || ReadOpen(reader, JSON_OBJECT_BEGIN, _key(withName));
     std::string key;
     while (result) {
         if (!looked) {
-            bool open = false;
-            reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, ended, open);
+            brackets = 0;
+            reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, &m.left, ended,
+                                      brackets);
         }
         looked = false;
+        if (brackets & JsonReadDocument::kCloseAfter) return true;  // every member read, "}"
         if (ended) break;
         const char* text = nullptr;
         std::size_t size = 0;
@@ -312,9 +317,9 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     };
     while (result) {
         bool ended = false;
-        bool open = false;
+        unsigned int brackets = 0;
         reader._read_leaf_members(
-            find, [](void*) {}, &_children, ended, open);
+            find, [](void*) {}, &_children, nullptr, ended, brackets);
         if (ended) break;
         const char* text = nullptr;
         std::size_t size = 0;

@@ -1021,13 +1021,12 @@ std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema*
 }
 
 // Members in place, the area held from one to the next.
-std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, const char*,
-                                                                     std::size_t),
-                                                 void (*taken)(void*), void* context, bool& ended,
-                                                 bool& open) {
+std::size_t JsonReadDocument::_read_leaf_members(
+    JsonSchema* (*find)(void*, const char*, std::size_t), void (*taken)(void*), void* context,
+    const std::size_t* unmatched, bool& ended, unsigned int& brackets) {
     ended = false;
-    const bool opening = open;
-    open = false;
+    const bool opening = (brackets & kOpenFirst) != 0;
+    brackets = 0;
     std::streambuf* buffer;
     const char* begin;
     const char* end;
@@ -1044,11 +1043,20 @@ std::size_t JsonReadDocument::_read_leaf_members(JsonSchema* (*find)(void*, cons
         if (q == end || *q != '{') return 0;
         p = q + 1;
         first = true;
-        open = true;
+        brackets = kOpenFirst;
     }
     for (;;) {
         const char* q = next_in_place(p, end, '}', first, ended);
-        if (q == nullptr || *q != '"') break;
+        if (q == nullptr) {
+            if (ended && unmatched != nullptr && *unmatched == 0) {  // p is at the "}"
+                ended = false;
+                ++p;
+                first = false;
+                brackets |= kCloseAfter;
+            }
+            break;
+        }
+        if (*q != '"') break;
         const char* key = q + 1;
         const std::size_t size = short_run(key, end);
         if (key + size == end || key[size] != '"') break;

@@ -173,13 +173,19 @@ class WEBJSON_API JsonReadDocument {
     /// Reads members whose key find turns into a leaf child, the area held from one to the
     /// next; taken is told when a value is stored. Stops, taking nothing of it, at the first
     /// member it cannot take so, setting ended when "}" comes next (not taken). Returns how
-    /// many it took. With open set, the object's "{" (after the separator due) is taken first,
+    /// many it took.
+    ///
+    /// With kOpenFirst in brackets, the object's "{" (after the separator due) is taken first,
     /// as Deserialize would without a key; when the area does not hold it there, nothing at all
-    /// is taken and open is cleared.
-    WEBJSON_INTERNAL std::size_t _read_leaf_members(JsonSchema* (*find)(void*, const char*,
-                                                                        std::size_t),
-                                                    void (*taken)(void*), void* context,
-                                                    bool& ended, bool& open);
+    /// is taken. When "}" comes next and unmatched (the members the object still needs; null: not
+    /// known) is 0, the "}" is taken too, as Deserialize would, instead of setting ended.
+    /// brackets tells on return which were taken: kOpenFirst, kCloseAfter.
+    WEBJSON_INTERNAL std::size_t _read_leaf_members(
+        JsonSchema* (*find)(void*, const char*, std::size_t), void (*taken)(void*), void* context,
+        const std::size_t* unmatched, bool& ended, unsigned int& brackets);
+    /// _read_leaf_members's brackets.
+    static constexpr unsigned int kOpenFirst = 1;
+    static constexpr unsigned int kCloseAfter = 2;
     /// Deserialize for a bracket (token JSON_OBJECT_BEGIN to JSON_ARRAY_END) without a key, as
     /// containers read their own.
     WEBJSON_INTERNAL bool _deserialize_bracket(unsigned int token);

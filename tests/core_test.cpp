@@ -237,6 +237,10 @@ TEST(JsonSchemaList, TheThreeKinds) {
     twins.GetObject(1u)->SetEnable(false);  // matched by no member
     EXPECT_FALSE(Read(twins, R"({"a":1,"a":2} )"));
     EXPECT_FALSE(Read(twins, R"({"a":1} )"));
+    JsonSchemaArray<JsonSchemaList> empties("", new JsonSchemaList(""));  // "{}" ends an item
+    EXPECT_TRUE(Read(empties, "[{},{} ,{}] "));
+    EXPECT_EQ(empties.Size(), 3u);
+    EXPECT_FALSE(Read(empties, "[{}{}] "));
 }
 
 TEST(JsonSchemaList, LookupsShorthandsResetClearAndClone) {
