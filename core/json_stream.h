@@ -96,10 +96,11 @@ class WEBJSON_API JsonWriteDocument {
     /// nothing written, when node is not such a leaf or the area cannot take it. Arrays written
     /// from a source use it for elements of those classes.
     WEBJSON_INTERNAL bool _serialize_leaf(const JsonSchema& node);
-    /// A bracket open (JSON_OBJECT_BEGIN or JSON_ARRAY_BEGIN) under name (none when empty), and a
-    /// bracket close (JSON_OBJECT_END or JSON_ARRAY_END), as Serialize writes them: containers
-    /// start and end with them.
+    /// A bracket open (JSON_OBJECT_BEGIN or JSON_ARRAY_BEGIN) under name (none when empty), as
+    /// Serialize writes it: containers start with it.
     WEBJSON_INTERNAL bool _serialize_open(unsigned int token, std::string& name);
+    /// A bracket close (JSON_OBJECT_END or JSON_ARRAY_END), as Serialize writes it: containers
+    /// end with it.
     WEBJSON_INTERNAL bool _serialize_close(unsigned int token);
     /// What _serialize_leaves returns when it wrote nothing.
     static constexpr std::size_t kNothing = ~std::size_t{0};
@@ -183,8 +184,9 @@ class WEBJSON_API JsonReadDocument {
     WEBJSON_INTERNAL std::size_t _read_leaf_members(
         JsonSchema* (*find)(void*, const char*, std::size_t), void (*taken)(void*), void* context,
         const std::size_t* unmatched, bool& ended, unsigned int& brackets);
-    /// _read_leaf_members's brackets.
+    /// _read_leaf_members takes or took the object's "{".
     static constexpr unsigned int kOpenFirst = 1;
+    /// _read_leaf_members took the object's "}".
     static constexpr unsigned int kCloseAfter = 2;
     /// Deserialize for a bracket (token JSON_OBJECT_BEGIN to JSON_ARRAY_END) without a key, as
     /// containers read their own.
