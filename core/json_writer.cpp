@@ -507,8 +507,8 @@ WEBJSON_COLD bool serialize_item(std::ostream& stream, bool& first, unsigned int
 
 }  // namespace
 
-// Plain strings, integers, booleans and brackets, nearly every item of the
-// library's documents, are stored here; everything else goes through serialize_item.
+// Plain strings, integers, booleans and brackets, nearly every item of the library's documents,
+// are stored here; everything else goes through serialize_item.
 bool JsonWriteDocument::Serialize(unsigned int token, std::string& name, void* value) {
     if (token == JSON_STRING) {
         if (value != nullptr &&
