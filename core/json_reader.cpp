@@ -63,6 +63,23 @@ const char* number_end(const char* p, const char* end) {
     return p;
 }
 
+// The text's double through strtod, for texts of more digits than the short conversion takes.
+WEBJSON_COLD double long_text_to_double(const char* p, std::size_t n) {
+    char text[64];
+    std::memcpy(text, p, n);
+    text[n] = '\0';
+    return detail::classic_strtod(text);
+}
+
+// The double of the number text [p, q); false for a text of 64 characters or more, which is
+// refused.
+inline bool read_double(const char* p, const char* q, double& value) {
+    const std::size_t n = static_cast<std::size_t>(q - p);
+    if (n >= 64) return false;
+    if (!detail::short_text_to_double(p, n, value)) value = long_text_to_double(p, n);
+    return true;
+}
+
 // Value of one character of a \u escape; right for the upper-case hexadecimal digits only.
 unsigned int hex_digit(int c) {
     unsigned int x = static_cast<unsigned char>(c);
@@ -757,13 +774,8 @@ bool JsonReadDocument::Deserialize(unsigned int token, std::string& name, void* 
                     if (q == p || q == end) break;
                     if (token == JSON_INT) {
                         *static_cast<int*>(value) = detail::decimal_to_int32(p, q);
-                    } else {
-                        char text[64];
-                        const std::size_t n = static_cast<std::size_t>(q - p);
-                        if (n >= sizeof text) break;
-                        std::memcpy(text, p, n);
-                        text[n] = '\0';
-                        *static_cast<double*>(value) = detail::text_to_double(text, n);
+                    } else if (!read_double(p, q, *static_cast<double*>(value))) {
+                        break;
                     }
                     taken = q;
                     break;
@@ -869,7 +881,8 @@ namespace {
 // A leaf's value at p, when [p, end) holds it in its plainest form (as Deserialize takes in place):
 // stored into node, as its Format would store it, and the end of the value returned; null, with
 // nothing stored, otherwise. Storing a string may throw (memory running out).
-const char* take_leaf(JsonSchema& node, detail::Leaf kind, const char* p, const char* end) {
+WEBJSON_ONE_COPY const char* take_leaf(JsonSchema& node, detail::Leaf kind, const char* p,
+                                       const char* end) {
     switch (kind) {
         case detail::Leaf::kString: {
             if (*p != '"') return nullptr;
@@ -908,12 +921,7 @@ const char* take_leaf(JsonSchema& node, detail::Leaf kind, const char* p, const 
         }
         case detail::Leaf::kDouble: {
             const char* q = number_end(p, end);
-            char text[64];
-            const std::size_t n = static_cast<std::size_t>(q - p);
-            if (q == p || q == end || n >= sizeof text) return nullptr;
-            std::memcpy(text, p, n);
-            text[n] = '\0';
-            DoubleValue::Of(node) = detail::text_to_double(text, n);
+            if (q == p || q == end || !read_double(p, q, DoubleValue::Of(node))) return nullptr;
             return q;
         }
         case detail::Leaf::kBool: {

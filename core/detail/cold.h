@@ -21,4 +21,13 @@
 #define WEBJSON_RARE
 #endif
 
+// A hot function that the compiler would copy into more than one caller: kept out of line on the
+// device (32-bit ARM), where the library's room is short and a call costs little, and left to the
+// compiler elsewhere.
+#if defined(__GNUC__) && defined(__arm__)
+#define WEBJSON_ONE_COPY [[gnu::noinline]]
+#else
+#define WEBJSON_ONE_COPY
+#endif
+
 #endif  // WEBJSON_DETAIL_COLD_H

@@ -199,15 +199,16 @@ WEBJSON_COLD inline double classic_strtod(const char* text) {
     return std::strtod(local.c_str(), nullptr);
 }
 
-// Converts number text as strtod does in the C locale. A text of at most 15 significant digits
-// is converted here: its digits make an exact integer and its scale an exact power of ten, and
-// the one division between them rounds correctly, as strtod's result does. Other texts go to
-// strtod (text is zero-terminated).
-inline double text_to_double(const char* text, std::size_t size) {
+// Converts number text of at most 15 significant digits as strtod does in the C locale: its
+// digits make an exact integer and its scale an exact power of ten, and the one division between
+// them rounds correctly, as strtod's result does. False for other texts (no terminator needed).
+inline bool short_text_to_double(const char* text, std::size_t size, double& value) {
 #if FLT_EVAL_METHOD == 0
     std::size_t i = 0;
     bool negative = false;
     if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // Nine digits fit a 32-bit word, a register of the device; further ones go on in 64 bits.
+    std::uint32_t low = 0;
     std::uint64_t digits = 0;
     int count = 0;  // significant digits
     int scale = 0;  // power of ten of the last digit
@@ -222,19 +223,35 @@ inline double text_to_double(const char* text, std::size_t size) {
         if (c < '0' || c > '9') break;
         any = true;
         if (fraction) --scale;
-        if (digits == 0 && c == '0') continue;
-        if (++count > 15) break;
-        digits = digits * 10 + static_cast<unsigned int>(c - '0');
+        if (count == 0 && c == '0') continue;
+        if (++count > 9) {
+            if (count > 15) break;
+            if (count == 10) digits = low;
+            digits = digits * 10 + static_cast<unsigned int>(c - '0');
+        } else {
+            low = low * 10 + static_cast<unsigned int>(c - '0');
+        }
     }
-    if (!any) return 0.0;
+    if (!any) {
+        value = 0.0;
+        return true;
+    }
     if (count <= 15 && scale >= -kMaxPow10) {
-        const double v = static_cast<double>(digits) / kPow10[-scale];
-        return negative ? -v : v;
+        const double v =
+            (count <= 9 ? static_cast<double>(low) : static_cast<double>(digits)) / kPow10[-scale];
+        value = negative ? -v : v;
+        return true;
     }
 #else
-    (void)size;
+    (void)text, (void)size, (void)value;
 #endif
-    return classic_strtod(text);
+    return false;
+}
+
+// Converts number text as strtod does in the C locale (text is zero-terminated).
+inline double text_to_double(const char* text, std::size_t size) {
+    double value;
+    return short_text_to_double(text, size, value) ? value : classic_strtod(text);
 }
 
 // Decimal text to a 32-bit integer, as the device's 32-bit atoi reads it: leading blanks, an
