@@ -161,6 +161,11 @@ inline void RenewNode(JsonSchema& node, JsonSchema& proto) {
 
 inline void RenewLeaf(Kind kind, JsonSchema& node, JsonSchema& proto) {
     RenewNode(node, proto);
+    if (kind == Kind::kString) {  // the usual element, tested first
+        StringFields::Renew(static_cast<JsonSchemaString&>(node),
+                            StringFields::Default(static_cast<JsonSchemaString&>(proto)));
+        return;
+    }
     switch (kind) {
         case Kind::kInt:
             IntFields::Renew(static_cast<JsonSchemaInt&>(node), static_cast<JsonSchemaInt&>(proto));
@@ -595,13 +600,27 @@ struct Making {
     ElementSpares* spares;
     std::vector<JsonSchema*>* children;
     JsonSchema* prototype;
+    // Spares of the prototype's leaf class, learnt from it; nothing else changes the spares
+    // while the run is read, so the next one is taken at once (the last one through Take).
+    void* leaves;
 };
 
 }  // namespace
 
 JsonSchema* ElementSpares::MakeElement(void* context) {
     Making& m = *static_cast<Making*>(context);
-    JsonSchema* element = m.spares->Take(m.prototype);
+    JsonSchema* element;
+    Store* store = static_cast<Store*>(m.leaves);
+    if (store != nullptr && store->taken + 1 < store->nodes.size()) {
+        element = store->nodes[store->taken++];
+        if (element == nullptr) {  // a place a subclass emptied
+            element = m.prototype->Clone();
+        } else {
+            RenewLeaf(store->kind, *element, *m.prototype);
+        }
+    } else {
+        element = m.spares->Take(m.prototype);
+    }
     try {  // as AddNew, without its call: an element that cannot be kept is deleted
         m.children->push_back(element);
     } catch (...) {
@@ -616,7 +635,12 @@ bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchem
                                  JsonSchema* prototype, bool result) {
     // Clones of a leaf prototype of the library's classes are leaves: runs of them read in place.
     const detail::Leaf leaf = detail::leaf_of(prototype);
-    Making making{this, &children, prototype};
+    Store* store = _store;
+    const bool leaves = leaf != detail::Leaf::kNone && store != nullptr &&
+                        store->proto == prototype && store->type == &typeid(*prototype) &&
+                        store->kind != Kind::kList && store->kind != Kind::kArray &&
+                        store->kind != Kind::kOther;
+    Making making{this, &children, prototype, leaves ? store : nullptr};
     for (std::size_t i = 0; result; ++i) {
         JsonSchema* element = nullptr;
         if (leaf != detail::Leaf::kNone) {
@@ -649,9 +673,9 @@ bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchem
         if (!result) reader.Within(i);
     }
     // The spares this read did not need go now: a read that shrinks the array gives memory back.
-    if (Store* store = _store) {
-        if (store->scope != nullptr) store->Drop();
-        if (Roomy(store->nodes, children.size())) std::vector<JsonSchema*>().swap(store->nodes);
+    if (Store* left = _store) {
+        if (left->scope != nullptr) left->Drop();
+        if (Roomy(left->nodes, children.size())) std::vector<JsonSchema*>().swap(left->nodes);
         FitRoom(children);
     }
     return result;

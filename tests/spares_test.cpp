@@ -254,6 +254,15 @@ TEST(ElementSpares, KeptElementsCannotBeToldFromNewClones) {
 using Ints = JsonSchemaArray<JsonSchemaInt>;
 using Items = JsonSchemaArray<JsonSchemaList>;
 
+// An array of the caller's that empties places among the elements it read.
+struct Holed : JsonSchemaArray<JsonSchemaString> {
+    using JsonSchemaArray<JsonSchemaString>::JsonSchemaArray;
+    void Hole(std::size_t i) {
+        delete _children[i];
+        _children[i] = nullptr;
+    }
+};
+
 // The library's own nodes are read into again: the same nodes, also inside kept elements, arrays
 // among the spares not counted as live, and a read that needs fewer deletes the others.
 TEST(ElementSpares, TheLibrarysNodesAreReadIntoAgain) {
@@ -282,4 +291,11 @@ TEST(ElementSpares, TheLibrarysNodesAreReadIntoAgain) {
     EXPECT_EQ(WriteDoc(table), R"({"r":[[4]]})");
     EXPECT_TRUE(ReadDoc(doc, R"({"a":[{"n":5,"v":[]}],"i":[9]})"));
     EXPECT_EQ(WriteDoc(doc), R"({"a":[{"n":5,"v":[]}],"i":[9]})");
+    // Places emptied among the kept elements, inside the run and at its end, get new clones.
+    auto* holed = new Holed("h", new JsonSchemaString("", "-"));
+    TreeDocument texts(With(new JsonSchemaList(""), {holed}));
+    ASSERT_TRUE(ReadDoc(texts, R"({"h":["a","b","c","d"]})"));
+    holed->Hole(1), holed->Hole(3);
+    EXPECT_TRUE(ReadDoc(texts, R"({"h":["v","w","x","y","z"]})"));
+    EXPECT_EQ(WriteDoc(texts), R"({"h":["v","w","x","y","z"]})");
 }
