@@ -907,8 +907,12 @@ WEBJSON_ONE_COPY const char* take_leaf(JsonSchema& node, detail::Leaf kind, cons
             const char* q = p + (*p == '-' ? 1 : 0);
             std::uint32_t magnitude = 0;
             const char* digits = q;
-            while (q != end && q - digits < 9 && static_cast<unsigned char>(*q - '0') <= 9)
-                magnitude = magnitude * 10 + static_cast<unsigned int>(*q++ - '0');
+            const char* last = end - q > 9 ? q + 9 : end;  // nine digits at most
+            for (; q != last; ++q) {
+                const unsigned int digit = static_cast<unsigned char>(*q) - 48u;
+                if (digit > 9) break;
+                magnitude = magnitude * 10 + digit;
+            }
             if (q != digits && q != end && !is_number_char(static_cast<unsigned char>(*q))) {
                 IntValue::Of(node) =
                     *p == '-' ? -static_cast<int>(magnitude) : static_cast<int>(magnitude);

@@ -213,23 +213,31 @@ inline bool short_text_to_double(const char* text, std::size_t size, double& val
     int count = 0;  // significant digits
     int scale = 0;  // power of ten of the last digit
     bool any = false;
-    bool fraction = false;
-    for (; i < size; ++i) {
-        const char c = text[i];
-        if (c == '.' && !fraction) {
-            fraction = true;
-            continue;
-        }
-        if (c < '0' || c > '9') break;
+    // Takes a digit; false past 15 significant digits.
+    auto take = [&](unsigned int digit) {
         any = true;
-        if (fraction) --scale;
-        if (count == 0 && c == '0') continue;
-        if (++count > 9) {
-            if (count > 15) break;
-            if (count == 10) digits = low;
-            digits = digits * 10 + static_cast<unsigned int>(c - '0');
-        } else {
-            low = low * 10 + static_cast<unsigned int>(c - '0');
+        if (count == 0 && digit == 0) return true;
+        if (++count <= 9) {
+            low = low * 10 + digit;
+            return true;
+        }
+        if (count > 15) return false;
+        if (count == 10) digits = low;
+        digits = digits * 10 + digit;
+        return true;
+    };
+    bool going = true;
+    for (; i < size && going; ++i) {
+        const unsigned int digit = static_cast<unsigned char>(text[i]) - 48u;
+        if (digit > 9) break;
+        going = take(digit);
+    }
+    if (going && i < size && text[i] == '.') {
+        for (++i; i < size && going; ++i) {
+            const unsigned int digit = static_cast<unsigned char>(text[i]) - 48u;
+            if (digit > 9) break;
+            --scale;
+            going = take(digit);
         }
     }
     if (!any) {
