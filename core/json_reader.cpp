@@ -878,6 +878,26 @@ struct TextValue : JsonSchemaString {
 
 namespace {
 
+// A string with escapes, its first n bytes at text plain: decoded into out; the end of the string
+// or null. Out of take_leaf on the device, so that a plain string needs no room for the decoding.
+WEBJSON_ONE_COPY const char* take_escaped(std::string& out, const char* text, std::size_t n,
+                                          const char* end) {
+    char decoded[kShortDecoded];
+    const char* after = decode_in_place(text, n, end, decoded, n);
+    if (after == nullptr) return nullptr;
+    out.clear();
+    out.append(decoded, n);
+    return after;
+}
+
+// A double at p stored into value; the end of its text or null. Out of take_leaf on the device,
+// so that the other kinds need no floating-point registers saved.
+WEBJSON_ONE_COPY const char* take_double(double& value, const char* p, const char* end) {
+    const char* q = number_end(p, end);
+    if (q == p || q == end || !read_double(p, q, value)) return nullptr;
+    return q;
+}
+
 // A leaf's value at p, when [p, end) holds it in its plainest form (as Deserialize takes in place):
 // stored into node, as its Format would store it, and the end of the value returned; null, with
 // nothing stored, otherwise. Storing a string may throw (memory running out).
@@ -887,19 +907,13 @@ WEBJSON_ONE_COPY const char* take_leaf(JsonSchema& node, detail::Leaf kind, cons
         case detail::Leaf::kString: {
             if (*p != '"') return nullptr;
             const char* text = p + 1;
-            std::size_t n = short_run(text, end);
+            const std::size_t n = short_run(text, end);
             if (text + n == end) return nullptr;
-            const char* after = text + n + 1;
-            char decoded[kShortDecoded];
-            if (text[n] != '"') {  // a backslash
-                after = decode_in_place(text, n, end, decoded, n);
-                if (after == nullptr) return nullptr;
-                text = decoded;
-            }
+            if (text[n] != '"') return take_escaped(TextValue::Of(node), text, n, end);
             std::string& out = TextValue::Of(node);
             out.clear();
             out.append(text, n);
-            return after;
+            return text + n + 1;
         }
         case detail::Leaf::kInt: {
             // The common integer, an optional minus and up to nine digits followed by a byte that
@@ -923,11 +937,8 @@ WEBJSON_ONE_COPY const char* take_leaf(JsonSchema& node, detail::Leaf kind, cons
             IntValue::Of(node) = detail::decimal_to_int32(p, q);
             return q;
         }
-        case detail::Leaf::kDouble: {
-            const char* q = number_end(p, end);
-            if (q == p || q == end || !read_double(p, q, DoubleValue::Of(node))) return nullptr;
-            return q;
-        }
+        case detail::Leaf::kDouble:
+            return take_double(DoubleValue::Of(node), p, end);
         case detail::Leaf::kBool: {
             const bool word = *p == 't';
             const std::size_t n = word ? 4 : 5;
