@@ -109,6 +109,24 @@ Kind KindOf(const JsonSchema& node) {
     return Kind::kOther;
 }
 
+// The class of the clones of a kind's nodes; null for the kinds that are not renewed by kind.
+const std::type_info* CloneType(Kind kind) {
+    switch (kind) {
+        case Kind::kInt:
+            return &typeid(JsonSchemaInt);
+        case Kind::kBool:
+            return &typeid(JsonSchemaBool);
+        case Kind::kDouble:
+            return &typeid(JsonSchemaDouble);
+        case Kind::kString:
+            return &typeid(JsonSchemaString);
+        case Kind::kList:
+            return &typeid(JsonSchemaList);
+        default:
+            return nullptr;
+    }
+}
+
 // The kind of a clone of the library node proto (the object lists clone into plain lists).
 Kind CloneKind(const JsonSchema& proto) {
     const Kind kind = KindOf(proto);
@@ -200,16 +218,21 @@ bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<Ar
                const std::vector<Kind>* kinds) {
     std::vector<JsonSchema*>& children = ListFields::Children(list);
     std::vector<JsonSchema*>& model = ListFields::Children(proto);
-    if (children.size() != model.size()) return false;
-    std::size_t next = 0;  // the next array place
-    for (std::size_t i = 0; i < children.size(); ++i) {
+    const std::size_t count = children.size();
+    if (count != model.size()) return false;
+    // The array places in order of index; skip is the next one's.
+    const ArrayPlace* place = arrays != nullptr ? arrays->data() : nullptr;
+    const ArrayPlace* const places_end = arrays != nullptr ? place + arrays->size() : nullptr;
+    std::size_t skip = place != places_end ? place->index : count;
+    for (std::size_t i = 0; i < count; ++i) {
         JsonSchema*& child = children[i];
-        if (arrays != nullptr && next < arrays->size() && (*arrays)[next].index == i) {
-            ++next;
+        if (i == skip) {
+            ++place;
+            skip = place != places_end ? place->index : count;
             continue;
         }
         const Kind kind = kinds != nullptr ? (*kinds)[i] : CloneKind(*model[i]);
-        if (child != nullptr && KindOf(*child) == kind) {
+        if (child != nullptr && &typeid(*child) == CloneType(kind)) {
             if (kind != Kind::kList) {
                 RenewLeaf(kind, *child, *model[i]);
                 continue;
