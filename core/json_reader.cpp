@@ -72,8 +72,8 @@ WEBJSON_COLD double long_text_to_double(const char* p, std::size_t n) {
 }
 
 // The double of the number text [p, q); false for a text of 64 characters or more, which is
-// refused.
-inline bool read_double(const char* p, const char* q, double& value) {
+// refused. One copy, shared by the in-place steps.
+WEBJSON_COLD bool read_double(const char* p, const char* q, double& value) {
     const std::size_t n = static_cast<std::size_t>(q - p);
     if (n >= 64) return false;
     if (!detail::short_text_to_double(p, n, value)) value = long_text_to_double(p, n);
@@ -890,12 +890,27 @@ WEBJSON_ONE_COPY const char* take_escaped(std::string& out, const char* text, st
     return after;
 }
 
-// A double at p stored into value; the end of its text or null. Out of take_leaf on the device,
-// so that the other kinds need no floating-point registers saved.
-WEBJSON_ONE_COPY const char* take_double(double& value, const char* p, const char* end) {
+// take_double for a text the short conversion does not end: measured first, then converted.
+WEBJSON_COLD const char* take_measured_double(double& value, const char* p, const char* end) {
     const char* q = number_end(p, end);
     if (q == p || q == end || !read_double(p, q, value)) return nullptr;
     return q;
+}
+
+// A double at p stored into value; the end of its text or null. Out of take_leaf on the device,
+// so that the other kinds need no floating-point registers saved.
+WEBJSON_ONE_COPY const char* take_double(double& value, const char* p, const char* end) {
+    // The usual double in one pass: converted up to the first byte that is not its own, which must
+    // be no number character; any other text is measured first, as the grammar's functions do.
+    const std::size_t left = static_cast<std::size_t>(end - p);
+    double converted;
+    std::size_t used = 0;
+    if (detail::short_text_to_double(p, left, converted, &used) && used != 0 && used < left &&
+        !is_number_char(static_cast<unsigned char>(p[used]))) {
+        value = converted;
+        return p + used;
+    }
+    return take_measured_double(value, p, end);
 }
 
 // A leaf's value at p, when [p, end) holds it in its plainest form (as Deserialize takes in place):

@@ -202,7 +202,10 @@ WEBJSON_COLD inline double classic_strtod(const char* text) {
 // Converts number text of at most 15 significant digits as strtod does in the C locale: its
 // digits make an exact integer and its scale an exact power of ten, and the one division between
 // them rounds correctly, as strtod's result does. False for other texts (no terminator needed).
-inline bool short_text_to_double(const char* text, std::size_t size, double& value) {
+// The conversion stops at the first byte that is not part of such a number; stop, when given,
+// receives its place.
+inline bool short_text_to_double(const char* text, std::size_t size, double& value,
+                                 std::size_t* stop = nullptr) {
 #if FLT_EVAL_METHOD == 0
     std::size_t i = 0;
     bool negative = false;
@@ -240,6 +243,7 @@ inline bool short_text_to_double(const char* text, std::size_t size, double& val
             going = take(digit);
         }
     }
+    if (stop != nullptr) *stop = i;
     if (!any) {
         value = 0.0;
         return true;
@@ -251,7 +255,7 @@ inline bool short_text_to_double(const char* text, std::size_t size, double& val
         return true;
     }
 #else
-    (void)text, (void)size, (void)value;
+    (void)text, (void)size, (void)value, (void)stop;
 #endif
     return false;
 }
