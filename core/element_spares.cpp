@@ -302,8 +302,9 @@ struct ElementSpares::Store {
     JsonSchema* made = nullptr;  // the element the source fills, a clone of made_from
     JsonSchema* made_from = nullptr;
     const std::type_info* made_type = nullptr;
-    ReadScope* scope = nullptr;  // the read holding this store's spares
-    Store* prev = nullptr;       // its other stores
+    detail::Leaf made_leaf = detail::Leaf::kNone;  // made's kind, when a leaf of the library's
+    ReadScope* scope = nullptr;                    // the read holding this store's spares
+    Store* prev = nullptr;                         // its other stores
     Store* next = nullptr;
 
     // The arrays of a spare count as live again.
@@ -326,6 +327,7 @@ struct ElementSpares::Store {
         made = nullptr;
         made_from = nullptr;
         made_type = nullptr;
+        made_leaf = detail::Leaf::kNone;
     }
     // Deletes the spares not read into, and leaves the read.
     void Drop() {
@@ -477,16 +479,19 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
         store.made = made;
         store.made_from = made != nullptr ? prototype : nullptr;
         store.made_type = made != nullptr ? &typeid(*prototype) : nullptr;
+        store.made_leaf = detail::leaf_of(made);
     }
     JsonSchema* element = prototype != nullptr ? store.made : nullptr;
     result = result && element != nullptr;
     const auto& source = store.source;
     // A leaf of the library's own class goes straight to the writer, as its Compile would.
-    const bool leaf = element != nullptr && detail::leaf_of(element) != detail::Leaf::kNone;
+    const unsigned int leaf = static_cast<unsigned int>(store.made_leaf);
     for (std::uint32_t i = 0; result; ++i) {
         element->Reset();
         if (!source(*element, i)) break;
-        if (!leaf || !writer._serialize_leaf(*element)) result = element->Compile(writer, false);
+        if (leaf == 0 || !writer._serialize_leaf(*element, leaf)) {
+            result = element->Compile(writer, false);
+        }
         if (i == UINT32_MAX) break;
     }
     return writer._serialize_close(JSON_ARRAY_END) && result;

@@ -92,10 +92,11 @@ class WEBJSON_API JsonWriteDocument {
     WEBJSON_INTERNAL std::size_t _serialize_leaves(unsigned int brackets, std::string& name,
                                                    JsonSchema* const* nodes, std::size_t count,
                                                    bool named);
-    /// One leaf (see _serialize_leaves), without a key, as its Compile would write it; false, with
-    /// nothing written, when node is not such a leaf or the area cannot take it. Arrays written
-    /// from a source use it for elements of those classes.
-    WEBJSON_INTERNAL bool _serialize_leaf(const JsonSchema& node);
+    /// One leaf (see _serialize_leaves), without a key, as its Compile would write it; kind is
+    /// its kind as detail::leaf_of gives it, known to the caller. False, with nothing written,
+    /// when the area cannot take it. Arrays written from a source use it for elements of those
+    /// classes.
+    WEBJSON_INTERNAL bool _serialize_leaf(const JsonSchema& node, unsigned int kind);
     /// A bracket open (JSON_OBJECT_BEGIN or JSON_ARRAY_BEGIN) under name (none when empty), as
     /// Serialize writes it: containers start with it.
     WEBJSON_INTERNAL bool _serialize_open(unsigned int token, std::string& name);

@@ -764,8 +764,8 @@ bool JsonWriteDocument::_serialize_close(unsigned int token) {
     return true;
 }
 
-bool JsonWriteDocument::_serialize_leaf(const JsonSchema& node) {
-    const detail::Leaf leaf = detail::leaf_of(&node);
+bool JsonWriteDocument::_serialize_leaf(const JsonSchema& node, unsigned int kind) {
+    const detail::Leaf leaf = static_cast<detail::Leaf>(kind);
     std::streambuf* buffer;
     char* start;
     const char* end;
