@@ -2,6 +2,7 @@
 // string and read from the caller's memory.
 #include <malloc.h>
 
+#include <climits>
 #include <stdexcept>
 
 #include "test_support.h"
@@ -94,6 +95,54 @@ TEST(SourceArrays, OneElementFilledPerIndexUntilTheSourceSaysNo) {
     EXPECT_EQ(Write(unwritable, false, &ok), "[]");
     EXPECT_FALSE(ok);
     EXPECT_EQ(console.Text(), "Compile Document failed\nCompile Document failed\n");
+}
+
+// Leaf elements from a source are written as stored elements of the same values are, wherever
+// the stream's area ends.
+TEST(SourceArrays, LeafElementsAreWrittenAsStoredOnesAre) {
+    const std::vector<int> numbers = {0, -1, 7, 12345, INT_MIN, INT_MAX, -50000};
+    const std::vector<const char*> texts = {"", "a\"b", "line\n", "\x01"};
+    const std::vector<double> doubles = {0.5, -12.25, 1e300};
+    auto document = [&](bool sourced) {
+        using Texts = JsonSchemaArray<JsonSchemaString>;
+        using Doubles = JsonSchemaArray<JsonSchemaDouble>;
+        auto* v = new Ints("v", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 3)));
+        auto* t = new Texts("t", std::unique_ptr<JsonSchemaString>(new JsonSchemaString("", "")));
+        auto* d =
+            new Doubles("d", std::unique_ptr<JsonSchemaDouble>(new JsonSchemaDouble("", 0, 3)));
+        if (sourced) {
+            v->SetSource([&](JsonSchemaInt& e, std::uint32_t i) {
+                return i < numbers.size() && (e.SetValue(numbers[i]), true);
+            });
+            t->SetSource([&](JsonSchemaString& e, std::uint32_t i) {
+                return i < texts.size() && (e.SetValue(texts[i]), true);
+            });
+            d->SetSource([&](JsonSchemaDouble& e, std::uint32_t i) {
+                return i < doubles.size() && (e.SetValue(doubles[i]), true);
+            });
+        } else {
+            for (int n : numbers)
+                v->AddNew(new JsonSchemaInt("", n));
+            for (const char* text : texts)
+                t->AddNew(new JsonSchemaString("", text));
+            for (double x : doubles)
+                d->AddNew(new JsonSchemaDouble("", x, 3));
+        }
+        return std::unique_ptr<TreeDocument>(
+            new TreeDocument(With(new JsonSchemaList(""), {new JsonSchemaInt("a", 1), v, t, d})));
+    };
+    auto sourced = document(true), stored = document(false);
+    const std::string whole = WriteDoc(*stored);
+    ASSERT_EQ(WriteDoc(*sourced), whole);
+    CoutCapture console;
+    for (std::size_t room = 0; room < whole.size(); ++room) {
+        FullBuf a(room), b(room);
+        std::ostream into_a(&a), into_b(&b);
+        EXPECT_EQ(sourced->GenerateDocumentStream(into_a, nullptr),
+                  stored->GenerateDocumentStream(into_b, nullptr));
+        ASSERT_EQ(a.Text(), whole.substr(0, room));
+        ASSERT_EQ(b.Text(), a.Text());
+    }
 }
 
 // A write of any length holds the same memory: one element, or no node at all for a table.
