@@ -29,6 +29,10 @@ struct IntFields : JsonSchemaInt {
         to.*(&IntFields::_default) = from.*(&IntFields::_default);
         to.*(&IntFields::_value) = from.*(&IntFields::_default);
     }
+    static void ToDefault(JsonSchema& node) {
+        JsonSchemaInt& n = static_cast<JsonSchemaInt&>(node);
+        n.*(&IntFields::_value) = n.*(&IntFields::_default);
+    }
 };
 struct BoolFields : JsonSchemaBool {
     static void Renew(JsonSchemaBool& to, JsonSchemaBool& from) {
@@ -486,13 +490,23 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
     const auto& source = store.source;
     // A leaf of the library's own class goes straight to the writer, as its Compile would.
     const unsigned int leaf = static_cast<unsigned int>(store.made_leaf);
-    for (std::uint32_t i = 0; result; ++i) {
-        element->Reset();
-        if (!source(*element, i)) break;
-        if (leaf == 0 || !writer._serialize_leaf(*element, leaf)) {
-            result = element->Compile(writer, false);
+    if (leaf == static_cast<unsigned int>(detail::Leaf::kInt)) {
+        // Integers of the library's class, reset as their Reset would, without the call.
+        for (std::uint32_t i = 0; result; ++i) {
+            IntFields::ToDefault(*element);
+            if (!source(*element, i)) break;
+            if (!writer._serialize_leaf(*element, leaf)) result = element->Compile(writer, false);
+            if (i == UINT32_MAX) break;
         }
-        if (i == UINT32_MAX) break;
+    } else {
+        for (std::uint32_t i = 0; result; ++i) {
+            element->Reset();
+            if (!source(*element, i)) break;
+            if (leaf == 0 || !writer._serialize_leaf(*element, leaf)) {
+                result = element->Compile(writer, false);
+            }
+            if (i == UINT32_MAX) break;
+        }
     }
     return writer._serialize_close(JSON_ARRAY_END) && result;
 }

@@ -14,7 +14,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "json_schema.h"
@@ -167,6 +169,29 @@ struct WEBJSON_INTERNAL SourceCall {
     }
     static bool Fits(JsonSchema* element) { return dynamic_cast<T*>(element) != nullptr; }
 };
+
+// A callable source of an array of T held as it is, so that a call reaches it through one
+// std::function instead of two.
+template <typename T, typename F>
+struct WEBJSON_INTERNAL SourceOf {
+    F source;
+    bool operator()(JsonSchema& element, std::uint32_t index) {
+        return static_cast<bool>(source(static_cast<T&>(element), index));
+    }
+};
+
+template <typename F>
+struct IsStdFunction : std::false_type {};
+template <typename S>
+struct IsStdFunction<std::function<S>> : std::true_type {};
+
+// Whether SetSource takes F as it is: a callable class that cannot be empty (function pointers and
+// std::function objects, which can, go through the std::function overload and its test).
+template <typename T, typename F, typename D = typename std::decay<F>::type>
+using PlainSource =
+    typename std::enable_if<std::is_class<D>::value && !IsStdFunction<D>::value &&
+                            std::is_copy_constructible<D>::value &&
+                            std::is_invocable_r<bool, D&, T&, std::uint32_t>::value>::type;
 
 // The spare elements of one array: the elements it read, kept at the reset that starts a
 // document's next read (ReadScope) and made like new clones again for that read; those it does
@@ -435,6 +460,14 @@ class WEBJSON_API JsonSchemaArray : public JsonSchemaArrayBase {
     void SetSource(std::function<bool(T& element, std::uint32_t index)> source) {
         if (!source) return ClearSource();
         _set_source(detail::SourceCall<T>{std::move(source)}, &detail::SourceCall<T>::Fits);
+    }
+
+    /// As SetSource above, for a lambda or another callable object of the program's: it is held
+    /// as it is, not inside a second std::function, which saves an indirect call per element.
+    template <typename F, typename = detail::PlainSource<T, F>>
+    void SetSource(F&& source) {
+        using Call = detail::SourceOf<T, typename std::decay<F>::type>;
+        _set_source(Call{std::forward<F>(source)}, &detail::SourceCall<T>::Fits);
     }
 
     /// Appends the elements read after those already present.

@@ -97,6 +97,28 @@ TEST(SourceArrays, OneElementFilledPerIndexUntilTheSourceSaysNo) {
     EXPECT_EQ(console.Text(), "Compile Document failed\nCompile Document failed\n");
 }
 
+// A source may be any callable: a lambda keeps its state from call to call and write to write, a
+// result that converts to bool ends the elements, an empty function pointer or std::function
+// clears the source; each element is reset to its default before every call.
+TEST(SourceArrays, AnyCallableIsASource) {
+    Ints v("", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 5)));
+    v.AddNew(new JsonSchemaInt("", 1));
+    v.SetSource([n = 0](JsonSchemaInt& e, std::uint32_t) mutable {
+        if (++n % 2 == 0) e.SetValue(n);
+        return n % 4 != 0;
+    });
+    EXPECT_EQ(Write(v), "[5,2,5]");
+    EXPECT_EQ(Write(v), "[5,6,5]");
+    v.SetSource([](JsonSchemaInt&, std::uint32_t i) { return 2 - static_cast<int>(i); });
+    EXPECT_EQ(Write(v), "[5,5]");
+    bool (*none)(JsonSchemaInt&, std::uint32_t) = nullptr;
+    v.SetSource(none);
+    EXPECT_EQ(Write(v), "[1]");
+    v.SetSource([](JsonSchemaInt&, std::uint32_t) { return false; });
+    v.SetSource(std::function<int(JsonSchemaInt&, int)>());
+    EXPECT_EQ(Write(v), "[1]");
+}
+
 // Leaf elements from a source are written as stored elements of the same values are, wherever
 // the stream's area ends.
 TEST(SourceArrays, LeafElementsAreWrittenAsStoredOnesAre) {
