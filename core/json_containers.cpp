@@ -139,6 +139,12 @@ bool JsonSchemaList::_compile_children(JsonWriteDocument& writer, bool withName,
         i = 0;
         result = writer._serialize_open(begin, _key(withName));
     }
+    // The child the first run stopped at is not a leaf, or one the writer's area had no room for:
+    // it compiles itself without another try.
+    if (leaves && i < count) {
+        result = _children[i]->Compile(writer, named);
+        ++i;
+    }
     // A list that does not start with a leaf (an array of objects, say) is looked at no further.
     for (; result && i < count; ++i) {
         if (leaves && detail::leaf_of(_children[i]) != detail::Leaf::kNone) {
