@@ -76,6 +76,11 @@ struct ListFields : JsonSchemaList {
     }
     static bool Cleared(JsonSchema& list) { return list.*(&ListFields::_cleared); }
     using JsonSchemaList::_delete_children;
+    // An object of this very class written as its Compile writes it, without the virtual call.
+    static bool Write(JsonSchema& list, JsonWriteDocument& writer) {
+        return (static_cast<JsonSchemaList&>(list).*(&ListFields::_compile_children))(
+            writer, false, JSON_OBJECT_BEGIN, JSON_OBJECT_END, true);
+    }
 };
 
 enum class Kind { kOther, kInt, kBool, kDouble, kString, kList, kArray };
@@ -307,6 +312,7 @@ struct ElementSpares::Store {
     JsonSchema* made_from = nullptr;
     const std::type_info* made_type = nullptr;
     detail::Leaf made_leaf = detail::Leaf::kNone;  // made's kind, when a leaf of the library's
+    bool made_list = false;                        // whether made is a JsonSchemaList itself
     ReadScope* scope = nullptr;                    // the read holding this store's spares
     Store* prev = nullptr;                         // its other stores
     Store* next = nullptr;
@@ -332,6 +338,7 @@ struct ElementSpares::Store {
         made_from = nullptr;
         made_type = nullptr;
         made_leaf = detail::Leaf::kNone;
+        made_list = false;
     }
     // Deletes the spares not read into, and leaves the read.
     void Drop() {
@@ -484,6 +491,7 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
         store.made_from = made != nullptr ? prototype : nullptr;
         store.made_type = made != nullptr ? &typeid(*prototype) : nullptr;
         store.made_leaf = detail::leaf_of(made);
+        store.made_list = made != nullptr && KindOf(*made) == Kind::kList;
     }
     JsonSchema* element = prototype != nullptr ? store.made : nullptr;
     result = result && element != nullptr;
@@ -502,7 +510,9 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
         for (std::uint32_t i = 0; result; ++i) {
             element->Reset();
             if (!source(*element, i)) break;
-            if (leaf == 0 || !writer._serialize_leaf(*element, leaf)) {
+            if (store.made_list) {
+                result = ListFields::Write(*element, writer);
+            } else if (leaf == 0 || !writer._serialize_leaf(*element, leaf)) {
                 result = element->Compile(writer, false);
             }
             if (i == UINT32_MAX) break;

@@ -12,8 +12,9 @@
 #define WEBJSON_COLD
 #endif
 
-// A function that runs only when something fails (to report why), that the library's own paths
-// never call, or that runs once for many calls of its caller (learning an array's prototype):
+// A function that runs only when something fails (to report why), for the rare values the fast
+// paths leave to the C library (a double whose rounding cannot be proven), that the library's own
+// paths never call, or that runs once for many calls of its caller (learning an array's prototype):
 // also made for size rather than speed, and kept apart from the code that runs.
 #if defined(__GNUC__)
 #define WEBJSON_RARE [[gnu::cold, gnu::noinline]]

@@ -165,7 +165,7 @@ WEBJSON_COLD inline std::size_t format_general(double v, unsigned int precision,
 
 // Writes v as printf's "%.*g" writes it in the C locale, whatever locale is in force: the
 // values format_general leaves. out has room for 32 characters.
-WEBJSON_COLD inline std::size_t format_general_slow(double v, unsigned int precision, char* out) {
+WEBJSON_RARE inline std::size_t format_general_slow(double v, unsigned int precision, char* out) {
     char text[64];
     const int n = std::snprintf(text, sizeof text, "%.*g", static_cast<int>(precision), v);
     if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text) return 0;
@@ -184,7 +184,7 @@ WEBJSON_COLD inline std::size_t format_general_slow(double v, unsigned int preci
 }
 
 // strtod with "." as the decimal point, whatever the C library's locale (text is zero-terminated).
-WEBJSON_COLD inline double classic_strtod(const char* text) {
+WEBJSON_RARE inline double classic_strtod(const char* text) {
     const std::string point = other_decimal_point();
     if (point.empty()) return std::strtod(text, nullptr);
     // Number text holds no character of a locale's decimal point but the "." it stands for.
