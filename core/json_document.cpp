@@ -18,17 +18,22 @@ namespace {
 // its size) when the area is full, and cut to what was written at the end.
 class StringOut : public std::streambuf {
   public:
+    // The string's present text is the first room: a string used for the previous document of a
+    // similar size needs nothing more, and no byte is cleared that the document overwrites.
     explicit StringOut(std::string& out) : _out(out) {
-        _out.resize(_out.capacity());
         char* room = &_out[0];
         setp(room, room + _out.size());
     }
     void Finish() { _out.resize(static_cast<std::size_t>(pptr() - &_out[0])); }
 
   protected:
+    // More room: the string's own capacity first (what the growth clears is what comes next), then
+    // twice the text.
     int_type overflow(int_type c) override {
         const std::size_t used = static_cast<std::size_t>(pptr() - &_out[0]);
-        _out.resize(used < 64 ? 128 : 2 * used);  // may throw: the writer's guard takes it
+        std::size_t size = used < 64 ? 128 : 2 * used;
+        if (_out.capacity() > used + 64 && _out.capacity() < size) size = _out.capacity();
+        _out.resize(size);  // may throw: the writer's guard takes it
         char* room = &_out[0];
         setp(room + used, room + _out.size());
         if (!traits_type::eq_int_type(c, traits_type::eof())) {
