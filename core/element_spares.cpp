@@ -81,6 +81,22 @@ struct ListFields : JsonSchemaList {
         return (static_cast<JsonSchemaList&>(list).*(&ListFields::_compile_children))(
             writer, false, JSON_OBJECT_BEGIN, JSON_OBJECT_END, true);
     }
+    // The same for an object of leaves alone, written whole at once; false, with nothing
+    // written, when it cannot be (its Write then writes it).
+    static bool WriteWhole(JsonSchema& list, JsonWriteDocument& writer) {
+        std::vector<JsonSchema*>& members = Children(static_cast<JsonSchemaList&>(list));
+        return list.*(&ListFields::_enable) && !members.empty() &&
+               writer._serialize_leaves(
+                   JsonWriteDocument::kWholeList | JSON_OBJECT_BEGIN | JSON_OBJECT_END << 8,
+                   _nullstr, members.data(), members.size(), true) != JsonWriteDocument::kNothing;
+    }
+    // Whether every member of the list is a leaf of the library's classes.
+    static bool Flat(JsonSchema& list) {
+        for (JsonSchema* member : Children(static_cast<JsonSchemaList&>(list))) {
+            if (detail::leaf_of(member) == detail::Leaf::kNone) return false;
+        }
+        return true;
+    }
 };
 
 enum class Kind { kOther, kInt, kBool, kDouble, kString, kList, kArray };
@@ -313,6 +329,7 @@ struct ElementSpares::Store {
     const std::type_info* made_type = nullptr;
     detail::Leaf made_leaf = detail::Leaf::kNone;  // made's kind, when a leaf of the library's
     bool made_list = false;                        // whether made is a JsonSchemaList itself
+    bool made_flat = false;                        // ... whose members were leaves when made
     ReadScope* scope = nullptr;                    // the read holding this store's spares
     Store* prev = nullptr;                         // its other stores
     Store* next = nullptr;
@@ -339,6 +356,7 @@ struct ElementSpares::Store {
         made_type = nullptr;
         made_leaf = detail::Leaf::kNone;
         made_list = false;
+        made_flat = false;
     }
     // Deletes the spares not read into, and leaves the read.
     void Drop() {
@@ -492,6 +510,7 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
         store.made_type = made != nullptr ? &typeid(*prototype) : nullptr;
         store.made_leaf = detail::leaf_of(made);
         store.made_list = made != nullptr && KindOf(*made) == Kind::kList;
+        store.made_flat = store.made_list && ListFields::Flat(*made);
     }
     JsonSchema* element = prototype != nullptr ? store.made : nullptr;
     result = result && element != nullptr;
@@ -504,6 +523,15 @@ bool ElementSpares::WriteFromSource(JsonWriteDocument& writer, std::string& key,
             IntFields::ToDefault(*element);
             if (!source(*element, i)) break;
             if (!writer._serialize_leaf(*element, leaf)) result = element->Compile(writer, false);
+            if (i == UINT32_MAX) break;
+        }
+    } else if (store.made_flat) {
+        // Objects of leaves alone (a request's pairs), each tried whole at once.
+        for (std::uint32_t i = 0; result; ++i) {
+            element->Reset();
+            if (!source(*element, i)) break;
+            if (!ListFields::WriteWhole(*element, writer))
+                result = ListFields::Write(*element, writer);
             if (i == UINT32_MAX) break;
         }
     } else {

@@ -84,8 +84,9 @@ class WEBJSON_API JsonWriteDocument {
     /// string nodes of those very classes, as their Compile would (under their names when named),
     /// then the bracket close (brackets' second byte; 0: none) when every node was taken. Returns
     /// twice the number of nodes taken, plus 1 when it wrote the bracket close, or kNothing when it
-    /// wrote nothing at all, not even the bracket (the stream not good, no room). Lists use it for
-    /// rows of cells and the fields of records.
+    /// wrote nothing at all, not even the bracket (the stream not good, no room). With kWholeList
+    /// in brackets, it writes the whole list or nothing (kNothing). Lists use it for rows of cells
+    /// and the fields of records.
     ///
     /// This and the two functions below serve the library's own nodes; the shared library does
     /// not export them.
@@ -105,6 +106,8 @@ class WEBJSON_API JsonWriteDocument {
     WEBJSON_INTERNAL bool _serialize_close(unsigned int token);
     /// What _serialize_leaves returns when it wrote nothing.
     static constexpr std::size_t kNothing = ~std::size_t{0};
+    /// A mark in _serialize_leaves' brackets: the whole list with both brackets, or nothing.
+    static constexpr unsigned int kWholeList = 0x10000;
 
     /// Writes an array of count texts (null as "") as string values, for tables written from a
     /// source; returns false when the stream failed.

@@ -704,6 +704,7 @@ char* put_leaves(char* p, const char* end, JsonSchema* const*& at, JsonSchema* c
 std::size_t JsonWriteDocument::_serialize_leaves(unsigned int brackets, std::string& name,
                                                  JsonSchema* const* nodes, std::size_t count,
                                                  bool named) {
+    // close's bit 8 is kWholeList's: the whole list or nothing.
     const unsigned int open = brackets & 0xFF, close = brackets >> 8;
     std::streambuf* buffer;
     char* start;
@@ -723,9 +724,11 @@ std::size_t JsonWriteDocument::_serialize_leaves(unsigned int brackets, std::str
     p = put_leaves(p, end, at, nodes + count, first, named, state);
     std::size_t taken = static_cast<std::size_t>(at - nodes) << 1;
     if (close != 0 && at == nodes + count && p != end) {
-        *p++ = "{}[]"[close - JSON_OBJECT_BEGIN];
+        *p++ = "{}[]"[(close & 0xFF) - JSON_OBJECT_BEGIN];
         first = false;
         taken |= 1;
+    } else if (close > 0xFF) {
+        return kNothing;  // nothing committed
     }
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
     _first = first;

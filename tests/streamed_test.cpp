@@ -119,8 +119,8 @@ TEST(SourceArrays, AnyCallableIsASource) {
     EXPECT_EQ(Write(v), "[1]");
 }
 
-// Leaf elements from a source are written as stored elements of the same values are, wherever
-// the stream's area ends.
+// Leaf elements, and objects of leaves, from a source are written as stored elements of the same
+// values are, wherever the stream's area ends or fails.
 TEST(SourceArrays, LeafElementsAreWrittenAsStoredOnesAre) {
     const std::vector<int> numbers = {0, -1, 7, 12345, INT_MIN, INT_MAX, -50000};
     const std::vector<const char*> texts = {"", "a\"b", "line\n", "\x01"};
@@ -132,7 +132,17 @@ TEST(SourceArrays, LeafElementsAreWrittenAsStoredOnesAre) {
         auto* t = new Texts("t", std::unique_ptr<JsonSchemaString>(new JsonSchemaString("", "")));
         auto* d =
             new Doubles("d", std::unique_ptr<JsonSchemaDouble>(new JsonSchemaDouble("", 0, 3)));
+        auto* pair = With(new JsonSchemaList(""),
+                          {new JsonSchemaString("k", ""), new JsonSchemaInt("n", 0)});
+        auto* o = new Items("o", std::unique_ptr<JsonSchemaList>(pair));
         if (sourced) {
+            o->SetSource([&](JsonSchemaList& e, std::uint32_t i) {
+                if (i >= texts.size()) return false;
+                e.Set("k", texts[i]);
+                e.Set("n", numbers[i]);
+                e.SetEnable(i != 1);  // a disabled element writes nothing
+                return true;
+            });
             v->SetSource([&](JsonSchemaInt& e, std::uint32_t i) {
                 return i < numbers.size() && (e.SetValue(numbers[i]), true);
             });
@@ -149,9 +159,14 @@ TEST(SourceArrays, LeafElementsAreWrittenAsStoredOnesAre) {
                 t->AddNew(new JsonSchemaString("", text));
             for (double x : doubles)
                 d->AddNew(new JsonSchemaDouble("", x, 3));
+            for (std::size_t i = 0; i < texts.size(); ++i) {
+                o->AddNew(With(new JsonSchemaList(""), {new JsonSchemaString("k", texts[i]),
+                                                        new JsonSchemaInt("n", numbers[i])}));
+                o->GetObject(static_cast<unsigned int>(i))->SetEnable(i != 1);
+            }
         }
-        return std::unique_ptr<TreeDocument>(
-            new TreeDocument(With(new JsonSchemaList(""), {new JsonSchemaInt("a", 1), v, t, d})));
+        return std::unique_ptr<TreeDocument>(new TreeDocument(
+            With(new JsonSchemaList(""), {new JsonSchemaInt("a", 1), v, t, d, o})));
     };
     auto sourced = document(true), stored = document(false);
     const std::string whole = WriteDoc(*stored);
@@ -164,6 +179,10 @@ TEST(SourceArrays, LeafElementsAreWrittenAsStoredOnesAre) {
                   stored->GenerateDocumentStream(into_b, nullptr));
         ASSERT_EQ(a.Text(), whole.substr(0, room));
         ASSERT_EQ(b.Text(), a.Text());
+        SmallArea area(room + 1);
+        std::ostream into(&area);
+        ASSERT_TRUE(sourced->GenerateDocumentStream(into, nullptr) && into.flush());
+        ASSERT_EQ(area.text, whole);
     }
 }
 
