@@ -329,9 +329,9 @@ struct ElementSpares::Store {
     const std::type_info* made_type = nullptr;
     detail::Leaf made_leaf = detail::Leaf::kNone;  // made's kind, when a leaf of the library's
     bool made_list = false;                        // whether made is a JsonSchemaList itself
-    bool made_flat = false;                        // ... whose members were leaves when made
-    ReadScope* scope = nullptr;                    // the read holding this store's spares
-    Store* prev = nullptr;                         // its other stores
+    bool made_flat = false;      // whether made is such a list whose members were all leaves then
+    ReadScope* scope = nullptr;  // the read holding this store's spares
+    Store* prev = nullptr;       // its other stores
     Store* next = nullptr;
 
     // The arrays of a spare count as live again.

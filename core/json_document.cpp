@@ -14,8 +14,8 @@ namespace JsonDocumentAPI {
 
 namespace {
 
-// The put area is the string's own room: the text is written in place, the string grown (twice
-// its size) when the area is full, and cut to what was written at the end.
+// The put area is the string's own room: the text is written in place, the string grown (to its
+// capacity, else to twice its size) when the area is full, and cut to what was written at the end.
 class StringOut : public std::streambuf {
   public:
     // The string's present text is the first room: a string used for the previous document of a
