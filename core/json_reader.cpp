@@ -278,7 +278,7 @@ class In {
   private:
     // The stream's own functions, with the area let go of around them (out of line: they are
     // the rare way).
-    WEBJSON_COLD int CallGet() {
+    WEBJSON_RARE int CallGet() {
         Release();
         const int c = _stream.get();
         if (c != kEof) {
@@ -293,14 +293,14 @@ class In {
         Reload();
         return c;
     }
-    WEBJSON_COLD int CallPeek(const char* atEnd) {
+    WEBJSON_RARE int CallPeek(const char* atEnd) {
         Release();
         const int c = _stream.peek();
         Reload();
         if (c == kEof && atEnd != nullptr) Stopped(atEnd);
         return c;
     }
-    WEBJSON_COLD void CallUnget(int c) {
+    WEBJSON_RARE void CallUnget(int c) {
         Release();
         _stream.unget();
         if (!_stream.fail() && _progress.offset > 0) {
@@ -315,7 +315,7 @@ class In {
     }
     // White space where the area ends or the locale's white space is not the C locale's: one
     // character at a time through the stream's functions, as std::ws takes them.
-    WEBJSON_COLD void SkipSpaceSlow() {
+    WEBJSON_RARE void SkipSpaceSlow() {
         if (!_stream.good()) {  // nothing to count: std::ws decides what happens
             Release();
             _stream >> std::ws;
@@ -397,7 +397,7 @@ unsigned char reader_flags(const std::istream& stream) {
 }
 
 // string: '"' (byte | escape)* '"'
-WEBJSON_COLD void read_string(In& in, std::string& out) {
+WEBJSON_RARE void read_string(In& in, std::string& out) {
     out.clear();
     const int first = in.Get();
     if (first != '"') {
@@ -469,7 +469,7 @@ WEBJSON_COLD void read_string(In& in, std::string& out) {
 }
 
 // bool: "true" | "false"
-WEBJSON_COLD void read_bool(In& in, bool& value) {
+WEBJSON_RARE void read_bool(In& in, bool& value) {
     int c = in.Get();
     const char* rest;
     bool word;
@@ -493,7 +493,7 @@ WEBJSON_COLD void read_bool(In& in, bool& value) {
     value = word;
 }
 
-WEBJSON_COLD void read_char(In& in, char c) {
+WEBJSON_RARE void read_char(In& in, char c) {
     int x = in.Get();
     if (x == std::char_traits<char>::to_int_type(c)) return;
     if (x != std::char_traits<char>::eof()) in.Unget(x);
@@ -503,7 +503,7 @@ WEBJSON_COLD void read_char(In& in, char c) {
 
 // number: [0-9+-.]+ ; "e" and "E" do not belong to a number. Appends its characters to text;
 // returns false when no number starts here (the stream is then failed).
-WEBJSON_COLD bool read_number(In& in, std::string& text) {
+WEBJSON_RARE bool read_number(In& in, std::string& text) {
     int c = in.Get();
     if (!is_number_char(c)) {
         in.Expected("a number", c, true);
@@ -517,7 +517,7 @@ WEBJSON_COLD bool read_number(In& in, std::string& text) {
     return true;
 }
 
-WEBJSON_COLD void read_int32(In& in, int& value) {
+WEBJSON_RARE void read_int32(In& in, int& value) {
     const char* begin;
     const char* end;
     if (in.TakeNumber(begin, end)) {
@@ -530,7 +530,7 @@ WEBJSON_COLD void read_int32(In& in, int& value) {
     }
 }
 
-WEBJSON_COLD void read_double(In& in, double& value) {
+WEBJSON_RARE void read_double(In& in, double& value) {
     const char* begin;
     const char* end;
     std::string text;
@@ -1177,7 +1177,7 @@ int JsonReadDocument::_next_element() {
 }
 
 // Through the stream's functions; no exception leaves it.
-WEBJSON_COLD bool JsonReadDocument::_peek(unsigned int token) {
+WEBJSON_RARE bool JsonReadDocument::_peek(unsigned int token) {
     return GuardStep(_stream, [&] {
         if (!_stream.good()) return false;
         In in(_stream, (_flags & kClassicSpaces) != 0, _progress);
