@@ -681,7 +681,7 @@ struct Making {
     std::vector<JsonSchema*>* children;
     JsonSchema* prototype;
     // Spares of the prototype's leaf class, learnt from it; nothing else changes the spares
-    // while the run is read, so the next one is taken at once (the last one through Take).
+    // while the run is read, so the next one is taken at once.
     void* leaves;
 };
 
@@ -691,9 +691,9 @@ JsonSchema* ElementSpares::MakeElement(void* context) {
     Making& m = *static_cast<Making*>(context);
     JsonSchema* element;
     Store* store = static_cast<Store*>(m.leaves);
-    if (store != nullptr && store->taken + 1 < store->nodes.size()) {
-        element = store->nodes[store->taken++];
-        if (element == nullptr) {  // a place a subclass emptied
+    if (store != nullptr && !store->Empty()) {
+        element = store->nodes[store->taken++];  // the store leaves the read at its end
+        if (element == nullptr) {                // a place a subclass emptied
             element = m.prototype->Clone();
         } else {
             RenewLeaf(store->kind, *element, *m.prototype);
@@ -712,7 +712,7 @@ JsonSchema* ElementSpares::MakeElement(void* context) {
 }
 
 bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchema*>& children,
-                                 JsonSchema* prototype, bool result) {
+                                 JsonSchema* prototype, bool result, unsigned int& brackets) {
     // Clones of a leaf prototype of the library's classes are leaves: runs of them read in place.
     const detail::Leaf leaf = detail::leaf_of(prototype);
     Store* store = _store;
@@ -721,12 +721,31 @@ bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchem
                         store->kind != Kind::kList && store->kind != Kind::kArray &&
                         store->kind != Kind::kOther;
     Making making{this, &children, prototype, leaves ? store : nullptr};
+    // Runs of leaves take the brackets with them; other elements leave them to the caller, but
+    // for the "[" asked for here.
+    unsigned int runs = brackets;
+    brackets = 0;
+    if (leaf == detail::Leaf::kNone && (runs & JsonReadDocument::kOpenFirst) != 0) {
+        result = reader._deserialize_bracket(JSON_ARRAY_BEGIN) && result;
+    }
     for (std::size_t i = 0; result; ++i) {
         JsonSchema* element = nullptr;
         if (leaf != detail::Leaf::kNone) {
             bool ended = false;
+            unsigned int taken = runs;
             i += reader._read_leaf_elements(static_cast<unsigned int>(leaf), &MakeElement, &making,
-                                            ended, element);
+                                            ended, element, taken);
+            if (runs & JsonReadDocument::kOpenFirst) {
+                runs &= ~JsonReadDocument::kOpenFirst;
+                if (!(taken & JsonReadDocument::kOpenFirst)) {
+                    result = false;
+                    break;
+                }
+            }
+            if (taken & JsonReadDocument::kCloseAfter) {
+                brackets = JsonReadDocument::kCloseAfter;
+                break;
+            }
             if (ended) break;
         }
         if (element == nullptr) {

@@ -241,22 +241,27 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
         looked = false;
         if (brackets & JsonReadDocument::kCloseAfter) return true;  // every member read, "}"
         if (ended) break;
-        const char* text = nullptr;
-        std::size_t size = 0;
-        const int next = reader._next_key(text, size);
-        if (next == JsonReadDocument::kNextEnd) break;
         std::size_t i = count;
         bool named = true;
-        if (next == JsonReadDocument::kNextItem) {
-            i = m.Find(text, size);
-            if (i == count) key.assign(text, size);
+        if (brackets & JsonReadDocument::kKeyTaken) {  // the run stopped after a child's key
+            i = m.found;
         } else {
-            if (reader.Peek(JSON_OBJECT_END)) break;
-            result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
-            named = result;
-            i = m.first;
-            while (i < count && (m.Matched(i) || !detail::same_text(_children[i]->GetName(), key)))
-                ++i;
+            const char* text = nullptr;
+            std::size_t size = 0;
+            const int next = reader._next_key(text, size);
+            if (next == JsonReadDocument::kNextEnd) break;
+            if (next == JsonReadDocument::kNextItem) {
+                i = m.Find(text, size);
+                if (i == count) key.assign(text, size);
+            } else {
+                if (reader.Peek(JSON_OBJECT_END)) break;
+                result = reader.Deserialize(JSON_KEY, _nullstr, &key) && result;
+                named = result;
+                i = m.first;
+                while (i < count &&
+                       (m.Matched(i) || !detail::same_text(_children[i]->GetName(), key)))
+                    ++i;
+            }
         }
         if (i < count) {
             result = ReadChild(reader, *_children[i]) && result;
@@ -407,9 +412,18 @@ JsonSchema* JsonSchemaArrayBase::_copy_to(JsonSchemaArrayBase* copy) {
 
 bool JsonSchemaArrayBase::_format(JsonReadDocument& reader, bool withName, JsonSchema* shared) {
     if (!_enable) return true;
-    bool result = ReadOpen(reader, JSON_ARRAY_BEGIN, _key(withName));
-    result = _spares.ReadElements(reader, _children, _owned ? _own : shared, result);
-    return reader._deserialize_bracket(JSON_ARRAY_END) && result;
+    // Without a key, the brackets are the elements' reading's to take.
+    std::string& key = _key(withName);
+    unsigned int brackets = JsonReadDocument::kOpenFirst | JsonReadDocument::kCloseAfter;
+    bool result = true;
+    if (!key.empty()) {
+        brackets = JsonReadDocument::kCloseAfter;
+        result = ReadOpen(reader, JSON_ARRAY_BEGIN, key);
+    }
+    result = _spares.ReadElements(reader, _children, _owned ? _own : shared, result, brackets);
+    return ((brackets & JsonReadDocument::kCloseAfter) != 0 ||
+            reader._deserialize_bracket(JSON_ARRAY_END)) &&
+           result;
 }
 
 void JsonSchemaArrayBase::_register(const std::type_info& type, const detail::ArrayClassOps& ops,

@@ -230,9 +230,11 @@ class ElementSpares {
     JsonSchema* Take(JsonSchema* prototype);
     // An array's elements, after its "[" and up to its "]": each read into a spare or a clone of
     // prototype appended to children, or skipped without a prototype. Returns result, false
-    // once an element fails (the failure is placed at the element's index).
+    // once an element fails (the failure is placed at the element's index). With kOpenFirst in
+    // brackets (JsonReadDocument's marks), the "[" is taken first, as Deserialize takes it
+    // without a key; with kCloseAfter, the "]" may be taken too, and brackets then tells so.
     bool ReadElements(JsonReadDocument& reader, std::vector<JsonSchema*>& children,
-                      JsonSchema* prototype, bool result);
+                      JsonSchema* prototype, bool result, unsigned int& brackets);
 
   private:
     friend class ReadScope;

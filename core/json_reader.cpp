@@ -1027,21 +1027,50 @@ inline const char* next_in_place(const char*& p, const char* end, char close, bo
 
 // Elements in place, the area held from one to the next.
 std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*),
-                                                  void* context, bool& ended,
-                                                  JsonSchema*& pending) {
+                                                  void* context, bool& ended, JsonSchema*& pending,
+                                                  unsigned int& brackets) {
     ended = false;
     pending = nullptr;
-    std::streambuf* buffer;
-    const char* begin;
-    const char* end;
-    if (!area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) return 0;
-    const detail::Leaf leaf = static_cast<detail::Leaf>(kind);
+    const unsigned int wanted = brackets;
+    brackets = 0;
+    std::streambuf* buffer = nullptr;
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    const char* q = nullptr;
+    if (area_in_place(_stream, (_flags & kClassicSpaces) != 0, buffer, begin, end)) {
+        q = begin;
+    } else if (!(wanted & kOpenFirst)) {
+        return 0;
+    }
     const char* p = begin;  // the end of what is taken
-    std::size_t count = 0;
     bool first = _first;
+    if (wanted & kOpenFirst) {  // the array's "[" first, after the separator due
+        if (q != nullptr) {
+            q = skip_space(q, end);
+            if (!first && q != end) q = *q == ',' ? skip_space(q + 1, end) : end;
+            if (q == end || *q != '[') q = nullptr;
+        }
+        if (q == nullptr) {  // the general way, the elements after it likewise
+            if (_deserialize_bracket(JSON_ARRAY_BEGIN)) brackets = kOpenFirst;
+            return 0;
+        }
+        p = q + 1;
+        first = true;
+        brackets = kOpenFirst;
+    }
+    const detail::Leaf leaf = static_cast<detail::Leaf>(kind);
+    std::size_t count = 0;
     for (;;) {
-        const char* q = next_in_place(p, end, ']', first, ended);
-        if (q == nullptr) break;
+        q = next_in_place(p, end, ']', first, ended);
+        if (q == nullptr) {
+            if (ended && (wanted & kCloseAfter)) {  // p is at the "]"
+                ended = false;
+                ++p;
+                first = false;
+                brackets |= kCloseAfter;
+            }
+            break;
+        }
         JsonSchema* element = make(context);
         const char* after = nullptr;
         if (!take_guarded(_stream, *element, leaf, q, end, after)) break;
@@ -1105,7 +1134,16 @@ std::size_t JsonReadDocument::_read_leaf_members(
         JsonSchema* child = find(context, key, size);
         if (child == nullptr || !TextValue::Enabled(*child)) break;
         const detail::Leaf leaf = detail::leaf_of(child);
-        if (leaf == detail::Leaf::kNone) break;
+        if (leaf == detail::Leaf::kNone) {
+            // For a caller that counts its members, the key is taken as _next_key takes it;
+            // the value is the caller's.
+            if (unmatched != nullptr) {
+                p = q;
+                first = true;
+                brackets |= kKeyTaken;
+            }
+            break;
+        }
         const char* after = nullptr;
         if (!take_guarded(_stream, *child, leaf, q, end, after) || after == nullptr) break;
         taken(context);

@@ -172,9 +172,14 @@ class WEBJSON_API JsonReadDocument {
     /// and appends, the element for each. Stops, taking nothing of it, at the first element it
     /// cannot take so (an element made for it is left in pending, to be read the general way),
     /// setting ended when "]" comes next (not taken). Returns how many it took.
+    ///
+    /// With kOpenFirst in brackets, the array's "[" (after the separator due) is taken first, as
+    /// Deserialize takes it without a key (the general way when the area does not hold it; no
+    /// element is taken then). With kCloseAfter, a "]" that comes next is taken too, as
+    /// Deserialize would, instead of setting ended. brackets tells on return which were taken.
     WEBJSON_INTERNAL std::size_t _read_leaf_elements(unsigned int kind, JsonSchema* (*make)(void*),
                                                      void* context, bool& ended,
-                                                     JsonSchema*& pending);
+                                                     JsonSchema*& pending, unsigned int& brackets);
     /// Reads members whose key find turns into a leaf child, the area held from one to the
     /// next; taken is told when a value is stored. Stops, taking nothing of it, at the first
     /// member it cannot take so, setting ended when "}" comes next (not taken). Returns how
@@ -184,14 +189,19 @@ class WEBJSON_API JsonReadDocument {
     /// as Deserialize would without a key; when the area does not hold it there, nothing at all
     /// is taken. When "}" comes next and unmatched (the members the object still needs; null: not
     /// known) is 0, the "}" is taken too, as Deserialize would, instead of setting ended.
-    /// brackets tells on return which were taken: kOpenFirst, kCloseAfter.
+    /// brackets tells on return which were taken: kOpenFirst, kCloseAfter. With unmatched given,
+    /// a member whose key find turns into an enabled child that is not a leaf has its key (and
+    /// ":") taken as _next_key would take it, and brackets tells so with kKeyTaken; the child's
+    /// value comes next.
     WEBJSON_INTERNAL std::size_t _read_leaf_members(
         JsonSchema* (*find)(void*, const char*, std::size_t), void (*taken)(void*), void* context,
         const std::size_t* unmatched, bool& ended, unsigned int& brackets);
-    /// _read_leaf_members takes or took the object's "{".
+    /// _read_leaf_members or _read_leaf_elements takes or took the container's opening bracket.
     static constexpr unsigned int kOpenFirst = 1;
-    /// _read_leaf_members took the object's "}".
+    /// _read_leaf_members or _read_leaf_elements took the container's closing bracket.
     static constexpr unsigned int kCloseAfter = 2;
+    /// _read_leaf_members took the key of a member that is not a leaf.
+    static constexpr unsigned int kKeyTaken = 4;
     /// Deserialize for a bracket (token JSON_OBJECT_BEGIN to JSON_ARRAY_END) without a key, as
     /// containers read their own.
     WEBJSON_INTERNAL bool _deserialize_bracket(unsigned int token);

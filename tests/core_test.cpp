@@ -140,6 +140,10 @@ TEST(JsonReadDocument, KeysWhiteSpacePeekAndStickyFailures) {
         EXPECT_EQ(node.Format(reader, true), text[6] == ' ') << text;
     }
     EXPECT_EQ(node.GetValueInt(), 7);
+    JsonSchemaArray<JsonSchemaInt> array("a", new JsonSchemaInt("", 0));  // its bracket once
+    std::istringstream keyed("\"a\" : [ 1 ,2 ] ,");
+    JsonReadDocument keyed_reader(keyed);
+    EXPECT_TRUE(array.Format(keyed_reader, true) && array.Size() == 2 && keyed.get() == ' ');
     std::istringstream in(" \v }, ]");
     JsonReadDocument reader(in);
     EXPECT_FALSE(reader.Peek(JSON_ARRAY_END) || reader.Peek(JSON_OBJECT_BEGIN));

@@ -361,7 +361,9 @@ JsonSchemaList* Containers() {
                      "a", std::unique_ptr<JsonSchemaInt>(new JsonSchemaInt("", 0))),
                  new JsonSchemaArray<JsonSchemaList>("rows", std::move(row)),
                  new JsonSchemaArray<JsonSchemaString>(
-                     "t", std::unique_ptr<JsonSchemaString>(new JsonSchemaString("", "")))});
+                     "t", std::unique_ptr<JsonSchemaString>(new JsonSchemaString("", ""))),
+                 new JsonSchemaArray<JsonSchemaArray<JsonSchemaInt>>(
+                     "m", new JsonSchemaArray<JsonSchemaInt>("", new JsonSchemaInt("", 0)))});
 }
 
 std::string RandomContainersText(Random& rng) {
@@ -386,7 +388,9 @@ std::string RandomContainersText(Random& rng) {
         "\"a\":" + list(static_cast<int>(rng() % 4), number),
         "\"rows\":" + list(static_cast<int>(rng() % 4),
                            [&] { return "{\"v\":" + number() + ",\"n\":" + text() + "}"; }),
-        "\"t\":" + list(static_cast<int>(rng() % 4), text)};
+        "\"t\":" + list(static_cast<int>(rng() % 4), text),
+        "\"m\":" + list(static_cast<int>(rng() % 4),
+                        [&] { return list(static_cast<int>(rng() % 3), number); })};
     if (rng() % 3 == 0) members.push_back("\"zz\":[1,{\"k\":\"v\"}]");
     for (std::size_t k = members.size(); k > 1; --k)
         std::swap(members[k - 1], members[rng() % k]);
@@ -408,10 +412,11 @@ TEST(JsonSchemaList, ContainersReadTheSameThroughTheAreaAndTheStreamFunctions) {
         std::string text = RandomContainersText(rng), spaced;
         for (char c : text)
             spaced += std::string(1, c) + (std::strchr(",:[{", c) ? " \n" : "");
-        std::string changed = text;
+        std::string changed = text, joined = text;  // joined: two arrays without their comma
         changed[rng() % changed.size()] = "{}[],:\"\\ 9.-tx"[rng() % 15];
+        if (joined.find("],[") != std::string::npos) joined.erase(joined.find("],[") + 1, 1);
         for (const std::string& variant :
-             {text, spaced, changed, text.substr(0, rng() % text.size())}) {
+             {text, spaced, changed, joined, text.substr(0, rng() % text.size())}) {
             std::string expected;
             for (std::size_t chunk : {std::size_t{0}, std::size_t{9}, std::size_t{1},
                                       std::size_t{2}, std::size_t{3}, std::size_t{7}}) {
