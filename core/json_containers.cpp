@@ -194,8 +194,25 @@ struct Matching {
             ++i;
         return i;
     }
-    static JsonSchema* FindLeaf(void* self, const char* key, std::size_t size) {
+    static JsonSchema* FindLeaf(void* self, const char* key, const char* end, std::size_t size) {
         Matching& m = *static_cast<Matching*>(self);
+#if !defined(__SSE2__)
+        // Without SSE2 the reader leaves the key unmeasured, a scan costing more than a compare
+        // there: members come in the children's order, so the key is first compared, where it
+        // lies, with the name of the first child not matched yet.
+        if (m.first < m.count) {
+            JsonSchema* next = m.children[m.first];
+            const std::string& name = next->GetName();
+            if (detail::closes_name(key, end, name.data(), name.size())) {
+                m.found = m.first;
+                return next;
+            }
+        }
+        if (size == detail::kNoKey) size = detail::key_size(key, end);
+        if (size == detail::kNoKey) return nullptr;
+#else
+        static_cast<void>(end);
+#endif
         m.found = m.Find(key, size);
         return m.found < m.count ? m.children[m.found] : nullptr;
     }
@@ -320,7 +337,9 @@ bool JsonSchemaOpenList::Format(JsonReadDocument& reader, bool withName) {
     if (!_enable) return true;
     bool result = ReadOpen(reader, JSON_OBJECT_BEGIN, _key(withName));
     std::string key;
-    auto find = [](void* self, const char* text, std::size_t size) -> JsonSchema* {
+    auto find = [](void* self, const char* text, const char* end, std::size_t size) -> JsonSchema* {
+        if (size == detail::kNoKey) size = detail::key_size(text, end);
+        if (size == detail::kNoKey) return nullptr;
         for (JsonSchema* child : *static_cast<std::vector<JsonSchema*>*>(self)) {
             if (Named(*child, text, size)) return child;
         }

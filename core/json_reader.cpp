@@ -25,6 +25,7 @@ namespace {
 
 using detail::BufferAccess;
 using detail::kMaxPiece;
+using detail::short_run;
 
 // One of "+", "-", ".", "0" to "9": the characters from 0x2B to 0x39 but "," and "/".
 bool is_number_char(int c) {
@@ -38,22 +39,6 @@ const char* skip_space(const char* p, const char* end) {
            (*p == ' ' || (*p >= '\t' && *p <= '\r')))
         ++p;
     return p;
-}
-
-// The length of the plain run at text, at most end - text. With SSE2 the first 16 bytes are looked
-// at all at once rather than in a loop whose end depends on the string's length, a branch that is
-// mispredicted about once in two over the strings of a large document; without it a register at a
-// time.
-std::size_t short_run(const char* text, const char* end) {
-    const std::size_t left = static_cast<std::size_t>(end - text);
-#if defined(__SSE2__)
-    if (left >= 16) {  // one test of 16 bytes; plain_run's loop costs more for short strings
-        const unsigned int stops = detail::stop_bits<false>(text);
-        if (stops != 0) return static_cast<std::size_t>(__builtin_ctz(stops));
-        return 16 + detail::plain_run<false>(text + 16, left - 16);
-    }
-#endif
-    return detail::plain_run<false>(text, left);
 }
 
 // The end of the number characters at p, at most end.
@@ -1089,8 +1074,8 @@ std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema*
 
 // Members in place, the area held from one to the next.
 std::size_t JsonReadDocument::_read_leaf_members(
-    JsonSchema* (*find)(void*, const char*, std::size_t), void (*taken)(void*), void* context,
-    const std::size_t* unmatched, bool& ended, unsigned int& brackets) {
+    JsonSchema* (*find)(void*, const char*, const char*, std::size_t), void (*taken)(void*),
+    void* context, const std::size_t* unmatched, bool& ended, unsigned int& brackets) {
     ended = false;
     const bool opening = (brackets & kOpenFirst) != 0;
     brackets = 0;
@@ -1125,14 +1110,24 @@ std::size_t JsonReadDocument::_read_leaf_members(
         }
         if (*q != '"') break;
         const char* key = q + 1;
-        const std::size_t size = short_run(key, end);
-        if (key + size == end || key[size] != '"') break;
+#if defined(__SSE2__)
+        // One test of 16 bytes measures a short key; without SSE2 find compares it first.
+        const std::size_t size = detail::key_size(key, end);
+        if (size == detail::kNoKey) break;
         q = skip_space(key + size + 1, end);
         if (q == end || *q != ':') break;
         q = skip_space(q + 1, end);
         if (q == end) break;
-        JsonSchema* child = find(context, key, size);
+        JsonSchema* child = find(context, key, end, size);
         if (child == nullptr || !TextValue::Enabled(*child)) break;
+#else
+        JsonSchema* child = find(context, key, end, detail::kNoKey);
+        if (child == nullptr) break;
+        q = skip_space(key + child->GetName().size() + 1, end);  // the key is the child's name
+        if (q == end || *q != ':') break;
+        q = skip_space(q + 1, end);
+        if (q == end || !TextValue::Enabled(*child)) break;
+#endif
         const detail::Leaf leaf = detail::leaf_of(child);
         if (leaf == detail::Leaf::kNone) {
             // For a caller that counts its members, the key is taken as _next_key takes it;

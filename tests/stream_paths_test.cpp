@@ -317,6 +317,31 @@ TEST(JsonReadDocument, NumbersConvertAsTheCLibraryDoesAndOtherWhiteSpaceIsFollow
     }
 }
 
+// A key names a child only as JSON reads it: a quote or a backslash standing in the text ends the
+// key or starts an escape, whatever the child's name holds; escaped, the same name is read.
+TEST(JsonSchemaList, KeysNameChildrenOnlyAsJsonReadsThem) {
+    CoutCapture quiet;
+    for (std::string name : {"a\"b", "a\\b", "abcd\"e", "ab\\\"cdef", "quote\"d!", "ab\\"}) {
+        std::string escaped;
+        for (char c : name)
+            escaped += std::string(c == '"' || c == '\\' ? "\\" : "") + c;
+        for (bool raw : {true, false}) {
+            TreeDocument doc(With(new JsonSchemaList(""), {new JsonSchemaInt(name.c_str(), 0)}));
+            const std::string text = "{\"" + (raw ? name : escaped) + "\":7}";
+            EXPECT_EQ(doc.ProcessDocumentBuffer(text.data(), text.size(), nullptr), !raw) << text;
+            // cut after the name, in a buffer of its own size: nothing past it is read
+            const std::size_t cut = 2 + name.size();
+            std::unique_ptr<char[]> exact(new char[cut]);
+            std::memcpy(exact.get(), text.data(), cut);
+            EXPECT_FALSE(doc.ProcessDocumentBuffer(exact.get(), cut, nullptr));
+        }
+    }
+    // a long name differing from the key in its middle only
+    TreeDocument doc(With(new JsonSchemaList(""), {new JsonSchemaInt("abcdefghij", 0)}));
+    const std::string text = "{\"abcdeXghij\":7}";
+    EXPECT_FALSE(doc.ProcessDocumentBuffer(text.data(), text.size(), nullptr));
+}
+
 // Lists at and above the 64 children that fit one word of marks, read in reverse order, with a
 // pair of twins, an unknown member and a repeat once every child is matched.
 TEST(JsonSchemaList, LongListsMatchMembersToTheFirstUnmatchedChild) {

@@ -124,6 +124,30 @@ inline std::size_t plain_run(const char* p, std::size_t n, char* copy = nullptr)
     return i;
 }
 
+// The length of the plain run of a string at text (up to a quote or a backslash), at most
+// end - text. With SSE2 the first 16 bytes are looked at all at once rather than in a loop whose
+// end depends on the string's length, a branch that is mispredicted about once in two over the
+// strings of a large document; without it a register at a time.
+inline std::size_t short_run(const char* text, const char* end) {
+    const std::size_t left = static_cast<std::size_t>(end - text);
+#if defined(__SSE2__)
+    if (left >= 16) {  // one test of 16 bytes; plain_run's loop costs more for short strings
+        const unsigned int stops = stop_bits<false>(text);
+        if (stops != 0) return static_cast<std::size_t>(__builtin_ctz(stops));
+        return 16 + plain_run<false>(text + 16, left - 16);
+    }
+#endif
+    return plain_run<false>(text, left);
+}
+
+// The length of a key whose text starts at key: a string without escapes whose closing quote
+// comes before end; kNoKey when the key is not so.
+inline constexpr std::size_t kNoKey = ~std::size_t{0};
+inline std::size_t key_size(const char* key, const char* end) {
+    const std::size_t n = short_run(key, end);
+    return key + n == end || key[n] != '"' ? kNoKey : n;
+}
+
 // Whether the n bytes at a and b are the same, n being from sizeof(W) to twice that: the first
 // and the last W of each side, overlapping, compared at once.
 template <typename W>
@@ -151,6 +175,27 @@ same_long_bytes(const char* a, const char* b, std::size_t n) {
 inline bool same_bytes(const char* a, const char* b, std::size_t n) {
     if (n < 4) return n == 0 || (a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1]);
     return n > 8 ? same_long_bytes(a, b, n) : same_ends<std::uint32_t>(a, b, n);
+}
+
+// Whether the text at key, in an area ending at end, is the n bytes of name closed by a quote,
+// none of them a quote or a backslash: a JSON string without escapes that equals name. Names of
+// up to 8 bytes are compared in place (loads as same_bytes makes them); longer ones are left to
+// the caller (false).
+inline bool closes_name(const char* key, const char* end, const char* name, std::size_t n) {
+    if (n > 8 || static_cast<std::size_t>(end - key) <= n || key[n] != '"') return false;
+    if (n < 4) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (key[i] != name[i] || stops_run<false>(static_cast<unsigned char>(key[i])))
+                return false;
+        }
+        return true;
+    }
+    std::uint32_t a0, a1, b0, b1;
+    std::memcpy(&a0, key, 4);
+    std::memcpy(&b0, name, 4);
+    std::memcpy(&a1, key + n - 4, 4);
+    std::memcpy(&b1, name + n - 4, 4);
+    return ((a0 ^ b0) | (a1 ^ b1) | stop_marks<false>(a0) | stop_marks<false>(a1)) == 0;
 }
 
 // Whether two texts are the same (std::string's == calls memcmp).
