@@ -180,12 +180,26 @@ struct Matching {
     std::size_t left;   // children not matched yet
     std::size_t found;  // the child the last key named
 
+    // Whether child i, from first on, is matched; those before first all are, unmarked.
     bool Matched(std::size_t i) const { return ((marks[i / kBits] >> (i % kBits)) & 1) != 0; }
     void Mark(std::size_t i) {
-        marks[i / kBits] |= Word{1} << (i % kBits);
         --left;
+        if (i != first) {  // out of the children's order
+            marks[i / kBits] |= Word{1} << (i % kBits);
+            return;
+        }
+        ++first;
         while (first < count && Matched(first))
             ++first;
+    }
+    // Undoes Mark(i), i being the child marked last.
+    void Unmark(std::size_t i) {
+        ++left;
+        if (i < first) {
+            first = i;
+        } else {
+            marks[i / kBits] &= ~(Word{1} << (i % kBits));
+        }
     }
     // The first child not matched yet whose name is the size bytes at key (count: none).
     std::size_t Find(const char* key, std::size_t size) const {
@@ -205,6 +219,7 @@ struct Matching {
             const std::string& name = next->GetName();
             if (detail::closes_name(key, end, name.data(), name.size())) {
                 m.found = m.first;
+                m.Mark(m.found);
                 return next;
             }
         }
@@ -214,11 +229,13 @@ struct Matching {
         static_cast<void>(end);
 #endif
         m.found = m.Find(key, size);
-        return m.found < m.count ? m.children[m.found] : nullptr;
+        if (m.found == m.count) return nullptr;
+        m.Mark(m.found);  // taken, unless the reader tells otherwise
+        return m.children[m.found];
     }
-    static void Took(void* self) {
+    static void Untaken(void* self) {
         Matching& m = *static_cast<Matching*>(self);
-        m.Mark(m.found);
+        m.Unmark(m.found);
     }
 };
 
@@ -243,7 +260,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     bool looked = false;        // whether the members after the bracket were looked at with it
     if (_key(withName).empty()) {
         brackets = JsonReadDocument::kOpenFirst;
-        reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, &m.left, ended,
+        reader._read_leaf_members(&Matching::FindLeaf, &Matching::Untaken, &m, &m.left, ended,
                                   brackets);
         looked = (brackets & JsonReadDocument::kOpenFirst) != 0;
     }
@@ -252,7 +269,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     while (result) {
         if (!looked) {
             brackets = 0;
-            reader._read_leaf_members(&Matching::FindLeaf, &Matching::Took, &m, &m.left, ended,
+            reader._read_leaf_members(&Matching::FindLeaf, &Matching::Untaken, &m, &m.left, ended,
                                       brackets);
         }
         looked = false;
@@ -260,7 +277,8 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
         if (ended) break;
         std::size_t i = count;
         bool named = true;
-        if (brackets & JsonReadDocument::kKeyTaken) {  // the run stopped after a child's key
+        const bool marked = (brackets & JsonReadDocument::kKeyTaken) != 0;
+        if (marked) {  // the run stopped after a child's key, the child marked
             i = m.found;
         } else {
             const char* text = nullptr;
@@ -282,7 +300,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
         }
         if (i < count) {
             result = ReadChild(reader, *_children[i]) && result;
-            m.Mark(i);
+            if (!marked) m.Mark(i);
         } else {
             result = reader.Deserialize(JSON_SKIP, _nullstr, nullptr) && result;
         }

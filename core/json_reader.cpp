@@ -1074,7 +1074,7 @@ std::size_t JsonReadDocument::_read_leaf_elements(unsigned int kind, JsonSchema*
 
 // Members in place, the area held from one to the next.
 std::size_t JsonReadDocument::_read_leaf_members(
-    JsonSchema* (*find)(void*, const char*, const char*, std::size_t), void (*taken)(void*),
+    JsonSchema* (*find)(void*, const char*, const char*, std::size_t), void (*untaken)(void*),
     void* context, const std::size_t* unmatched, bool& ended, unsigned int& brackets) {
     ended = false;
     const bool opening = (brackets & kOpenFirst) != 0;
@@ -1119,14 +1119,21 @@ std::size_t JsonReadDocument::_read_leaf_members(
         q = skip_space(q + 1, end);
         if (q == end) break;
         JsonSchema* child = find(context, key, end, size);
-        if (child == nullptr || !TextValue::Enabled(*child)) break;
+        if (child == nullptr) break;
+        if (!TextValue::Enabled(*child)) {
+            untaken(context);
+            break;
+        }
 #else
         JsonSchema* child = find(context, key, end, detail::kNoKey);
         if (child == nullptr) break;
         q = skip_space(key + child->GetName().size() + 1, end);  // the key is the child's name
-        if (q == end || *q != ':') break;
-        q = skip_space(q + 1, end);
-        if (q == end || !TextValue::Enabled(*child)) break;
+        const bool colon = q != end && *q == ':';
+        if (colon) q = skip_space(q + 1, end);
+        if (!colon || q == end || !TextValue::Enabled(*child)) {
+            untaken(context);
+            break;
+        }
 #endif
         const detail::Leaf leaf = detail::leaf_of(child);
         if (leaf == detail::Leaf::kNone) {
@@ -1136,12 +1143,16 @@ std::size_t JsonReadDocument::_read_leaf_members(
                 p = q;
                 first = true;
                 brackets |= kKeyTaken;
+            } else {
+                untaken(context);
             }
             break;
         }
         const char* after = nullptr;
-        if (!take_guarded(_stream, *child, leaf, q, end, after) || after == nullptr) break;
-        taken(context);
+        if (!take_guarded(_stream, *child, leaf, q, end, after) || after == nullptr) {
+            untaken(context);
+            break;
+        }
         p = after;
         first = false;
         ++count;

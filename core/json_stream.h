@@ -181,12 +181,13 @@ class WEBJSON_API JsonReadDocument {
                                                      void* context, bool& ended,
                                                      JsonSchema*& pending, unsigned int& brackets);
     /// Reads members whose key find turns into a leaf child, the area held from one to the
-    /// next; taken is told when a value is stored. Stops, taking nothing of it, at the first
-    /// member it cannot take so, setting ended when "}" comes next (not taken). Returns how
-    /// many it took. find is given the key's text from its first byte, the area ending at its
-    /// third argument, and the key's length when it was measured (detail::kNoKey otherwise); it
-    /// returns the child the key names (whose name is then the key's text), or null when no
-    /// child takes the key or the key is not a string without escapes closed within the area.
+    /// next. Stops, taking nothing of it, at the first member it cannot take so, setting ended
+    /// when "}" comes next (not taken). Returns how many it took. find is given the key's text
+    /// from its first byte, the area ending at its third argument, and the key's length when it
+    /// was measured (detail::kNoKey otherwise); it returns the child the key names (whose name
+    /// is then the key's text), which it may count as read, or null when no child takes the key
+    /// or the key is not a string without escapes closed within the area. untaken is told when
+    /// the child find returned is not read after all (but for a key taken, see kKeyTaken).
     ///
     /// With kOpenFirst in brackets, the object's "{" (after the separator due) is taken first,
     /// as Deserialize would without a key; when the area does not hold it there, nothing at all
@@ -197,7 +198,7 @@ class WEBJSON_API JsonReadDocument {
     /// ":") taken as _next_key would take it, and brackets tells so with kKeyTaken; the child's
     /// value comes next.
     WEBJSON_INTERNAL std::size_t _read_leaf_members(
-        JsonSchema* (*find)(void*, const char*, const char*, std::size_t), void (*taken)(void*),
+        JsonSchema* (*find)(void*, const char*, const char*, std::size_t), void (*untaken)(void*),
         void* context, const std::size_t* unmatched, bool& ended, unsigned int& brackets);
     /// _read_leaf_members or _read_leaf_elements takes or took the container's opening bracket.
     static constexpr unsigned int kOpenFirst = 1;
