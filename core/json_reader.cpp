@@ -955,12 +955,20 @@ WEBJSON_ONE_COPY const char* take_leaf(JsonSchema& node, detail::Leaf kind, cons
 }
 
 // take_leaf with no exception leaving it: false, with the stream failed (badbit, whatever its
-// exception mask), when one came (memory running out).
-bool take_guarded(std::istream& stream, JsonSchema& node, detail::Leaf kind, const char* p,
-                  const char* end, const char*& after) {
+// exception mask), when one came (memory running out). On the device, copied into the loop of
+// members, which then makes one call a value.
+WEBJSON_COPIED_ON_DEVICE bool take_contained(std::istream& stream, JsonSchema& node,
+                                             detail::Leaf kind, const char* p, const char* end,
+                                             const char*& after) {
     if (Contain([&] { after = take_leaf(node, kind, p, end); })) return true;
     Contain([&] { stream.setstate(std::ios::badbit); });
     return false;
+}
+
+// The same for the other callers, as the compiler sees fit.
+bool take_guarded(std::istream& stream, JsonSchema& node, detail::Leaf kind, const char* p,
+                  const char* end, const char*& after) {
+    return take_contained(stream, node, kind, p, end, after);
 }
 
 }  // namespace
@@ -1149,7 +1157,7 @@ std::size_t JsonReadDocument::_read_leaf_members(
             break;
         }
         const char* after = nullptr;
-        if (!take_guarded(_stream, *child, leaf, q, end, after) || after == nullptr) {
+        if (!take_contained(_stream, *child, leaf, q, end, after) || after == nullptr) {
             untaken(context);
             break;
         }

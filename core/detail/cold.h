@@ -31,4 +31,12 @@
 #define WEBJSON_ONE_COPY
 #endif
 
+// A short function that a hot loop calls, whose call costs more on the device (32-bit ARM) than
+// its copies: copied into its callers there, and left to the compiler elsewhere.
+#if defined(__GNUC__) && defined(__arm__)
+#define WEBJSON_COPIED_ON_DEVICE [[gnu::always_inline]] inline
+#else
+#define WEBJSON_COPIED_ON_DEVICE
+#endif
+
 #endif  // WEBJSON_DETAIL_COLD_H
