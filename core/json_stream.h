@@ -114,6 +114,12 @@ class WEBJSON_API JsonWriteDocument {
     WEBJSON_INTERNAL bool _serialize_text_array(const char* const* texts, std::size_t count);
 
   private:
+    /// _serialize_leaf beyond an array's number with room in the area.
+    bool _serialize_leaf_apart(const JsonSchema& node, unsigned int kind);
+    /// Serialize's general way for a bracket under name (none when null), out of the bracket
+    /// functions' paths.
+    bool _serialize_bracket_apart(unsigned int token, std::string* name);
+
     std::ostream& _stream;
     bool _first;
     unsigned int _decimal;

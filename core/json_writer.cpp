@@ -156,9 +156,11 @@ constexpr detail::Word kHighBits = kOnes * 0x80;
 
 // The bytes of w that may need an escape in a string value, marked in their high bit (kHighBits):
 // cheaper than detail::stop_marks, exact for bytes below 0x80, and taking every byte from 0x80 on
-// for one; values with such bytes go the exact way.
+// for one; values with such bytes go the exact way. Flipping bit 1 moves the quote (0x22) to
+// 0x20, below every byte that needs no escape (a space becomes 0x22), so that one subtraction
+// finds it and the control bytes.
 inline detail::Word suspect_bytes(detail::Word w) {
-    return ((w ^ (kOnes * '"')) - kOnes) | ((w ^ (kOnes * '\\')) - kOnes) | (w - kOnes * 0x20) | w;
+    return ((w ^ (kOnes * 0x02)) - kOnes * 0x21) | ((w ^ (kOnes * '\\')) - kOnes) | w;
 }
 #endif
 
@@ -214,6 +216,12 @@ inline char* put_escaped(char* p, const char* s, std::size_t size) {
     }
     return p;
 }
+
+// Stores a string value of size bytes from s escaped at p, which has room for 6 * size + 8 bytes,
+// and returns its end: put_escaped for a value of any length, out of the common path. (Defined
+// last: defined before its users, it has GCC lay kForms out before kCStops, which costs
+// put_ctext's loop an instruction a byte on ARM.)
+WEBJSON_COLD char* put_escaped_long(char* p, const char* s, std::size_t size);
 
 // Copies the n bytes of a string value to p and returns the end of the copy, or returns null
 // when one of them needs an escape (some bytes may then have been stored).
@@ -582,17 +590,23 @@ struct RunState {
 // them and 16 bytes more, and returns their end: a key of up to 15 bytes (never escaped) moved as
 // 16 bytes, which its storage holds, as a short value's.
 inline char* put_short_key(char* p, bool comma, const std::string& name) {
+    // (the name's size and data read before any byte is stored, which could alias them)
+    const std::size_t size = name.size();
+    const char* const data = name.data();
     *p = ',';
     p += comma ? 1 : 0;
-    if (!name.empty()) {
+    if (size != 0) {
         *p = '"';
-        if (kShortTextsReadable && name.size() <= 15) {
-            std::memcpy(p + 1, name.data(), 16);
+        if (kShortTextsReadable && size <= 7) {  // most keys
+            std::memcpy(p + 1, data, 8);
+        } else if (kShortTextsReadable && size <= 15) {
+            std::memcpy(p + 1, data, 16);
         } else {
-            std::memcpy(p + 1, name.data(), name.size());
+            std::memcpy(p + 1, data, size);
         }
-        p += name.size() + 1;
-        std::memcpy(p, "\":", 2);
+        p += size + 1;
+        p[0] = '"';
+        p[1] = ':';
         p += 2;
     }
     return p;
@@ -600,7 +614,7 @@ inline char* put_short_key(char* p, bool comma, const std::string& name) {
 
 // Stores one leaf of kind leaf (not kNone; enabled) at p, with its separator and key, and returns
 // its end; null, with nothing committed, when the area up to end is too small or a long value needs
-// an escape (the general way writes it then).
+// an escape (put_escaped_leaf writes it then).
 #if defined(__GNUC__)
 [[gnu::always_inline]]
 #endif
@@ -657,22 +671,61 @@ put_leaf(char* p, const char* end, const JsonSchema& node, detail::Leaf leaf, bo
     return copy_bytes(q, text, size);
 }
 
-// Stores the leaves from *at on (see detail::leaf_of), under their names when named, while the area
-// has room, and returns the end of what it stored; *at is left at the first node it did not take.
-// Kept apart from the callers' loops, so that it keeps its few values in registers.
+// put_leaf for a string value that put_leaf leaves: one above 16 bytes that needs an escape,
+// stored escaped when the area has room for the longest form; null otherwise.
+WEBJSON_COLD char* put_escaped_leaf(char* p, const char* end, const JsonSchema& node, bool comma,
+                                    bool named) {
+    const std::string& name = named ? TextFields::Name(node) : JsonSchema::_nullstr;
+    const std::string& value = TextFields::Value(node);
+    const std::size_t room = static_cast<std::size_t>(end - p);
+    if (name.size() > kMaxPiece || room < name.size() + 24 ||
+        (room - name.size() - 24) / 6 < value.size()) {
+        return nullptr;
+    }
+    char* q = put_short_key(p, comma, name);
+    *q++ = '"';
+    q = put_escaped_long(q, value.data(), value.size());
+    *q = '"';
+    return q + 1;
+}
+
+// put_leaf apart from put_leaves' loop, with put_escaped_leaf after it: the leaves the loop does
+// not store itself.
+WEBJSON_COLD char* put_other_leaf(char* p, const char* end, const JsonSchema& node,
+                                  detail::Leaf leaf, bool comma, bool named, RunState& state) {
+    char* q = put_leaf(p, end, node, leaf, comma, named, state);
+    if (q == nullptr && leaf == detail::Leaf::kString)
+        q = put_escaped_leaf(p, end, node, comma, named);
+    return q;
+}
+
+// Where a run of leaves is and what it leaves: the next node, whether nothing was written yet at
+// its level (no comma before the next item), and the state its leaves set.
+struct LeafRun {
+    JsonSchema* const* at;
+    bool first;
+    RunState state;
+};
+
+// Stores the leaves from run.at on (see detail::leaf_of), under their names when named, while the
+// area has room, and returns the end of what it stored; run.at is left at the first node it did
+// not take.
+// Kept apart from the callers' loops, so that it keeps its few values in registers; the loop
+// stores short strings itself (a row's cells, most keys' values), put_other_leaf the rest.
+template <bool named>
 #if defined(__GNUC__)
 [[gnu::noinline]]
 #endif
-char* put_leaves(char* p, const char* end, JsonSchema* const*& at, JsonSchema* const* stop,
-                 bool& first, bool named, RunState& state) {
-    JsonSchema* const* node_at = at;
-    std::size_t comma = first ? 0 : 1;
+char* put_leaves(char* p, const char* end, JsonSchema* const* stop, LeafRun& run) {
+    RunState& state = run.state;
+    JsonSchema* const* node_at = run.at;
+    std::size_t comma = run.first ? 0 : 1;
     for (; node_at != stop; ++node_at) {
         const JsonSchema* node = *node_at;
         const detail::Leaf leaf = detail::leaf_of(node);
         if (leaf == detail::Leaf::kNone) break;
-        if (!TextFields::Enabled(*node)) continue;  // a disabled node writes nothing
-        if (leaf == detail::Leaf::kString && !named) {
+        if (!TextFields::Enabled(*node)) continue;      // a disabled node writes nothing
+        if (leaf == detail::Leaf::kString && !named) {  // (one of the two loops each)
             // A cell of a row, the most common item of all: the comma and quote stored whatever
             // they turn out to be, the value checked and copied at once.
             const std::string& value = TextFields::Value(*node);
@@ -686,14 +739,84 @@ char* put_leaves(char* p, const char* end, JsonSchema* const*& at, JsonSchema* c
                 comma = 1;
                 continue;
             }
+        } else if (leaf == detail::Leaf::kString && kShortTextsReadable) {
+            // A member's string: the same, after the comma and key (a name of up to 15 bytes moved
+            // as 16). Room: the comma, the key with its quotes and colon, the value's quotes and
+            // its longest form.
+            const std::string& name = TextFields::Name(*node);
+            const std::string& value = TextFields::Value(*node);
+            const std::size_t size = value.size();
+            const std::size_t room = static_cast<std::size_t>(end - p);
+            if (name.size() <= 15 && size <= 16 && room >= 1 + 19 + 2 + 16 * 6 + 8) {
+                char* q = put_short_key(p, comma != 0, name);
+                *q++ = '"';
+                char* r = copy_short(q, value.data(), size);
+                if (r == nullptr) r = put_escaped(q, value.data(), size);
+                *r = '"';
+                p = r + 1;
+                comma = 1;
+                continue;
+            }
+            if (name.size() <= 15 && size <= kMaxPiece && room >= 1 + 19 + 2 + size) {
+                char* q = put_short_key(p, comma != 0, name);
+                *q++ = '"';
+                if (char* r = copy_plain(q, value.data(), size)) {
+                    *r = '"';
+                    p = r + 1;
+                    comma = 1;
+                    continue;
+                }
+            }
+        } else if (leaf == detail::Leaf::kInt && named) {
+            const std::string& name = TextFields::Name(*node);
+            if (name.size() <= 15 && end - p >= 1 + 19 + 16) {
+                char buf[16];
+                const char* text = detail::format_int(IntFields::Value(*node), buf + sizeof buf);
+                p = copy_bytes(put_short_key(p, comma != 0, name), text,
+                               static_cast<std::size_t>(buf + sizeof buf - text));
+                comma = 1;
+                continue;
+            }
+        } else if (leaf == detail::Leaf::kBool && named) {
+            const std::string& name = TextFields::Name(*node);
+            if (name.size() <= 15 && end - p >= 1 + 19 + 8) {
+                const bool b = BoolFields::Value(*node);
+                char* q = put_short_key(p, comma != 0, name);
+                std::memcpy(q, b ? "true" : "false", 5);
+                p = q + (b ? 4 : 5);
+                state.boolalpha = true;
+                comma = 1;
+                continue;
+            }
+        } else if (leaf == detail::Leaf::kDouble && named) {
+            // Formatted in place; the rare value format_general leaves goes to put_other_leaf.
+            const std::string& name = TextFields::Name(*node);
+            if (name.size() <= 15 && end - p >= 1 + 19 + 32) {
+                const unsigned int decimal = DoubleFields::Decimal(*node);
+                if (decimal < 16) state.decimal = decimal;
+                state.precision = true;
+                const double d = DoubleFields::Value(*node);
+                char* q = put_short_key(p, comma != 0, name);
+                std::size_t size = 4;
+                if (std::isfinite(d)) {
+                    size = detail::format_general(d, state.decimal, q);
+                } else {  // JSON has no NaN or infinity
+                    std::memcpy(q, "null", 4);
+                }
+                if (size != 0) {
+                    p = q + size;
+                    comma = 1;
+                    continue;
+                }
+            }
         }
-        char* q = put_leaf(p, end, *node, leaf, comma != 0, named, state);
+        char* q = put_other_leaf(p, end, *node, leaf, comma != 0, named, state);
         if (q == nullptr) break;
         p = q;
         comma = 1;
     }
-    first = comma == 0;
-    at = node_at;
+    run.first = comma == 0;
+    run.at = node_at;
     return p;
 }
 
@@ -719,22 +842,22 @@ std::size_t JsonWriteDocument::_serialize_leaves(unsigned int brackets, std::str
         *p++ = "{}[]"[open - JSON_OBJECT_BEGIN];
         first = true;
     }
-    RunState state{_decimal, false, false};
-    JsonSchema* const* at = nodes;
-    p = put_leaves(p, end, at, nodes + count, first, named, state);
-    std::size_t taken = static_cast<std::size_t>(at - nodes) << 1;
-    if (close != 0 && at == nodes + count && p != end) {
+    LeafRun run{nodes, first, RunState{_decimal, false, false}};
+    p = named ? put_leaves<true>(p, end, nodes + count, run)
+              : put_leaves<false>(p, end, nodes + count, run);
+    std::size_t taken = static_cast<std::size_t>(run.at - nodes) << 1;
+    if (close != 0 && run.at == nodes + count && p != end) {
         *p++ = "{}[]"[(close & 0xFF) - JSON_OBJECT_BEGIN];
-        first = false;
+        run.first = false;
         taken |= 1;
     } else if (close > 0xFF) {
         return kNothing;  // nothing committed
     }
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
-    _first = first;
-    _decimal = state.decimal;
-    if (state.boolalpha) _stream.setf(std::ios::boolalpha);
-    if (state.precision) _stream.precision(static_cast<std::streamsize>(_decimal));
+    _first = run.first;
+    _decimal = run.state.decimal;
+    if (run.state.boolalpha) _stream.setf(std::ios::boolalpha);
+    if (run.state.precision) _stream.precision(static_cast<std::streamsize>(_decimal));
     return taken;
 }
 
@@ -745,7 +868,7 @@ bool JsonWriteDocument::_serialize_open(unsigned int token, std::string& name) {
     const std::size_t key = name.empty() ? 0 : name.size() + 3;
     if (key > kMaxPiece || !put_area(_stream, buffer, p, end) ||
         static_cast<std::size_t>(end - p) < key + 2 + 16) {
-        return serialize_item(_stream, _first, _decimal, token, name, nullptr);
+        return _serialize_bracket_apart(token, &name);
     }
     char* q = put_short_key(p, !_first, name);
     *q++ = token == JSON_OBJECT_BEGIN ? '{' : '[';
@@ -759,7 +882,7 @@ bool JsonWriteDocument::_serialize_close(unsigned int token) {
     char* p;
     const char* end;
     if (!put_area(_stream, buffer, p, end) || p == end) {
-        return serialize_item(_stream, _first, _decimal, token, JsonSchema::_nullstr, nullptr);
+        return _serialize_bracket_apart(token, nullptr);
     }
     *p = token == JSON_OBJECT_END ? '}' : ']';
     BufferAccess::Pbump(buffer, 1);
@@ -767,36 +890,43 @@ bool JsonWriteDocument::_serialize_close(unsigned int token) {
     return true;
 }
 
-namespace {
-
-// put_leaf for one leaf without a key, kept apart from _serialize_leaf's number path, which then
-// saves no more registers than it needs.
-WEBJSON_COLD char* put_one_leaf(char* start, const char* end, const JsonSchema& node,
-                                detail::Leaf leaf, bool comma, RunState& state) {
-    return put_leaf(start, end, node, leaf, comma, false, state);
+WEBJSON_COLD bool JsonWriteDocument::_serialize_bracket_apart(unsigned int token,
+                                                              std::string* name) {
+    return serialize_item(_stream, _first, _decimal, token,
+                          name != nullptr ? *name : JsonSchema::_nullstr, nullptr);
 }
 
-}  // namespace
-
+// An array's number, the common case, with no more registers than it needs; the rest apart.
 bool JsonWriteDocument::_serialize_leaf(const JsonSchema& node, unsigned int kind) {
+    std::streambuf* buffer;
+    char* start;
+    const char* end;
+    if (kind == static_cast<unsigned int>(detail::Leaf::kInt) &&
+        put_area(_stream, buffer, start, end) && end - start >= 16) {
+        if (TextFields::Enabled(node)) {  // no key, no state
+            char buf[16];
+            const char* text = detail::format_int(IntFields::Value(node), buf + sizeof buf);
+            *start = ',';
+            char* p = copy_bytes(start + (_first ? 0 : 1), text,
+                                 static_cast<std::size_t>(buf + sizeof buf - text));
+            BufferAccess::Pbump(buffer, static_cast<int>(p - start));
+            _first = false;
+        }
+        return true;
+    }
+    return _serialize_leaf_apart(node, kind);
+}
+
+WEBJSON_COLD bool JsonWriteDocument::_serialize_leaf_apart(const JsonSchema& node,
+                                                           unsigned int kind) {
     const detail::Leaf leaf = static_cast<detail::Leaf>(kind);
     std::streambuf* buffer;
     char* start;
     const char* end;
     if (leaf == detail::Leaf::kNone || !put_area(_stream, buffer, start, end)) return false;
     if (!TextFields::Enabled(node)) return true;
-    if (leaf == detail::Leaf::kInt && end - start >= 16) {  // an array's number: no key, no state
-        char buf[16];
-        const char* text = detail::format_int(IntFields::Value(node), buf + sizeof buf);
-        *start = ',';
-        char* p = copy_bytes(start + (_first ? 0 : 1), text,
-                             static_cast<std::size_t>(buf + sizeof buf - text));
-        BufferAccess::Pbump(buffer, static_cast<int>(p - start));
-        _first = false;
-        return true;
-    }
     RunState state{_decimal, false, false};
-    char* p = put_one_leaf(start, end, node, leaf, !_first, state);
+    char* p = put_other_leaf(start, end, node, leaf, !_first, false, state);
     if (p == nullptr) return false;
     BufferAccess::Pbump(buffer, static_cast<int>(p - start));
     _first = false;
@@ -948,6 +1078,20 @@ bool JsonWriteDocument::_serialize_text_array(const char* const* texts, std::siz
     }
     return Serialize(JSON_ARRAY_END, JsonSchema::_nullstr, nullptr);
 }
+
+namespace {
+
+WEBJSON_COLD char* put_escaped_long(char* p, const char* s, std::size_t size) {
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(s);
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint64_t form = kForms.of[text[i]];
+        std::memcpy(p, &form, 8);
+        p += static_cast<std::size_t>(form >> 56);
+    }
+    return p;
+}
+
+}  // namespace
 
 }  // namespace JsonDocumentAPI
 }  // namespace DocumentAPI

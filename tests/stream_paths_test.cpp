@@ -108,6 +108,103 @@ TEST(JsonWriteDocument, BufferAndStreamFunctionsWriteTheSameText) {
     }
 }
 
+namespace {
+
+// Leaves of classes of their own: never taken in the writer's runs, each written by its Compile.
+struct OwnString : JsonSchemaString {
+    using JsonSchemaString::JsonSchemaString;
+};
+struct OwnInt : JsonSchemaInt {
+    using JsonSchemaInt::JsonSchemaInt;
+};
+struct OwnBool : JsonSchemaBool {
+    using JsonSchemaBool::JsonSchemaBool;
+};
+struct OwnDouble : JsonSchemaDouble {
+    using JsonSchemaDouble::JsonSchemaDouble;
+};
+
+// A put area of `size` characters, emptied into the text whenever it is full.
+class SmallArea : public std::streambuf {
+  public:
+    explicit SmallArea(std::size_t size) : _area(size) { Reset(); }
+    std::string Text() const { return _text + std::string(pbase(), pptr()); }
+
+  protected:
+    int_type overflow(int_type c) override {
+        _text.append(pbase(), pptr());
+        Reset();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) _text += traits_type::to_char_type(c);
+        return traits_type::not_eof(c);
+    }
+
+  private:
+    void Reset() { setp(_area.data(), _area.data() + _area.size()); }
+    std::vector<char> _area;
+    std::string _text;
+};
+
+}  // namespace
+
+// Runs of leaves (a record's members, a row's cells) write what each leaf's own Compile writes:
+// keys of every length, strings short and long with and without escapes, numbers, disabled
+// nodes; the same text and stream flags whatever room the area has.
+TEST(JsonWriteDocument, RunsOfLeavesWriteWhatEachLeafWrites) {
+    const char* names[] = {
+        "", "a", "id", "seven77", "eight888", "fifteen_chars__", "sixteen_chars___"};
+    const char chars[] = "abcdefgh \"\\\n\x01\x7f\xc3\xa9";
+    for (unsigned int seed = 1; seed <= 150; ++seed) {
+        Random rng(seed);
+        JsonSchemaList* roots[2] = {new JsonSchemaList(""), new JsonSchemaList("")};
+        JsonSchemaList* arrays[2];
+        for (int own = 0; own < 2; ++own) {
+            arrays[own] = new JsonSchemaArray<JsonSchema>(
+                "arr", std::unique_ptr<JsonSchema>(new JsonSchemaString("", "")));
+        }
+        for (int k = 0, n = 1 + static_cast<int>(rng() % 12); k < 2 * n; ++k) {
+            const char* name = names[rng() % 7];
+            std::string text;
+            for (std::size_t size = rng() % (rng() % 4 ? 17 : 40); text.size() < size;)
+                text += chars[rng() % 5 ? rng() % 8 : rng() % (sizeof chars - 1)];
+            const int i = rng() % 4 ? static_cast<int>(rng()) >> (rng() % 31) : INT_MIN;
+            const double d = rng() % 16
+                                 ? std::ldexp(1.0 * rng() - 2e9, static_cast<int>(rng() % 60) - 40)
+                                 : std::nan("");
+            const unsigned int decimal = rng() % 18, kind = rng() % 4;
+            const bool enabled = rng() % 8 != 0;
+            for (int own = 0; own < 2; ++own) {
+                JsonSchema* leaf;
+                if (kind == 0) {
+                    leaf = own ? new OwnString(name, text.c_str())
+                               : new JsonSchemaString(name, text.c_str());
+                } else if (kind == 1) {
+                    leaf = own ? new OwnInt(name, i) : new JsonSchemaInt(name, i);
+                } else if (kind == 2) {
+                    leaf = own ? new OwnBool(name, i & 1) : new JsonSchemaBool(name, i & 1);
+                } else {
+                    leaf = own ? new OwnDouble(name, d, decimal)
+                               : new JsonSchemaDouble(name, d, decimal);
+                }
+                leaf->SetEnable(enabled);
+                (k % 2 ? arrays[own] : roots[own])->AddNew(leaf);
+            }
+        }
+        roots[0]->AddNew(arrays[0]);  // (after the leaves: a list's run starts at its first child)
+        roots[1]->AddNew(arrays[1]);
+        TreeDocument runs(roots[0]), own(roots[1]);
+        for (std::size_t area : {0u, 1u, 5u, 16u, 33u, 70u, 150u, 100000u}) {
+            SmallArea run_buffer(area), own_buffer(area);
+            std::ostream run_out(&run_buffer), own_out(&own_buffer);
+            ASSERT_TRUE(runs.GenerateDocumentStream(run_out, nullptr) &&
+                        own.GenerateDocumentStream(own_out, nullptr));
+            ASSERT_EQ(run_buffer.Text(), own_buffer.Text()) << seed << " area " << area;
+            ASSERT_TRUE(run_out.flags() == own_out.flags() &&
+                        run_out.precision() == own_out.precision())
+                << seed << " area " << area;
+        }
+    }
+}
+
 // Numbers as a plain stream writes them in the classic locale, for ints of every length and
 // doubles near every rounding boundary, at every decimal setting; values JSON cannot hold are
 // null. The stream keeps its flags but for boolalpha (set by a bool) and gets the precision (set

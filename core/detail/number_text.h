@@ -119,14 +119,18 @@ WEBJSON_COLD inline std::size_t format_general(double v, unsigned int precision,
     int kept = digits;
     for (; kept > 1 && n % 10 == 0; --kept)
         n /= 10;
-    char d[16] = {};
+    // The digits, then zeros: those a whole number ends with, and the bytes the moves below read
+    // past the digits. Copies of up to 15 bytes in 8-byte moves, not calls (what they store past
+    // their end fits in out's 32 bytes and is overwritten or left unused).
+    char d[24];
+    std::memset(d, '0', sizeof d);
     char* p = d + kept;
     for (; n > 0xFFFFFFFFu; n /= 10)
         *--p = static_cast<char>('0' + n % 10);
     format_u32(static_cast<std::uint32_t>(n), p);
-    std::memset(d + kept, '0', static_cast<std::size_t>(digits - kept));
     auto put = [&o](const char* from, int count) {
-        std::memcpy(o, from, static_cast<std::size_t>(count));
+        for (int i = 0; i < count; i += 8)
+            std::memcpy(o + i, from + i, 8);
         o += count;
     };
     if (e < -4 || e >= digits) {  // d.ddde+xx
@@ -150,7 +154,7 @@ WEBJSON_COLD inline std::size_t format_general(double v, unsigned int precision,
     } else {  // 0.000ddd
         *o++ = '0';
         *o++ = '.';
-        std::memset(o, '0', static_cast<std::size_t>(-e - 1));
+        std::memset(o, '0', 4);  // -e - 1 zeros, at most 3
         o += -e - 1;
         put(d, kept);
     }
