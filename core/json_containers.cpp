@@ -179,6 +179,7 @@ struct Matching {
     std::size_t first;  // the first child not matched yet
     std::size_t left;   // children not matched yet
     std::size_t found;  // the child the last key named
+    bool ahead;         // whether a child was matched out of order (a mark was set)
 
     // Whether child i, from first on, is matched; those before first all are, unmarked.
     bool Matched(std::size_t i) const { return ((marks[i / kBits] >> (i % kBits)) & 1) != 0; }
@@ -186,10 +187,11 @@ struct Matching {
         --left;
         if (i != first) {  // out of the children's order
             marks[i / kBits] |= Word{1} << (i % kBits);
+            ahead = true;
             return;
         }
         ++first;
-        while (first < count && Matched(first))
+        while (ahead && first < count && Matched(first))
             ++first;
     }
     // Undoes Mark(i), i being the child marked last.
@@ -208,6 +210,14 @@ struct Matching {
             ++i;
         return i;
     }
+    // The first child not matched yet named by the size bytes at key, marked as taken (unless
+    // the reader tells otherwise); null when there is none.
+    JsonSchema* Take(const char* key, std::size_t size) {
+        found = Find(key, size);
+        if (found == count) return nullptr;
+        Mark(found);
+        return children[found];
+    }
     static JsonSchema* FindLeaf(void* self, const char* key, const char* end, std::size_t size) {
         Matching& m = *static_cast<Matching*>(self);
 #if !defined(__SSE2__)
@@ -223,16 +233,21 @@ struct Matching {
                 return next;
             }
         }
-        if (size == detail::kNoKey) size = detail::key_size(key, end);
-        if (size == detail::kNoKey) return nullptr;
+        return FindAny(m, key, end, size);
 #else
         static_cast<void>(end);
+        return m.Take(key, size);
 #endif
-        m.found = m.Find(key, size);
-        if (m.found == m.count) return nullptr;
-        m.Mark(m.found);  // taken, unless the reader tells otherwise
-        return m.children[m.found];
     }
+#if !defined(__SSE2__)
+    // FindLeaf's search among every child not matched yet, apart from its first compare.
+    WEBJSON_COLD static JsonSchema* FindAny(Matching& m, const char* key, const char* end,
+                                            std::size_t size) {
+        if (size == detail::kNoKey) size = detail::key_size(key, end);
+        if (size == detail::kNoKey) return nullptr;
+        return m.Take(key, size);
+    }
+#endif
     static void Untaken(void* self) {
         Matching& m = *static_cast<Matching*>(self);
         m.Unmark(m.found);
@@ -251,7 +266,7 @@ bool JsonSchemaList::Format(JsonReadDocument& reader, bool withName) {
     if (count > Matching::kBits) {
         words.reset(new Matching::Word[(count + Matching::kBits - 1) / Matching::kBits]());
     }
-    Matching m{_children, words ? words.get() : &word, count, 0, count, 0};
+    Matching m{_children, words ? words.get() : &word, count, 0, count, 0, false};
     // The bracket and the members whose keys and leaf values the area holds plainly, in one go;
     // then one member the general way (its key compared where it lies when it can be, else
     // read), and again.

@@ -43,17 +43,16 @@ inline bool stops_run(unsigned char c) {
 }
 
 // The bytes of the word w that end a plain run, as stops_run tells, marked by their high bit;
-// the usual tests for a zero or small byte, on all bytes at once. The lowest mark is exact;
-// marks above it may be false.
+// the usual tests for a zero or small byte, on all bytes at once, sharing one mask of the bytes
+// below 0x80 (a quote, a backslash and a control byte all are). The lowest mark is exact; marks
+// above it may be false.
 template <bool Controls, typename Word>
 inline Word stop_marks(Word w) {
     const Word ones = static_cast<Word>(0x0101010101010101u);
     const Word high = static_cast<Word>(0x8080808080808080u);
-    const Word quote = w ^ (ones * '"');
-    const Word backslash = w ^ (ones * '\\');
-    Word marks = ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash);
-    if (Controls) marks |= (w - ones * 0x20) & ~w;
-    return marks & high;
+    Word marks = ((w ^ (ones * '"')) - ones) | ((w ^ (ones * '\\')) - ones);
+    if (Controls) marks |= w - ones * 0x20;
+    return marks & ~w & high;
 }
 
 #if defined(__SSE2__)
