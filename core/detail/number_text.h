@@ -214,6 +214,34 @@ inline bool short_text_to_double(const char* text, std::size_t size, double& val
     std::size_t i = 0;
     bool negative = false;
     if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    {
+        // The usual number, nine digits at most in all (leading zeros too), in one pass; a longer
+        // one is taken again below, digit by digit.
+        std::uint32_t low = 0;
+        std::size_t n = 0, k = i;
+        int fraction = 0;
+        for (; k < size; ++k) {
+            const unsigned int digit = static_cast<unsigned char>(text[k]) - 48u;
+            if (digit > 9) break;
+            low = low * 10 + digit;
+            ++n;
+        }
+        if (k < size && text[k] == '.') {
+            for (++k; k < size; ++k) {
+                const unsigned int digit = static_cast<unsigned char>(text[k]) - 48u;
+                if (digit > 9) break;
+                low = low * 10 + digit;
+                ++n;
+                ++fraction;
+            }
+        }
+        if (n <= 9) {
+            if (stop != nullptr) *stop = k;
+            const double v = static_cast<double>(low) / kPow10[fraction];
+            value = n == 0 ? 0.0 : negative ? -v : v;  // no digit at all: 0, unsigned
+            return true;
+        }
+    }
     // Nine digits fit a 32-bit word, a register of the device; further ones go on in 64 bits.
     std::uint32_t low = 0;
     std::uint64_t digits = 0;
