@@ -360,6 +360,11 @@ struct ElementSpares::Store {
     }
     // Deletes the spares not read into, and leaves the read.
     void Drop() {
+        DropSpares();
+        Leave();
+    }
+    // The same, staying in the read (the caller joins or leaves it next).
+    void DropSpares() {
         while (!Empty()) {
             Revive(nodes.back());
             delete nodes.back();
@@ -367,7 +372,6 @@ struct ElementSpares::Store {
         }
         nodes.clear();
         taken = 0;
-        Leave();
     }
     void Join(ReadScope* read) {
         if (scope == read) return;
@@ -584,7 +588,8 @@ void ElementSpares::Keep(JsonSchemaList& array, JsonSchema* prototype) {
     const std::size_t end = _end < size ? _end : size;
     _begin = _end = 0;
     Store* store = _store;
-    if (store != nullptr) store->Drop();  // spares live for one read only
+    // Spares live for one read only; the store leaves its read below unless it joins this one.
+    if (store != nullptr) store->DropSpares();
     // Elements are kept only for a read of the document that follows at once.
     if (t_scope != nullptr && !cleared && prototype != nullptr && begin < end) {
         try {
@@ -597,6 +602,7 @@ void ElementSpares::Keep(JsonSchemaList& array, JsonSchema* prototype) {
         store = nullptr;
     }
     if (store == nullptr || store->kind == Kind::kOther) {
+        if (_store != nullptr) _store->Leave();
         (array.*(&ListFields::_delete_children))();
         if (t_scope == nullptr) FitRoom(children);
         return;
@@ -634,7 +640,11 @@ void ElementSpares::Keep(JsonSchemaList& array, JsonSchema* prototype) {
     store->nodes.swap(children);
     children.clear();
     store->taken = kept;
-    if (!store->Empty()) store->Join(t_scope);
+    if (!store->Empty()) {
+        store->Join(t_scope);
+    } else {
+        store->Leave();
+    }
 }
 
 JsonSchema* ElementSpares::Take(JsonSchema* prototype) {
