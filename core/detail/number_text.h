@@ -216,18 +216,17 @@ inline bool short_text_to_double(const char* text, std::size_t size, double& val
     if (i < size && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     {
         // The usual number, nine digits at most in all (leading zeros too), in one pass; a longer
-        // one is taken again below, digit by digit, from its tenth digit's look on.
+        // one is taken again below, digit by digit.
         std::uint32_t low = 0;
-        int n = 0, fraction = 0;
-        std::size_t k = i;
-        for (; k < size && n <= 9; ++k) {
+        std::size_t n = 0, k = i, fraction = 0;  // (sizes: no overflow however long the text)
+        for (; k < size; ++k) {
             const unsigned int digit = static_cast<unsigned char>(text[k]) - 48u;
             if (digit > 9) break;
             low = low * 10 + digit;
             ++n;
         }
-        if (n <= 9 && k < size && text[k] == '.') {
-            for (++k; k < size && n <= 9; ++k) {
+        if (k < size && text[k] == '.') {
+            for (++k; k < size; ++k) {
                 const unsigned int digit = static_cast<unsigned char>(text[k]) - 48u;
                 if (digit > 9) break;
                 low = low * 10 + digit;
