@@ -612,6 +612,20 @@ inline char* put_short_key(char* p, bool comma, const std::string& name) {
     return p;
 }
 
+// A double node's text at out, which has room for 32 bytes, with the state it sets; its size, or
+// 0 when only detail::format_general_slow can write it.
+inline std::size_t put_double_text(char* out, const JsonSchema& node, RunState& state) {
+    const unsigned int decimal = DoubleFields::Decimal(node);
+    if (decimal < 16) state.decimal = decimal;
+    state.precision = true;
+    const double d = DoubleFields::Value(node);
+    if (!std::isfinite(d)) {  // JSON has no NaN or infinity
+        std::memcpy(out, "null", 4);
+        return 4;
+    }
+    return detail::format_general(d, state.decimal, out);
+}
+
 // Stores one leaf of kind leaf (not kNone; enabled) at p, with its separator and key, and returns
 // its end; null, with nothing committed, when the area up to end is too small or a long value needs
 // an escape (put_escaped_leaf writes it then).
@@ -656,17 +670,9 @@ put_leaf(char* p, const char* end, const JsonSchema& node, detail::Leaf leaf, bo
         size = b ? 4 : 5;
         state.boolalpha = true;
     } else {
-        const unsigned int decimal = DoubleFields::Decimal(node);
-        if (decimal < 16) state.decimal = decimal;
-        state.precision = true;
-        const double d = DoubleFields::Value(node);
-        if (!std::isfinite(d)) {  // JSON has no NaN or infinity
-            text = "null";
-            size = 4;
-        } else {
-            size = detail::format_general(d, state.decimal, buf);
-            if (size == 0) size = detail::format_general_slow(d, state.decimal, buf);
-        }
+        size = put_double_text(buf, node, state);
+        if (size == 0)
+            size = detail::format_general_slow(DoubleFields::Value(node), state.decimal, buf);
     }
     return copy_bytes(q, text, size);
 }
@@ -792,17 +798,8 @@ char* put_leaves(char* p, const char* end, JsonSchema* const* stop, LeafRun& run
             // Formatted in place; the rare value format_general leaves goes to put_other_leaf.
             const std::string& name = TextFields::Name(*node);
             if (name.size() <= 15 && end - p >= 1 + 19 + 32) {
-                const unsigned int decimal = DoubleFields::Decimal(*node);
-                if (decimal < 16) state.decimal = decimal;
-                state.precision = true;
-                const double d = DoubleFields::Value(*node);
                 char* q = put_short_key(p, comma != 0, name);
-                std::size_t size = 4;
-                if (std::isfinite(d)) {
-                    size = detail::format_general(d, state.decimal, q);
-                } else {  // JSON has no NaN or infinity
-                    std::memcpy(q, "null", 4);
-                }
+                const std::size_t size = put_double_text(q, *node, state);
                 if (size != 0) {
                     p = q + size;
                     comma = 1;
