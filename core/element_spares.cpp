@@ -99,6 +99,7 @@ struct ListFields : JsonSchemaList {
     }
 };
 
+// The leaf kinds come together, kInt to kString.
 enum class Kind { kOther, kInt, kBool, kDouble, kString, kList, kArray };
 
 // The array classes registered so far; a full table only leaves later classes unregistered (their
@@ -312,16 +313,21 @@ namespace detail {
 struct ElementSpares::Store {
     // nodes[taken..] are the spares, in the order they were read, so that the next read goes
     // through memory in the same order.
+    // What every reset and read of the array touches comes first, so that it shares as few cache
+    // lines as it can.
     std::vector<JsonSchema*> nodes;
     std::size_t taken = 0;
     JsonSchema* proto = nullptr;
     const std::type_info* type = nullptr;
     Kind kind = Kind::kOther;
+    bool nested = false;         // proto has members that are lists
+    ReadScope* scope = nullptr;  // the read holding this store's spares
+    Store* prev = nullptr;       // its other stores
+    Store* next = nullptr;
     JsonSchemaList* list = nullptr;      // proto as an object, for kind kList
     const ArrayClassOps* ops = nullptr;  // for kind kArray
     std::vector<ArrayPlace> arrays;
     std::vector<Kind> kinds;  // of the clones of proto's members, for kind kList
-    bool nested = false;      // proto has members that are lists
     std::function<bool(JsonSchema&, std::uint32_t)> source;  // an array's source, if any
     bool (*fits)(JsonSchema*) = nullptr;                     // whether made suits the source
     JsonSchema* made = nullptr;  // the element the source fills, a clone of made_from
@@ -329,10 +335,7 @@ struct ElementSpares::Store {
     const std::type_info* made_type = nullptr;
     detail::Leaf made_leaf = detail::Leaf::kNone;  // made's kind, when a leaf of the library's
     bool made_list = false;                        // whether made is a JsonSchemaList itself
-    bool made_flat = false;      // whether made is such a list whose members were all leaves then
-    ReadScope* scope = nullptr;  // the read holding this store's spares
-    Store* prev = nullptr;       // its other stores
-    Store* next = nullptr;
+    bool made_flat = false;  // whether made is such a list whose members were all leaves then
 
     // The arrays of a spare count as live again.
     void Revive(JsonSchema* element) {
@@ -582,6 +585,26 @@ inline void FitRoom(std::vector<JsonSchema*>& nodes) {
 // then deletes them as it always did).
 void ElementSpares::Keep(JsonSchemaList& array, JsonSchema* prototype) {
     std::vector<JsonSchema*>& children = ListFields::Children(array);
+    Store* store = _store;
+    // The usual reset in a read: an array of leaves whose children the last read made, all of
+    // them, hands them to its spares as they are, without a look at them (which would cost a
+    // cache miss per element). A store of leaves has learnt a prototype, which is never null.
+    if (store != nullptr && store->kind >= Kind::kInt && store->kind <= Kind::kString &&
+        t_scope != nullptr && store->Empty() && _begin == 0 && _end != 0 &&
+        _end == children.size() && !ListFields::Cleared(array) && store->proto == prototype &&
+        store->type == &typeid(*prototype)) {
+        _end = 0;
+        store->nodes.clear();
+        store->taken = 0;
+        store->nodes.swap(children);
+        store->Join(t_scope);
+        return;
+    }
+    KeepEach(array, prototype);
+}
+
+WEBJSON_COLD void ElementSpares::KeepEach(JsonSchemaList& array, JsonSchema* prototype) {
+    std::vector<JsonSchema*>& children = ListFields::Children(array);
     const bool cleared = ListFields::TakeCleared(array);
     const std::size_t size = children.size();
     const std::size_t begin = _begin < size ? _begin : size;
@@ -605,15 +628,6 @@ void ElementSpares::Keep(JsonSchemaList& array, JsonSchema* prototype) {
         if (_store != nullptr) _store->Leave();
         (array.*(&ListFields::_delete_children))();
         if (t_scope == nullptr) FitRoom(children);
-        return;
-    }
-    // Leaves are kept without a look at them (which would cost a cache miss per element at every
-    // reset): when every child was read, the children's vector becomes the spares' as it is.
-    const bool leaves = store->kind != Kind::kList && store->kind != Kind::kArray;
-    if (leaves && begin == 0 && end == size) {
-        store->nodes.swap(children);
-        children.clear();
-        store->Join(t_scope);
         return;
     }
     // Last one first, as the reset deletes them: each element is kept or deleted in its turn, so

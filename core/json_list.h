@@ -241,6 +241,8 @@ class ElementSpares {
     struct Store;
     // Makes the next element for the reader (a spare or a clone) and appends it.
     static JsonSchema* MakeElement(void* context);
+    // Keep, for every case but an array of leaves read whole: element by element.
+    void KeepEach(JsonSchemaList& array, JsonSchema* prototype);
     Store* _store = nullptr;   // made at the first reset that keeps an element
     std::uint32_t _begin = 0;  // the elements read, as places in the array
     std::uint32_t _end = 0;

@@ -151,14 +151,17 @@ void RandomText(const Shape& shape, std::mt19937& rng, std::string& out) {
     }
 }
 
-// What a caller may do to a tree between reads: empty an array and append its own nodes where
-// read elements stood, append one, empty an element; the same choices for the same seed.
+// What a caller may do to a tree between reads: empty an array and append a node of another
+// class where read elements stood, append one of the element's class or another, empty an
+// element; the same choices for the same seed.
 void Meddle(JsonSchema& node, const Shape& shape, unsigned seed) {
-    if (shape.kind < Shape::kList) return;
+    const auto* tag = dynamic_cast<const Tag*>(&node);
+    if (shape.kind < Shape::kList || (tag != nullptr && tag->_shape.kind != shape.kind)) return;
     auto& list = static_cast<JsonSchemaList&>(node);
     if (shape.kind == Shape::kArray) {
+        const Shape other{Shape::kInt, true, false, "q", {}};
         if (seed % 5 == 0) list.Clear();
-        if (seed % 5 <= 1) list.AddNew(Build(shape.members[0]));
+        if (seed % 5 != 2) list.AddNew(Build(seed % 5 == 1 ? shape.members[0] : other));
         if (seed % 5 == 2 && list.Size() != 0 && shape.members[0].kind >= Shape::kList) {
             static_cast<JsonSchemaList*>(list.GetObject(0u))->Clear();
         }
