@@ -238,33 +238,25 @@ struct ArrayPlace {
 };
 
 // Makes list like a clone of proto (both pure, of the same shape): each child renewed, or replaced
-// by a clone where its kind differs; the children at the places of arrays are renewed by the
-// caller. False when the children do not match.
-bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<ArrayPlace>* arrays,
-               const std::vector<Kind>* kinds) {
+// by a clone where its kind differs. kinds are those of the clones of proto's members, when known;
+// the children at the places of arrays (kOther, found among an element's own members only) are
+// renewed by the caller. False when the children do not match.
+bool RenewList(JsonSchemaList& list, JsonSchemaList& proto, const std::vector<Kind>* kinds) {
     std::vector<JsonSchema*>& children = ListFields::Children(list);
     std::vector<JsonSchema*>& model = ListFields::Children(proto);
     const std::size_t count = children.size();
     if (count != model.size()) return false;
-    // The array places in order of index; skip is the next one's.
-    const ArrayPlace* place = arrays != nullptr ? arrays->data() : nullptr;
-    const ArrayPlace* const places_end = arrays != nullptr ? place + arrays->size() : nullptr;
-    std::size_t skip = place != places_end ? place->index : count;
     for (std::size_t i = 0; i < count; ++i) {
         JsonSchema*& child = children[i];
-        if (i == skip) {
-            ++place;
-            skip = place != places_end ? place->index : count;
-            continue;
-        }
         const Kind kind = kinds != nullptr ? (*kinds)[i] : CloneKind(*model[i]);
+        if (kind == Kind::kOther && kinds != nullptr) continue;
         if (child != nullptr && &typeid(*child) == CloneType(kind)) {
             if (kind != Kind::kList) {
                 RenewLeaf(kind, *child, *model[i]);
                 continue;
             }
             if (RenewList(static_cast<JsonSchemaList&>(*child),
-                          static_cast<JsonSchemaList&>(*model[i]), nullptr, nullptr)) {
+                          static_cast<JsonSchemaList&>(*model[i]), nullptr)) {
                 continue;
             }
         }
@@ -407,7 +399,7 @@ struct ElementSpares::Store {
             ListFields::Children(static_cast<JsonSchemaList&>(element));
         for (const ArrayPlace& place : arrays)
             RenewNode(*members[place.index], *ListFields::Children(*list)[place.index]);
-        return RenewList(static_cast<JsonSchemaList&>(element), *list, &arrays, &kinds);
+        return RenewList(static_cast<JsonSchemaList&>(element), *list, &kinds);
     }
     // Learns what prototype's clones are like, from its classes; kind stays kOther when they are
     // not made of the library's nodes alone.
