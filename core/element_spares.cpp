@@ -303,10 +303,9 @@ namespace detail {
 // clones, and the places of its members that are arrays. Stores that hold spares during a read
 // are linked to it.
 struct ElementSpares::Store {
+    // What every reset and read of the array touches comes first, in as few cache lines as it can.
     // nodes[taken..] are the spares, in the order they were read, so that the next read goes
     // through memory in the same order.
-    // What every reset and read of the array touches comes first, so that it shares as few cache
-    // lines as it can.
     std::vector<JsonSchema*> nodes;
     std::size_t taken = 0;
     JsonSchema* proto = nullptr;
