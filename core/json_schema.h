@@ -258,6 +258,9 @@ class WEBJSON_API JsonSchemaString : public JsonSchema {
     void SetValue(const char* value) override;
     /// The value; valid until the value next changes or the node is deleted.
     const char* GetValueString() override;
+    /// The value as the node holds it, for copying out with its size known (no strlen, no
+    /// virtual call); valid as GetValueString's.
+    const std::string& GetValueText() const noexcept { return _value; }
 
   protected:
     /// The current value.

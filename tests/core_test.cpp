@@ -188,6 +188,8 @@ TEST(JsonSchema, ScalarNodesOwnSettersClonesNamesAndDisabling) {
     s.SetValue("a longer text than any short string holds");
     s.SetValue(s.GetValueString() + 2);  // part of its own text
     EXPECT_STREQ(s.GetValueString(), "longer text than any short string holds");
+    EXPECT_TRUE(Read(s, R"("a\u0000b")"));  // the sized text keeps what the C string ends at
+    EXPECT_EQ(s.GetValueText(), std::string("a\0b", 3));
     std::unique_ptr<JsonSchema> fresh(sized.Clone());
     EXPECT_EQ(Write(sized, true) + Write(*fresh, true), R"("cell":"w""cell":"v")");
     JsonSchemaString unnamed(nullptr, 4, "v");  // as a null name
