@@ -93,18 +93,31 @@ inline std::size_t plain_run(const char* p, std::size_t n, char* copy = nullptr)
 #endif
     constexpr std::size_t kWord = sizeof(Word);
     Word w;
+#if defined(__SSE2__)
+    // Fewer than 16 bytes: an index shows the compiler how few words there are.
     for (; i + kWord <= n; i += kWord) {
         std::memcpy(&w, p + i, kWord);
         const Word found = stop_marks<Controls>(w);
+        if (found != 0) return i + lowest_byte(found);
+        if (copy != nullptr) std::memcpy(copy + i, &w, kWord);
+    }
+#else
+    // Stepped by a pointer: one test a word.
+    const char* q = p;
+    for (const char* const stop = p + n; static_cast<std::size_t>(stop - q) >= kWord; q += kWord) {
+        std::memcpy(&w, q, kWord);
+        const Word found = stop_marks<Controls>(w);
         if (found != 0) {
 #if WEBJSON_SCAN_LITTLE_ENDIAN
-            return i + lowest_byte(found);
+            return static_cast<std::size_t>(q - p) + lowest_byte(found);
 #else
             break;
 #endif
         }
-        if (copy != nullptr) std::memcpy(copy + i, &w, kWord);
+        if (copy != nullptr) std::memcpy(copy + (q - p), &w, kWord);
     }
+    i = static_cast<std::size_t>(q - p);
+#endif
     if (i != n && n >= kWord) {  // the last word overlaps the one before it
         const std::size_t last = n - kWord;
         std::memcpy(&w, p + last, kWord);
