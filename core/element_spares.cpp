@@ -722,7 +722,6 @@ JsonSchema* ElementSpares::MakeElement(void* context) {
         delete element;
         throw;
     }
-    m.spares->Appended(m.children->size());
     return element;
 }
 
@@ -748,8 +747,12 @@ bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchem
         if (leaf != detail::Leaf::kNone) {
             bool ended = false;
             unsigned int taken = runs;
+            // The run's elements are marked as read once it ends (not when memory for one ran
+            // out: the next reset then deletes them instead of keeping them).
+            const std::size_t first = children.size();
             i += reader._read_leaf_elements(static_cast<unsigned int>(leaf), &MakeElement, &making,
                                             ended, element, taken);
+            if (children.size() != first) Appended(first, children.size());
             if (runs & JsonReadDocument::kOpenFirst) {
                 runs &= ~JsonReadDocument::kOpenFirst;
                 if (!(taken & JsonReadDocument::kOpenFirst)) {
@@ -781,7 +784,7 @@ bool ElementSpares::ReadElements(JsonReadDocument& reader, std::vector<JsonSchem
                 delete element;
                 throw;
             }
-            Appended(children.size());
+            Appended(children.size() - 1, children.size());
         }
         result = element->Format(reader, false) && result;
         if (!result) reader.Within(i);

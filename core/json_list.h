@@ -218,9 +218,9 @@ class ElementSpares {
 
     // The array is empty: no element read is left to keep.
     void Forget() { _begin = _end = 0; }
-    // A read appended an element at the end of children, now of the given size.
-    void Appended(std::size_t size) {
-        if (_end + 1 != size) _begin = static_cast<std::uint32_t>(size - 1);
+    // A read appended elements at the end of children, from place first on, up to size.
+    void Appended(std::size_t first, std::size_t size) {
+        if (_end != first) _begin = static_cast<std::uint32_t>(first);
         _end = static_cast<std::uint32_t>(size);
     }
     // At a reset of array: keeps the elements read since the last one that can be renewed from
