@@ -73,10 +73,6 @@ JsonSchema* JsonSchemaList::GetObject(const char* name) {
     return nullptr;
 }
 
-unsigned int JsonSchemaList::Size() {
-    return static_cast<unsigned int>(_children.size());
-}
-
 // Deleting a large array is bound by fetching each element from memory, not by the work
 // done on it: the first few elements are requested at once, and then always the one a few
 // places ahead of the element being destroyed.

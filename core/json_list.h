@@ -52,7 +52,7 @@ class WEBJSON_API JsonSchemaList : public JsonSchema {
     /// The first child named exactly name, or null (also for a null name). Borrowed.
     JsonSchema* GetObject(const char* name);
     /// The number of children.
-    unsigned int Size();
+    unsigned int Size() { return static_cast<unsigned int>(_children.size()); }
     /// Deletes every child, last one first.
     ///
     /// An array emptied this way deletes at its next reset whatever it then holds, rather than
