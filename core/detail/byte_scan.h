@@ -111,7 +111,12 @@ inline std::size_t plain_run(const char* p, std::size_t n, char* copy = nullptr)
 #if WEBJSON_SCAN_LITTLE_ENDIAN
             return static_cast<std::size_t>(q - p) + lowest_byte(found);
 #else
-            break;
+            // Big-endian: the word's first stop, byte by byte (the last word must not be
+            // looked at instead).
+            std::size_t k = static_cast<std::size_t>(q - p);
+            while (!stops_run<Controls>(static_cast<unsigned char>(p[k])))
+                ++k;
+            return k;
 #endif
         }
         if (copy != nullptr) std::memcpy(copy + (q - p), &w, kWord);
